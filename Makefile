@@ -1,0 +1,35 @@
+# The two set-up commands of the README. Both install what is missing first.
+JOBS ?= $(shell nproc)
+
+.PHONY: run test deps build build-asan test-asan fuzz bench clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS)
+
+run: build
+	@bash scripts/run.sh
+
+test: build
+	@ctest --preset default -j $(JOBS)
+
+build-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+
+test-asan: build-asan
+	@ctest --preset asan -j $(JOBS)
+
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+	@bash scripts/run-fuzzers.sh $(or $(FUZZ_SECONDS),60)
+
+bench: build
+	@bash scripts/run-benchmarks.sh
+
+clean:
+	rm -rf build build-asan build-fuzz

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs every fuzz target for the given number of seconds (split evenly), each from its seed corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+total=${1:-60}
+targets=()
+for t in build-fuzz/fuzz/fuzz_*; do
+  [ -x "$t" ] && targets+=("$t")
+done
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "no fuzz targets built"
+  exit 0
+fi
+per=$(( total / ${#targets[@]} ))
+[ "$per" -lt 10 ] && per=10
+for t in "${targets[@]}"; do
+  name=$(basename "$t")
+  seeds="fuzz/corpus/${name#fuzz_}"
+  work="build-fuzz/corpus-work/${name#fuzz_}"
+  mkdir -p "$work"
+  echo "== $name for ${per}s"
+  args=("$work")
+  [ -d "$seeds" ] && args+=("$seeds")
+  "$t" -max_total_time="$per" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 "${args[@]}" 2>&1 | tail -n 12
+done
