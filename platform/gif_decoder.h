@@ -1,0 +1,46 @@
+#pragma once
+// The giflib adapter: decodes the first image of a GIF stream held in memory into colour
+// indices. giflib is driven record by record over a bounds-checked reader; interlaced row order
+// is undone here. Nothing outside this adapter talks to giflib.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace platform {
+
+struct GifImageInfo {
+    int32_t screenWidth = 0, screenHeight = 0;  // logical screen
+    uint8_t background = 0;                     // background colour index of the screen
+    int32_t left = 0, top = 0, width = 0, height = 0;
+    bool interlaced = false;
+    std::vector<uint32_t> colors;  // the table that applies (local, else global), 0x00RRGGBB
+    int32_t transparentIndex = -1;  // from a graphic control extension before the image
+};
+
+// Where the decoder writes the image: line y (0 = top line) of the image starts at
+// first + y * pitch and has room for width bytes. The lines must be zero-filled beforehand;
+// lines (and the rest of a line) that the data does not reach keep their zeros. A null `first`
+// refuses the image.
+struct GifLineTarget {
+    uint8_t* first = nullptr;
+    std::ptrdiff_t pitch = 0;
+};
+
+enum class GifDecodeStatus {
+    NotGif,    // no GIF signature, or the screen descriptor is unreadable
+    NoImage,   // the stream holds no readable image descriptor
+    Refused,   // the target callback refused the image
+    Partial,   // the image data ended early or is damaged; lines decoded so far are kept
+    Complete,  // every line decoded
+};
+
+// Decodes the first image of `bytes`. `target` is called once, after the image descriptor has
+// been read, and says where the lines go. The signature's letters are accepted in any case.
+// Never throws (a throwing callback is treated as a refusal) and never reads outside `bytes`.
+GifDecodeStatus decodeFirstGifImage(std::span<const uint8_t> bytes,
+                                    const std::function<GifLineTarget(const GifImageInfo&)>& target)
+    noexcept;
+
+}  // namespace platform
