@@ -57,7 +57,13 @@ public:
     void keyReleased(int code);
 
 private:
+    void setMark(Mark mark);
+    void setAnswerCorrect(bool correct);
+    void setNextEnabled(bool enabled);
+    void flush();
+
     PracticeView& view_;
+    bool dirty_ = false;  // a field changed since the last redraw
     std::optional<int16_t> wholeNumber_;
     std::optional<int16_t> knownPart_;
     std::string titleText_;
