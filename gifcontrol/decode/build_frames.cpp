@@ -1,0 +1,214 @@
+// The frame strip builder: every frame's colour indices side by side in one 8-bit surface, plus
+// the composite and mask surfaces that compositing draws into.
+//
+// Each frame is rebuilt as a stand-alone single-image GIF (header, an index-coding global table,
+// the frame's own graphic control extension without its transparency flag, the image block at
+// (0, 0) with any local table replaced by the index-coding table, a trailer) and decoded straight
+// into its strip cell as colour indices. The stream's own index of every pixel, transparent ones
+// included, therefore lands in the strip.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/gif_decoder.h"
+
+namespace anigif {
+namespace {
+
+// RebuildBuffer layout (1-based): header and screen descriptor 1..13, index-coding table
+// 14..781, optional graphic control extension 782..789, then the image block and the trailer.
+constexpr int32_t kTableStart = 14;
+constexpr int32_t kExtensionPos = 782;
+constexpr int32_t kAfterExtension = 790;
+constexpr int32_t kRebuildExtra = 790;
+constexpr uint8_t kTrailer = 0x3B;
+
+// Copies n bytes from `src` at 1-based position `from` into `dst` at 1-based position `to`.
+// Bytes that `src` does not hold arrive as 0 (a cut stream); nothing outside `dst` is written.
+void copyBytes(OneBased<uint8_t>& dst, int32_t to, const OneBased<uint8_t>& src, int64_t from,
+               int64_t n) {
+    if (to < 1 || n <= 0) return;
+    const int64_t room = int64_t{dst.upperBound()} - to + 1;
+    n = std::min(n, room);
+    if (n <= 0) return;
+    uint8_t* out = dst.span().data() + (to - 1);
+    int64_t available = 0;
+    if (from >= 1 && from <= src.upperBound())
+        available = std::min<int64_t>(n, int64_t{src.upperBound()} - from + 1);
+    if (available > 0)
+        std::memcpy(out, src.span().data() + (from - 1), static_cast<size_t>(available));
+    std::memset(out + available, 0, static_cast<size_t>(n - available));
+}
+
+int32_t roundToInt(double v) {
+    const double r = std::nearbyint(v);
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) platform::raiseOverflow();
+    return static_cast<int32_t>(r);
+}
+
+}  // namespace
+
+bool ucAniGIF::CreateCompositeSurfaces(bool withMask) noexcept {
+    Composite = platform::Surface::create(24, screenWidth, screenHeight);
+    bool ok = Composite != nullptr;
+    if (withMask) {
+        const uint32_t blackWhite[] = {0x000000, 0xFFFFFF};
+        Mask = platform::Surface::create(1, screenWidth, screenHeight, blackWhite);
+        ok = ok && Mask != nullptr;
+    }
+    return ok;
+}
+
+bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
+    try {
+        const int32_t n = Frames.upperBound();
+        if (n < 1) return false;
+        const bool runMode = host_->userMode();
+
+        if (!fullBuild) {
+            // Remaining-frames pass: frames 2..n into the strip the first pass made.
+            if (!Strip || RebuildBuffer.empty()) return false;
+            if (n != 1) Strip->setColorTable(0, IndexCodingColors);
+            TableCount = -1;
+            for (int32_t i = 2; i <= n; ++i) renderFrame(i);
+            finishBuild();
+            return true;
+        }
+
+        // First pass.
+        int64_t stripWidth = 0;
+        int32_t stripHeight = 0;
+        bool anyTransparent = false, allBackground = true, maskNeeded = false;
+        for (int32_t i = 1; i <= n; ++i) {
+            const FrameInfo& f = Frames(i);
+            stripWidth += f.Width;
+            stripHeight = std::max(stripHeight, f.Height);
+            anyTransparent = anyTransparent || f.TransFlag == 1;
+            if (f.Disposal != 2) allBackground = false;
+            if (f.Disposal == 2 || f.Disposal == 3) maskNeeded = true;
+        }
+        int64_t longestBlock = 0;
+        for (const BlockSpan& b : Blocks.span()) longestBlock = std::max<int64_t>(longestBlock, b.Length);
+
+        const FrameInfo& first = Frames(1);
+        if (!runMode || n == 1) {
+            stripWidth = first.Width;
+            stripHeight = first.Height;
+            maskNeeded = false;
+        } else if (allBackground) {
+            maskNeeded = false;
+        } else {
+            if (!maskNeeded)
+                maskNeeded = first.TransFlag == 1 ||
+                             (anyTransparent &&
+                              (first.Height != screenHeight || first.Width != screenWidth));
+            if (!CreateCompositeSurfaces(maskNeeded)) return false;
+        }
+
+        IndexCodingColors.fill(0);
+        IndexCodingTriples.fill(0);
+        for (uint32_t i = 1; i < 256; ++i) {
+            IndexCodingColors[i] = i;
+            IndexCodingTriples[i * 3 + 2] = static_cast<uint8_t>(i);
+        }
+        Strip = platform::Surface::create(8, platform::checkedNarrow<int32_t>(stripWidth),
+                                          stripHeight, IndexCodingColors);
+        if (!Strip) return false;
+
+        if (anyTransparent || maskNeeded) MaskPalette.assign(256, 0);
+
+        RebuildBuffer.redim(platform::checkedNarrow<int32_t>(longestBlock + kRebuildExtra));
+        copyBytes(RebuildBuffer, 1, GifBytes, 1, 13);
+        // The stream may spell its signature in any case; the rebuilt one is standard.
+        static constexpr char kSignature[] = "GIF89a";
+        for (int32_t k = 0; k < 6; ++k) RebuildBuffer(k + 1) = static_cast<uint8_t>(kSignature[k]);
+        std::memcpy(&RebuildBuffer(kTableStart), IndexCodingTriples.data(),
+                    IndexCodingTriples.size());
+        RebuildBuffer(11) |= 0x87;
+
+        TableCount = -1;
+        renderFrame(1);
+
+        currentFrame = 1;
+        int32_t width = roundToInt(host_->scaleWidth());
+        int32_t height = roundToInt(host_->scaleHeight());
+        ComputeScale(width, height, scaleX, scaleY);
+        if (runMode) {
+            if (delayMode == DelayOff) {
+                // The remaining-frames pass finishes the whole job itself.
+                bool rest = false;
+                BuildFrames(rest);
+                fullBuild = false;
+                return true;
+            }
+            if (n == 1) {
+                fullBuild = false;
+            } else {
+                MirrorFrames(MirrorNone, true, false);
+                mirrorStyle |= kMirrorFirstFrameDone;
+                SetAnimationTimer(2);
+            }
+        } else {
+            fullBuild = false;
+        }
+        if (!fullBuild) finishBuild();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void ucAniGIF::renderFrame(int32_t i) {
+    FrameInfo& f = Frames(i);
+    const BlockSpan& block = Blocks(i);
+
+    int32_t pos = kExtensionPos;
+    if (f.StripX != block.Start) {
+        copyBytes(RebuildBuffer, kExtensionPos, GifBytes, f.StripX, 8);
+        RebuildBuffer(kExtensionPos + 3) &= static_cast<uint8_t>(~1u);  // no transparency
+        pos = kAfterExtension;
+    }
+    copyBytes(RebuildBuffer, pos, GifBytes, block.Start, block.Length);
+    for (int32_t k = 1; k <= 4; ++k) RebuildBuffer(pos + k) = 0;  // image at (0, 0)
+    for (int32_t k = 0; k < 4; ++k) RebuildBuffer(7 + k) = RebuildBuffer(pos + 5 + k);
+    if (f.TableIndex != 0) {
+        const int32_t count = PowersOfTwo[static_cast<size_t>((RebuildBuffer(pos + 9) & 7) + 1)];
+        for (int32_t k = 0; k < 3 * count; ++k)
+            RebuildBuffer(pos + 10 + k) = IndexCodingTriples[static_cast<size_t>(k)];
+    }
+    pos += block.Length;
+    RebuildBuffer(pos) = kTrailer;
+
+    f.StripX = i == 1 ? 0 : Frames(i - 1).StripX + Frames(i - 1).Width;
+
+    // Decode the rebuilt stream into the cell; a frame the decoder rejects stays index 0.
+    platform::Surface& strip = *Strip;
+    const int32_t cellX = f.StripX, cellW = f.Width, cellH = f.Height;
+    if (cellW < 1 || cellH < 1 || cellX < 0 || int64_t{cellX} + cellW > strip.width() ||
+        cellH > strip.height())
+        return;
+    const auto stream = RebuildBuffer.span().first(static_cast<size_t>(pos));
+    platform::decodeFirstGifImage(stream, [&](const platform::GifImageInfo& info) {
+        if (info.width != cellW || info.height != cellH) return platform::GifLineTarget{};
+        return platform::GifLineTarget{strip.line(0) + cellX, -std::ptrdiff_t{strip.rowBytes()}};
+    });
+}
+
+void ucAniGIF::finishBuild() {
+    const bool runMode = host_->userMode();
+    RebuildBuffer.clear();
+    PowersOfTwo.fill(0);
+    Blocks.clear();
+    MirrorFrames(MirrorNone, !runMode, false);
+    if (!runMode) return;
+    GifBytes.clear();
+    if ((delayMode & 2) == 0) {
+        loopsRemaining = loopSetting;
+        SetAnimationTimer(1);
+    } else {
+        raiseFrameChanged(1, false);
+    }
+}
+
+}  // namespace anigif

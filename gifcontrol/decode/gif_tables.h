@@ -1,0 +1,79 @@
+#pragma once
+// The tables the stream parser produces and the rest of the control works from: the frame
+// table, the image-block table and the colour tables, plus the one-based table type that keeps
+// the stream's own numbering (frame 1 is the first image, byte 1 the first byte).
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/runtime_error.h"
+
+namespace anigif {
+
+// A table indexed from 1 to upperBound(), stored in a vector. Access outside the bounds raises
+// the subscript error (RuntimeError 9); nothing is ever read or written out of bounds.
+template <typename T>
+class OneBased {
+public:
+    int32_t upperBound() const noexcept { return static_cast<int32_t>(items_.size()); }
+    bool empty() const noexcept { return items_.empty(); }
+
+    // Makes the table 1..n with all entries default (n <= 0 empties it).
+    void redim(int32_t n) {
+        items_.assign(n > 0 ? static_cast<size_t>(n) : 0, T{});
+    }
+    // Makes the table 1..n keeping the entries that remain.
+    void redimPreserve(int32_t n) { items_.resize(n > 0 ? static_cast<size_t>(n) : 0); }
+    void clear() noexcept {
+        items_.clear();
+        items_.shrink_to_fit();
+    }
+    void assign(std::span<const T> values) { items_.assign(values.begin(), values.end()); }
+
+    T& operator()(int32_t k) {
+        if (k < 1 || k > upperBound()) platform::raiseSubscript();
+        return items_[static_cast<size_t>(k) - 1];
+    }
+    const T& operator()(int32_t k) const {
+        if (k < 1 || k > upperBound()) platform::raiseSubscript();
+        return items_[static_cast<size_t>(k) - 1];
+    }
+
+    // Entries 1..n as a zero-based span (entry k at position k - 1).
+    std::span<T> span() noexcept { return items_; }
+    std::span<const T> span() const noexcept { return items_; }
+
+private:
+    std::vector<T> items_;
+};
+
+// One image of the stream, in stream order.
+struct FrameInfo {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t Delay = 0;       // milliseconds: the stored hundredths times 10
+    int32_t TableIndex = 0;  // 0 = global colour table, k = the k-th local table
+    // While parsing: 1-based position of the image's first block in the GIF bytes (its graphic
+    // control extension, else its separator). After building: the frame's x offset in the strip.
+    int32_t StripX = 0;
+    uint8_t TransIndex = 0;
+    uint8_t TransFlag = 0;  // 1 = TransIndex is transparent
+    uint8_t Disposal = 0;   // 0..3
+};
+
+// Where an image's bytes lie in the GIF bytes: from its separator (Start, 1-based) through its
+// block terminator (Length bytes). Length may reach past the end of a cut stream.
+struct BlockSpan {
+    int32_t Length = 0;
+    int32_t Start = 0;
+};
+
+// One colour table: entries 0..255 as 0x00RRGGBB (memory order blue, green, red, 0, so the
+// first 256 entries load into an 8-bit surface unchanged), entry 256 the colour count.
+using ColorTable = std::array<uint32_t, 257>;
+constexpr int kColorCountEntry = 256;
+
+}  // namespace anigif

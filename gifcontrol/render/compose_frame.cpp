@@ -1,0 +1,113 @@
+// Frame compositing: the running picture of the animation (composite) and its coverage mask,
+// prepared before a frame is drawn into the composite and disposed of after presentation.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "gifcontrol/render/uc_ani_gif.h"
+
+namespace anigif {
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+
+int64_t checkedProduct(int64_t a, int64_t b) {
+    const int64_t p = a * b;  // both factors stay far below 2^31 here
+    if (p > std::numeric_limits<int32_t>::max()) platform::raiseOverflow("ComposeFrame");
+    return p;
+}
+
+// The part of a row span [start, start + n) that lies inside a row of rowBytes bytes.
+struct Span {
+    int64_t start = 0, n = 0;
+};
+Span clipSpan(int64_t start, int64_t n, int64_t rowBytes) {
+    const int64_t from = std::max<int64_t>(start, 0);
+    const int64_t to = std::min<int64_t>(start + n, rowBytes);
+    return to > from ? Span{from, to - from} : Span{};
+}
+
+// Copies `rows` rows of `n` bytes between a surface and a save buffer (save row k = picture line
+// top + k, starting at byte `left` of that line). Only bytes inside the surface move.
+void transferRows(platform::Surface& s, std::vector<uint8_t>& save, int32_t top, int32_t rows,
+                  int64_t left, int64_t n, bool toSave) {
+    const Span span = clipSpan(left, n, s.rowBytes());
+    if (span.n == 0) return;
+    for (int32_t k = 0; k < rows; ++k) {
+        const int64_t y = int64_t{top} + k;
+        if (y < 0 || y >= s.height()) continue;
+        const size_t at = static_cast<size_t>(k) * static_cast<size_t>(n) +
+                          static_cast<size_t>(span.start - left);
+        if (at + static_cast<size_t>(span.n) > save.size()) break;
+        uint8_t* line = s.line(static_cast<int32_t>(y)) + span.start;
+        if (toSave)
+            std::memcpy(save.data() + at, line, static_cast<size_t>(span.n));
+        else
+            std::memcpy(line, save.data() + at, static_cast<size_t>(span.n));
+    }
+}
+
+}  // namespace
+
+void ucAniGIF::ComposeFrame(int32_t frameIndex, bool afterPresentation,
+                            std::vector<uint8_t>& maskSave, std::vector<uint8_t>& compositeSave) {
+    const FrameInfo& f = Frames(frameIndex);
+    if (!Composite) return;
+    const int64_t compositeBytes = checkedProduct(f.Width, 3);
+    const int64_t maskLeft = f.Left / 8;
+
+    if (afterPresentation) {
+        if (f.Disposal == 2) {
+            Composite->fill(f.Left, f.Top, f.Width, f.Height, 0);
+            if (Mask) Mask->fill(f.Left, f.Top, f.Width, f.Height, kWhite);
+        } else if (f.Disposal == 3) {
+            transferRows(*Composite, compositeSave, f.Top, f.Height, int64_t{f.Left} * 3,
+                         compositeBytes, false);
+            if (Mask)
+                transferRows(*Mask, maskSave, f.Top, f.Height, maskLeft,
+                             platform::RowBytes(1, f.Width), false);
+        }
+        return;
+    }
+
+    if (frameIndex == 1) {
+        Composite->fillBytes(0);
+        if (Mask) Mask->fillBytes(0xFF);
+    }
+
+    if (f.Disposal == 3) {
+        compositeSave.assign(static_cast<size_t>(checkedProduct(compositeBytes, f.Height)), 0);
+        transferRows(*Composite, compositeSave, f.Top, f.Height, int64_t{f.Left} * 3,
+                     compositeBytes, true);
+        if (Mask) {
+            const int32_t maskBytes = platform::RowBytes(1, f.Width);
+            maskSave.assign(static_cast<size_t>(checkedProduct(maskBytes, f.Height)), 0);
+            transferRows(*Mask, maskSave, f.Top, f.Height, maskLeft, maskBytes, true);
+        }
+    }
+
+    if (Mask && Strip) {
+        if (f.TableIndex < 0 || static_cast<size_t>(f.TableIndex) >= ColorTables.size())
+            platform::raiseSubscript("ComposeFrame");
+        const uint32_t count =
+            std::min<uint32_t>(ColorTables[static_cast<size_t>(f.TableIndex)][kColorCountEntry], 256);
+        if (MaskPalette.size() != 256) MaskPalette.assign(256, 0);
+        const std::span<const uint32_t> entries(MaskPalette.data(), count);
+        if (f.TransFlag == 1) {
+            // Only the transparent index is white: the AND keeps the mask white exactly where
+            // it was white and the frame is transparent.
+            MaskPalette[f.TransIndex] = kWhite;
+            Strip->setColorTable(0, entries);
+            MaskPalette[f.TransIndex] = 0;
+            platform::bitBlt(*Mask, f.Left, f.Top, f.Width, f.Height, *Strip, f.StripX, 0,
+                             platform::kRopAnd);
+        } else {
+            Strip->setColorTable(0, entries);
+            platform::bitBlt(*Mask, f.Left, f.Top, f.Width, f.Height, *Strip, f.StripX, 0,
+                             platform::kRopCopy);
+        }
+        TableCount = -1;
+    }
+}
+
+}  // namespace anigif

@@ -1,0 +1,21 @@
+// Stand-ins for members that the rendering and animation-clock work defines. Each is a no-op
+// that keeps the load sequence sound meanwhile; delete it when its real definition lands.
+#include "gifcontrol/render/uc_ani_gif.h"
+
+namespace anigif {
+
+// Placeholder: frames stay as decoded (correct while mirrorStyle is MirrorNone).
+void ucAniGIF::MirrorFrames(int32_t /*newStyle*/, bool /*firstFrameOnly*/,
+                            bool /*includeComposite*/) {
+    mirrorStyle &= ~kMirrorFirstFrameDone;
+}
+
+// Placeholder: no timer service yet, so no timer ever starts; the state moves as the clock's
+// rules say for a timer that could not be started.
+bool ucAniGIF::SetAnimationTimer(int32_t mode) {
+    if (mode != 0 && animState == ActionPlay) return false;
+    animState = ActionStop;
+    return false;
+}
+
+}  // namespace anigif

@@ -1,0 +1,95 @@
+// Creation, termination, the load sequence and the decoder reset of the control.
+#include "gifcontrol/render/uc_ani_gif.h"
+
+namespace anigif {
+namespace {
+
+constexpr int32_t kLineStyleDotted = 2;
+constexpr int32_t kWindowFrameColour = static_cast<int32_t>(0x80000006u);
+
+}  // namespace
+
+ucAniGIF::ucAniGIF(platform::ControlHost& host) : host_(&host) {
+    host_->setLineStyle(kLineStyleDotted);
+    host_->setForeColor(kWindowFrameColour);
+}
+
+ucAniGIF::~ucAniGIF() { ResetDecoder(); }
+
+bool ucAniGIF::loadGifBytes(std::span<const uint8_t> bytes) noexcept {
+    try {
+        GifBytes.assign(bytes);
+    } catch (...) {
+        GifBytes.clear();
+    }
+    return LoadAndStart() != 0;
+}
+
+int32_t ucAniGIF::LoadAndStart() noexcept {
+    ResetDecoder();
+    screenWidth = screenHeight = 0;
+    loopSetting = 0;
+    scaleX = scaleY = 0;
+
+    int32_t result = 0;
+    if (!GifBytes.empty()) {
+        for (size_t k = 0; k < PowersOfTwo.size(); ++k) PowersOfTwo[k] = int32_t{1} << k;
+        result = ParseGif();
+        try {
+            if (result != 0) {
+                ScratchBytes.clear();
+                ScratchBytes.shrink_to_fit();
+                ReadPos = 0;
+                bool fullBuild = true;
+                if (!BuildFrames(fullBuild)) {
+                    result = 0;
+                } else if (host_->userMode() && result == 1) {
+                    host_->refresh();
+                    raiseFrameChanged(1, false);
+                }
+            }
+        } catch (...) {
+            // A failing repaint or event handler leaves the result as it stands.
+        }
+    }
+    if (result == 0) {
+        GifBytes.clear();
+        ResetDecoder();
+    }
+    return result;
+}
+
+void ucAniGIF::ResetDecoder() noexcept {
+    try {
+        SetAnimationTimer(0);
+    } catch (...) {
+    }
+    animState = ActionStop;
+    Frames.clear();
+    currentFrame = 0;
+    ReadPos = 0;
+    Strip.reset();
+    Composite.reset();
+    Mask.reset();
+    ColorTables.clear();
+    ColorTables.shrink_to_fit();
+    MaskPalette.clear();
+    MaskPalette.shrink_to_fit();
+    PowersOfTwo.fill(0);
+    Blocks.clear();
+    RebuildBuffer.clear();
+    TableCount = 0;
+}
+
+void ucAniGIF::raiseFrameChanged(int32_t FrameIndex, bool viaTimer) {
+    platform::EventArg args[] = {{"FrameIndex", FrameIndex}, {"viaTimer", viaTimer}};
+    host_->raiseEvent(EventFrameChanged, "FrameChanged", args);
+}
+
+void ucAniGIF::DelayAnimation(int32_t Mode) {
+    if (Mode < DelayOff || Mode > DelayHoldFirstFrame || Mode == delayMode) return;
+    delayMode = Mode;
+    host_->propertyChanged("DelayAnimation");
+}
+
+}  // namespace anigif

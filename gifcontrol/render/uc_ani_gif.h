@@ -1,0 +1,223 @@
+#pragma once
+// ucAniGIF: the animated-GIF control. It parses a GIF held in GifBytes, decodes every frame into
+// one 8-bit frame strip, composes frames with their disposal methods into a 24-bit composite and
+// a 1-bit coverage mask, and (in later members) draws and plays them on its host.
+//
+// The member definitions are split by subsystem over several files:
+//   decode/parse_gif.cpp      ParseGif and its byte readers
+//   decode/build_frames.cpp   BuildFrames, CreateCompositeSurfaces
+//   render/compose_frame.cpp  ComposeFrame
+//   render/uc_ani_gif.cpp     creation, termination, LoadAndStart, ResetDecoder, events
+//
+// Everything runs on the host's user-interface thread. Errors: members that the spec of the
+// control lets fail silently report failure by their result (a frame count of 0, false);
+// overflow and subscript errors are platform::RuntimeError.
+//
+// State is kept in plain public fields named as the control's design names them: the decoded
+// GIF (tables, surfaces) is read freely by renderers, writers, tools and tests, but written only
+// by the control's own members. Settings fields (delayMode, mirrorStyle, ...) may be set before
+// a load by code that has no property surface to go through.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "gifcontrol/decode/gif_tables.h"
+#include "platform/control_host.h"
+#include "platform/surface.h"
+
+namespace anigif {
+
+enum AnimationAction : int32_t {
+    ActionStop = 0,
+    ActionPlay = 1,
+    ActionPause = 2,
+    ActionStep = 3,
+    ActionRestart = 4,
+};
+
+enum DelayAnimationMode : int32_t {
+    DelayOff = 0,
+    DelayFirstFrame = 1,
+    DelayHold = 2,
+    DelayHoldFirstFrame = 3,
+};
+
+enum StretchMode : int32_t {
+    StretchNone = 0,
+    StretchFit = 1,
+    StretchFill = 2,
+    StretchShrink = 3,
+    StretchAutoSize = 4,
+};
+
+enum MirrorMode : int32_t {
+    MirrorNone = 0,
+    MirrorHorizontal = 1,
+    MirrorVertical = 2,
+    MirrorBoth = 3,
+};
+// Mark in mirrorStyle: frame 1 was already mirrored during a deferred load.
+constexpr int32_t kMirrorFirstFrameDone = 0x20;
+
+// Event numbers, in the order the control declares its events.
+enum ControlEvent : int32_t {
+    EventClick = 1,
+    EventMouseDown = 2,
+    EventMouseUp = 3,
+    EventMouseMove = 4,
+    EventLoopsEnded = 5,
+    EventFrameChanged = 6,
+    EventRemoteLoadComplete = 7,
+    EventRemoteLoadFailure = 8,
+};
+
+class ucAniGIF {
+public:
+    // Creation (UserControl_Initialize): starting values of every field; the host's line style
+    // becomes dotted and its foreground colour the window-frame system colour. The host must
+    // outlive the control.
+    explicit ucAniGIF(platform::ControlHost& host);
+    // Termination (UserControl_Terminate): ResetDecoder.
+    ~ucAniGIF();
+    ucAniGIF(const ucAniGIF&) = delete;
+    ucAniGIF& operator=(const ucAniGIF&) = delete;
+
+    platform::ControlHost& host() noexcept { return *host_; }
+
+    // ---- Loading -------------------------------------------------------------------------
+
+    // Puts a copy of `bytes` into GifBytes and runs LoadAndStart. True when a GIF was loaded
+    // (frame count above 0). Never throws; on failure the control is empty.
+    bool loadGifBytes(std::span<const uint8_t> bytes) noexcept;
+
+    // The load sequence every source ends in: ResetDecoder, clear the image-wide values,
+    // ParseGif, BuildFrames(true). Returns the frame count, 0 when the load failed (GifBytes is
+    // then released and the control reset). Never throws.
+    int32_t LoadAndStart() noexcept;
+
+    // Stops the animation timer and releases everything a loaded GIF owns (frame table,
+    // surfaces, colour tables, mask palette, block table); GifBytes is kept. Never throws.
+    void ResetDecoder() noexcept;
+
+    // ---- Parsing (Part of the decoder; public for tools and tests) -------------------------
+
+    // Walks GifBytes and fills Frames, Blocks, ColorTables, TableCount, screenWidth,
+    // screenHeight and loopSetting. Returns the frame count (at most 32767; later images are
+    // ignored), 0 when GifBytes holds no usable GIF. Never throws; a cut stream yields the
+    // frames completed before the cut. Expects the decoder state reset (ResetDecoder) first.
+    int16_t ParseGif() noexcept;
+
+    // Byte readers over GifBytes at ReadPos. ReadByte, ReadWord and ReadColorTable raise
+    // RuntimeError 53 "End of File" (source "ReadGifFile") when the bytes run out.
+    uint8_t ReadByte();
+    int32_t ReadWord();  // little-endian, 0..65535
+    void ReadBytes(int32_t n);
+    void ReadColorTable(int32_t table, int32_t bits);
+    void SkipSubBlocks() noexcept;
+
+    // ---- Frame strip -----------------------------------------------------------------------
+
+    // fullBuild true: the first pass (surfaces, frame 1, and depending on run mode and
+    // delayMode the rest or the deferred-decode timer). It sets fullBuild to false when the
+    // whole job is done. fullBuild false: the remaining-frames pass (frames 2..n). Returns
+    // true when the pass completed; never throws.
+    bool BuildFrames(bool& fullBuild) noexcept;
+
+    // Creates the 24-bit composite surface (screenWidth x screenHeight) and, when withMask,
+    // the 1-bit mask surface (colour 0 black, 1 white). True when all asked for exist.
+    bool CreateCompositeSurfaces(bool withMask) noexcept;
+
+    // ---- Compositing ---------------------------------------------------------------------
+
+    // Prepare call (afterPresentation false): reset on frame 1, save what lies under a
+    // disposal-3 frame, add the frame's coverage to the mask. Dispose call (true): disposal 2
+    // clears the frame's rectangle, disposal 3 restores the saved bytes. The save buffers carry
+    // the saved rows from the prepare call to the dispose call of the same paint. Requires the
+    // composite surface; frameIndex must be 1..frame count (else the subscript error).
+    void ComposeFrame(int32_t frameIndex, bool afterPresentation, std::vector<uint8_t>& maskSave,
+                      std::vector<uint8_t>& compositeSave);
+
+    // ---- Calls into rendering and the clock ------------------------------------------------
+
+    // Scale factors and control size for stretchMode (no effect while currentFrame is 0).
+    void ComputeScale(int32_t& width, int32_t& height, float& newScaleX, float& newScaleY);
+    // Mirrors frames (and the composite) in place from mirrorStyle to newStyle.
+    void MirrorFrames(int32_t newStyle, bool firstFrameOnly, bool includeComposite);
+    // 0 stop, 1 start the animation timer, 2 start the deferred-decode timer.
+    bool SetAnimationTimer(int32_t mode);
+
+    // Raises FrameChanged(FrameIndex, viaTimer) on the host.
+    void raiseFrameChanged(int32_t FrameIndex, bool viaTimer);
+
+    // ---- Public surface available so far ---------------------------------------------------
+
+    int32_t CurrentFrame() const noexcept { return currentFrame; }
+    // Number of frames; 0 while nothing is loaded.
+    int32_t FrameCount() const noexcept { return currentFrame == 0 ? 0 : Frames.upperBound(); }
+    int32_t DelayAnimation() const noexcept { return delayMode; }
+    // Values 0..3 only; a change is stored and notified as "DelayAnimation".
+    void DelayAnimation(int32_t Mode);
+
+    // ---- State -----------------------------------------------------------------------------
+
+    // Control fields.
+    int32_t currentFrame = 0;  // frame on screen, 1-based; 0 = nothing loaded
+    int32_t animState = ActionStop;
+    int32_t loopSetting = 0;     // Loops; 0 = for ever
+    int32_t loopsRemaining = 0;  // 32 bits wide, so loop counts up to 65535 play out
+    int16_t minFrameDelay = 50;
+    int32_t steppedDelay = 0;
+    int32_t delayMode = DelayFirstFrame;
+    int32_t stretchMode = StretchFit;
+    int32_t mirrorStyle = MirrorNone;
+    int32_t offsetX = 0, offsetY = 0;
+    int32_t bkgColor = 0;
+    bool bkgColorUsed = false;
+    float scaleX = 0, scaleY = 0;
+    int32_t screenWidth = 0, screenHeight = 0;
+
+    // The GIF stream, byte 1 first; released after a completed build in run mode.
+    OneBased<uint8_t> GifBytes;
+    int32_t ReadPos = 0;
+    std::vector<uint8_t> ScratchBytes;
+    std::array<int32_t, 9> PowersOfTwo{};  // 2^k; all 0 while released
+
+    // Frame table, 1..frame count, and the parallel image-block table (may hold more entries).
+    OneBased<FrameInfo> Frames;
+    OneBased<BlockSpan> Blocks;
+    // Table 0 = global (all 0 when the stream has none), 1..TableCount = local tables.
+    std::vector<ColorTable> ColorTables;
+    // Number of local tables while parsing; after building, the loaded-table cache: the table
+    // whose colours are loaded into the strip, -1 = none known.
+    int32_t TableCount = 0;
+
+    // Frame strip: 8 bits per pixel; frame k in columns StripX .. StripX + Width - 1, rows
+    // 0 .. Height - 1 from the top; its colour table is the index-coding table until a
+    // renderer loads real colours.
+    std::unique_ptr<platform::Surface> Strip;
+    // Composite (24 bits) and mask (1 bit, white = not yet covered), screenWidth x
+    // screenHeight; only for multi-frame GIFs in run mode that need them.
+    std::unique_ptr<platform::Surface> Composite;
+    std::unique_ptr<platform::Surface> Mask;
+    // 256 entries, all 0 except during a mask update; empty when not needed.
+    std::vector<uint32_t> MaskPalette;
+
+    // Index-coding table: entry i = (red 0, green 0, blue i), as surface colours and as GIF
+    // colour triples. RebuildBuffer holds one frame rebuilt as a single-image GIF.
+    std::array<uint32_t, 256> IndexCodingColors{};
+    std::array<uint8_t, 768> IndexCodingTriples{};
+    OneBased<uint8_t> RebuildBuffer;
+
+private:
+    // Rebuilds frame i as a single-image stream and decodes it into its strip cell.
+    void renderFrame(int32_t i);
+    // The finishing steps after the last pass.
+    void finishBuild();
+
+    platform::ControlHost* host_;
+};
+
+}  // namespace anigif

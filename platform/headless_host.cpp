@@ -1,0 +1,48 @@
+#include "platform/headless_host.h"
+
+namespace platform {
+
+void HeadlessHost::clearRecords() {
+    refreshes_ = 0;
+    changed_.clear();
+    events_.clear();
+    reads_.clear();
+    cancels_.clear();
+}
+
+void HeadlessHost::refresh() {
+    ++refreshes_;
+    if (onPaint) onPaint();
+}
+
+void HeadlessHost::setSize(double widthPx, double heightPx) {
+    width_ = widthPx;
+    height_ = heightPx;
+    if (onResize) onResize();
+}
+
+void HeadlessHost::raiseEvent(int32_t number, std::string_view eventName,
+                              std::span<EventArg> args) {
+    if (onEvent) onEvent(number, eventName, args);
+    RecordedEvent rec;
+    rec.number = number;
+    rec.name = std::string(eventName);
+    for (const auto& a : args) rec.args.emplace_back(std::string(a.name), a.value);
+    events_.push_back(std::move(rec));
+}
+
+bool HeadlessHost::asyncRead(std::string_view target, std::string_view propertyName,
+                             int32_t readOption) {
+    if (!asyncAccepted_) return false;
+    reads_.push_back({std::string(target), std::string(propertyName), readOption});
+    return true;
+}
+
+bool HeadlessHost::setMousePointer(int16_t pointer) {
+    // The host knows pointers 0..15 and 99 (custom icon).
+    if ((pointer < 0 || pointer > 15) && pointer != 99) return false;
+    mousePointer_ = pointer;
+    return true;
+}
+
+}  // namespace platform
