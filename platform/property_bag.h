@@ -1,0 +1,138 @@
+#pragma once
+// The keyed property store in which a control keeps its stored description, and the file that
+// holds one (layout in property_bag_format.md beside this header).
+//
+// Rules the store keeps, whatever the caller does:
+//   1. writeProperty(name, value, default) stores nothing when value equals default (and drops an
+//      entry stored earlier under that name); without a default the value is always stored.
+//   2. readProperty(name, default) gives the stored value, or the default when the name is absent.
+//   3. Names compare without regard to case; they are kept in lower case.
+// Entries keep the order in which their names were first stored; rewriting a name keeps its place.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace platform {
+
+using ByteArray = std::vector<uint8_t>;
+
+// A picture as the store keeps it: the picture's encoded bytes. No bytes = no picture.
+struct PictureData {
+    ByteArray encoded;
+    bool empty() const noexcept { return encoded.empty(); }
+    friend bool operator==(const PictureData&, const PictureData&) = default;
+};
+
+enum class PropertyType : uint8_t { Bytes, Int16, Int32, Bool, Picture };
+
+// The name of a type as the file and tools spell it: "bytes", "int16", "int32", "bool",
+// "picture".
+std::string_view propertyTypeName(PropertyType type) noexcept;
+
+// One typed value. Booleans are their own type; as integers they read as -1 (true) and 0.
+class PropertyValue {
+  public:
+    PropertyValue() : v_(ByteArray{}) {}
+    PropertyValue(ByteArray bytes) : v_(std::move(bytes)) {}
+    PropertyValue(int16_t value) : v_(value) {}
+    PropertyValue(int32_t value) : v_(value) {}
+    PropertyValue(bool value) : v_(value) {}
+    PropertyValue(PictureData picture) : v_(std::move(picture)) {}
+    // Other integer and pointer types would pick a surprising alternative; say which one.
+    PropertyValue(int64_t) = delete;
+    PropertyValue(const char*) = delete;
+
+    PropertyType type() const noexcept { return static_cast<PropertyType>(v_.index()); }
+
+    // Conversions as a control's reads need them. Numbers and Booleans convert among themselves
+    // (true = -1; any non-zero number is true); a number that does not fit raises RuntimeError 6
+    // (overflow). Byte arrays and pictures convert only to themselves; any other conversion
+    // raises RuntimeError 13 (type mismatch).
+    ByteArray toBytes() const;
+    int16_t toInt16() const;
+    int32_t toInt32() const;
+    bool toBool() const;
+    PictureData toPicture() const;
+
+    // Equality as the write default is compared: numbers and Booleans by numeric value (so int16
+    // 0, int32 0 and false are equal); byte arrays and pictures by content, and only to their own
+    // kind.
+    bool sameAs(const PropertyValue& other) const;
+
+    // Exact equality: same type and same value.
+    friend bool operator==(const PropertyValue&, const PropertyValue&) = default;
+
+  private:
+    std::variant<ByteArray, int16_t, int32_t, bool, PictureData> v_;
+};
+
+// A damaged, truncated, foreign or oversized description file; what() names what is wrong.
+class PropertyBagError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+class PropertyBag {
+  public:
+    struct Entry {
+        std::string name;  // lower case
+        PropertyValue value;
+        friend bool operator==(const Entry&, const Entry&) = default;
+    };
+
+    // Limits that keep reading bounded; files beyond them are refused, and saving a bag beyond
+    // them fails.
+    static constexpr size_t kMaxFileBytes = 64u * 1024 * 1024;
+    static constexpr size_t kMaxEntries = 1024;
+    static constexpr size_t kMaxNameLength = 255;
+    static constexpr int kFormatVersion = 1;
+    static constexpr std::string_view kFormatName = "kavrilo-property-bag";
+
+    // Stores value under name unless it is the same as defaultValue (rule 1). A name must be
+    // 1 to kMaxNameLength printable ASCII characters; otherwise RuntimeError 5 is raised and the
+    // bag is unchanged.
+    void writeProperty(std::string_view name, PropertyValue value);
+    void writeProperty(std::string_view name, PropertyValue value,
+                       const PropertyValue& defaultValue);
+
+    // The stored value, or defaultValue when the name is absent (rule 2).
+    PropertyValue readProperty(std::string_view name, const PropertyValue& defaultValue) const;
+
+    // The stored value or nullptr; the pointer lives until the bag is next changed.
+    const PropertyValue* find(std::string_view name) const;
+    bool contains(std::string_view name) const { return find(name) != nullptr; }
+
+    const std::vector<Entry>& entries() const noexcept { return entries_; }
+    size_t size() const noexcept { return entries_.size(); }
+    bool empty() const noexcept { return entries_.empty(); }
+
+    // The file form of the bag. Throws PropertyBagError when the bag exceeds the limits.
+    ByteArray toBytes() const;
+    // Parses a whole file into a new bag. Throws PropertyBagError naming the fault; never reads
+    // beyond data, never gives a partly read bag.
+    static PropertyBag fromBytes(std::span<const uint8_t> data);
+
+    // Replaces this bag with the one in data; on any error this bag is left as it was.
+    void load(std::span<const uint8_t> data) { *this = fromBytes(data); }
+
+    // File helpers: errors (including those of the file system) are PropertyBagError, and their
+    // text names the file.
+    void saveFile(const std::filesystem::path& path) const;
+    static PropertyBag loadFile(const std::filesystem::path& path);
+
+    friend bool operator==(const PropertyBag&, const PropertyBag&) = default;
+
+  private:
+    std::vector<Entry> entries_;
+};
+
+// Lower-cases ASCII letters, as names are kept.
+std::string lowerName(std::string_view name);
+
+}  // namespace platform
