@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -235,7 +236,16 @@ AreaWeights areaWeights(const AxisMap& m, int32_t d, int32_t dn, int32_t s, int3
         w.start.push_back(w.pos.size());
         const double i = double(m.first + static_cast<int32_t>(k)) - d;
         const double a = i * scale, b = (i + 1) * scale;
-        for (auto off = static_cast<int64_t>(a); double(off) < b; ++off) {
+        // Only offsets that land inside the source count; never walk the rest.
+        int64_t lo = static_cast<int64_t>(a), hi = static_cast<int64_t>(std::ceil(b));
+        if (sn < 0) {
+            lo = std::max<int64_t>(lo, int64_t{s} - srcLimit + 1);
+            hi = std::min<int64_t>(hi, int64_t{s} + 1);
+        } else {
+            lo = std::max<int64_t>(lo, -int64_t{s});
+            hi = std::min<int64_t>(hi, int64_t{srcLimit} - s);
+        }
+        for (int64_t off = lo; off < hi; ++off) {
             const double cover = std::min(b, double(off + 1)) - std::max(a, double(off));
             if (cover <= 0) continue;
             const int64_t p = sn < 0 ? int64_t{s} - off : int64_t{s} + off;
