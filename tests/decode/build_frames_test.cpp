@@ -1,0 +1,268 @@
+// The frame strip builder through the whole load: strip layout and contents, which surfaces are
+// made, the deferred second pass, and clean failure on GIFs too large to hold.
+#include <gtest/gtest.h>
+
+#include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/headless_host.h"
+#include "tests/support/gif_builder.h"
+
+namespace {
+
+using anigif::ucAniGIF;
+using giftest::Bytes;
+using giftest::GifBuilder;
+using giftest::GifFrame;
+
+GifFrame pattern(int w, int h, int seed, int colours = 16) {
+    return giftest::makeFrame(w, h, [&](int x, int y) { return (x * 3 + y * 5 + seed) % colours; });
+}
+
+GifFrame withControl(GifFrame f, int disposal, bool transparent = false, uint8_t transIndex = 0) {
+    f.control = true;
+    f.disposal = disposal;
+    f.transparent = transparent;
+    f.transIndex = transIndex;
+    return f;
+}
+
+class BuildFrames : public ::testing::Test {
+protected:
+    BuildFrames() { gif.delayMode = anigif::DelayOff; }
+
+    bool load(const Bytes& bytes) { return gif.loadGifBytes(bytes); }
+
+    // Index of strip pixel (x, y), y = 0 the top line.
+    uint32_t strip(int x, int y) const { return gif.Strip->pixel(x, y); }
+
+    // Every pixel of frame k's cell holds the frame's own indices.
+    void expectCell(int k, const GifFrame& f) const {
+        const auto& fr = gif.Frames(k);
+        for (int y = 0; y < f.height; ++y)
+            for (int x = 0; x < f.width; ++x)
+                ASSERT_EQ(strip(fr.StripX + x, y), f.indices[static_cast<size_t>(y) * f.width + x])
+                    << "frame " << k << " at " << x << "," << y;
+    }
+
+    platform::HeadlessHost host;
+    ucAniGIF gif{host};
+};
+
+TEST_F(BuildFrames, PutsFramesSideBySideWithTheirOwnIndices) {
+    const auto a = pattern(10, 10, 0), b = pattern(20, 5, 1), c = pattern(5, 30, 2);
+    auto placed = c;
+    placed.left = 50;
+    placed.top = 60;
+    ASSERT_TRUE(load(GifBuilder()
+                         .screen(60, 90)
+                         .globalTable(giftest::testPalette(16))
+                         .frame(withControl(a, 1))
+                         .frame(withControl(b, 1))
+                         .frame(withControl(placed, 1))
+                         .build()));
+    ASSERT_EQ(gif.FrameCount(), 3);
+    EXPECT_EQ(gif.Strip->width(), 35);
+    EXPECT_EQ(gif.Strip->height(), 30);
+    EXPECT_EQ(gif.Strip->bitsPerPixel(), 8);
+    EXPECT_EQ(gif.Frames(1).StripX, 0);
+    EXPECT_EQ(gif.Frames(2).StripX, 10);
+    EXPECT_EQ(gif.Frames(3).StripX, 30);
+    expectCell(1, a);
+    expectCell(2, b);
+    expectCell(3, c);  // positions apply only when composing
+    EXPECT_EQ(gif.Frames(3).Left, 50);
+    EXPECT_EQ(strip(12, 5), 0u);  // below frame 2's cell
+    EXPECT_EQ(gif.currentFrame, 1);
+    EXPECT_EQ(gif.TableCount, -1);
+    // Run mode: the GIF now lives only in the tables and the strip.
+    EXPECT_TRUE(gif.GifBytes.empty());
+    EXPECT_TRUE(gif.Blocks.empty());
+    EXPECT_TRUE(gif.RebuildBuffer.empty());
+}
+
+TEST_F(BuildFrames, DecodesLocalTablesInterlacingAndOddSignatures) {
+    auto local = pattern(7, 9, 3, 4);
+    local.localTable = {0x102030, 0x405060, 0x708090, 0xA0B0C0};
+    local.minCodeSize = 2;
+    auto laced = pattern(6, 13, 4);
+    laced.interlaced = true;
+    const auto bytes = GifBuilder()
+                           .signature("gIf87A")
+                           .screen(10, 13)
+                           .globalTable(giftest::testPalette(16))
+                           .frame(withControl(local, 1))
+                           .frame(withControl(laced, 1))
+                           .build();
+    ASSERT_TRUE(load(bytes));
+    expectCell(1, local);
+    expectCell(2, laced);
+    EXPECT_EQ(gif.ColorTables[1][2], 0x708090u);  // the colours stay in the tables
+}
+
+TEST_F(BuildFrames, KeepsTransparentIndicesInTheStrip) {
+    auto t = giftest::makeFrame(8, 8, [](int x, int) { return x % 2 ? 5 : 2; });
+    ASSERT_TRUE(load(GifBuilder()
+                         .screen(8, 8)
+                         .globalTable(giftest::testPalette(8))
+                         .frame(withControl(t, 1, true, 5))
+                         .frame(withControl(t, 1, true, 5))
+                         .build()));
+    expectCell(1, t);
+    expectCell(2, t);
+    EXPECT_EQ(gif.MaskPalette.size(), 256u);
+}
+
+TEST_F(BuildFrames, ChoosesTheSurfacesByFramesAndRunMode) {
+    const auto frame = pattern(10, 10, 0);
+    auto small = pattern(4, 4, 1);
+    small.left = 2;
+    const auto gifWith = [&](std::vector<GifFrame> frames) {
+        GifBuilder b;
+        b.screen(10, 10).globalTable(giftest::testPalette(16));
+        for (const auto& f : frames) b.frame(f);
+        return b.build();
+    };
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        bool composite, mask;
+    };
+    const Case cases[] = {
+        {"single frame", gifWith({withControl(frame, 2, true)}), false, false},
+        {"all disposal 2", gifWith({withControl(frame, 2), withControl(frame, 2, true)}), false, false},
+        {"opaque, full size, keep", gifWith({withControl(frame, 1), withControl(small, 1)}), true, false},
+        {"restore to background", gifWith({withControl(frame, 1), withControl(small, 2)}), true, true},
+        {"restore to previous", gifWith({withControl(frame, 1), withControl(small, 3)}), true, true},
+        {"transparent first frame", gifWith({withControl(frame, 1, true), withControl(small, 1)}), true, true},
+        {"transparent, small first frame",
+         gifWith({withControl(small, 1), withControl(frame, 1, true)}), true, true},
+        {"transparent later, full first frame",
+         gifWith({withControl(frame, 1), withControl(small, 1, true)}), true, false},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(load(c.bytes)) << c.name;
+        EXPECT_EQ(gif.Composite != nullptr, c.composite) << c.name;
+        EXPECT_EQ(gif.Mask != nullptr, c.mask) << c.name;
+        if (gif.Composite) {
+            EXPECT_EQ(gif.Composite->bitsPerPixel(), 24);
+            EXPECT_EQ(gif.Composite->width(), 10);
+        }
+        if (gif.Mask) {
+            EXPECT_EQ(gif.Mask->bitsPerPixel(), 1);
+            EXPECT_EQ(gif.Mask->colorTable()[1], 0xFFFFFFu);
+        }
+    }
+    // Design mode: frame 1 only, no composite, the bytes stay for storing.
+    host.setUserMode(false);
+    ASSERT_TRUE(load(gifWith({withControl(small, 1), withControl(frame, 3)})));
+    EXPECT_EQ(gif.Strip->width(), 4);
+    EXPECT_EQ(gif.Strip->height(), 4);
+    EXPECT_EQ(gif.Composite, nullptr);
+    EXPECT_FALSE(gif.GifBytes.empty());
+    EXPECT_EQ(gif.FrameCount(), 2);
+}
+
+TEST_F(BuildFrames, DefersTheRemainingFramesWhenAsked) {
+    const auto a = pattern(6, 6, 0), b = pattern(6, 6, 7);
+    const auto bytes = GifBuilder()
+                           .screen(6, 6)
+                           .globalTable(giftest::testPalette(16))
+                           .frame(withControl(a, 1))
+                           .frame(withControl(b, 1))
+                           .build();
+    gif.delayMode = anigif::DelayHold;
+    ASSERT_TRUE(load(bytes));
+    expectCell(1, a);
+    EXPECT_EQ(strip(6 + 2, 2), 0u);  // frame 2 not decoded yet
+    EXPECT_FALSE(gif.GifBytes.empty());
+    EXPECT_TRUE(host.events().empty());
+
+    bool rest = false;
+    ASSERT_TRUE(gif.BuildFrames(rest));
+    expectCell(2, b);
+    EXPECT_TRUE(gif.GifBytes.empty());
+    ASSERT_EQ(host.events().size(), 1u);  // hold: FrameChanged(1, False) instead of playing
+    const auto& ev = host.events()[0];
+    EXPECT_EQ(ev.number, anigif::EventFrameChanged);
+    EXPECT_EQ(std::get<int32_t>(ev.args[0].second), 1);
+    EXPECT_FALSE(std::get<bool>(ev.args[1].second));
+    EXPECT_EQ(gif.mirrorStyle & anigif::kMirrorFirstFrameDone, 0);
+}
+
+TEST_F(BuildFrames, BuildsWhatACutStreamHolds) {
+    const auto a = pattern(10, 10, 0), b = pattern(12, 40, 1);
+    const auto full = GifBuilder()
+                          .screen(12, 40)
+                          .globalTable(giftest::testPalette(16))
+                          .frame(withControl(a, 1))
+                          .frame(withControl(b, 1))
+                          .build(false);
+    // Keep the first half of frame 2's data: its top rows decode, the rest stays index 0.
+    const Bytes cut(full.begin(), full.end() - static_cast<long>(b.indices.size() * 9 / 16));
+    ASSERT_TRUE(load(cut));
+    ASSERT_EQ(gif.FrameCount(), 2);
+    expectCell(1, a);
+    const int x0 = gif.Frames(2).StripX;
+    EXPECT_EQ(strip(x0 + 3, 0), b.indices[3]);
+    EXPECT_EQ(strip(x0 + 3, 39), 0u);
+}
+
+TEST_F(BuildFrames, FailsCleanlyOnFramesTooLargeToHold) {
+    // One 65535 x 65535 frame: its strip alone is 4 GiB.
+    Bytes huge = GifBuilder().screen(1, 1).globalTable({0, 0xFFFFFF}).build(false);
+    const Bytes image = {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 2, 0x4C, 0x01, 0};
+    huge.insert(huge.end(), image.begin(), image.end());
+    huge.push_back(0x3B);
+    EXPECT_FALSE(load(huge));
+    EXPECT_EQ(gif.FrameCount(), 0);
+    EXPECT_EQ(gif.currentFrame, 0);
+    EXPECT_EQ(gif.Strip, nullptr);
+    EXPECT_TRUE(gif.GifBytes.empty());
+
+    // Thousands of wide frames: each is small, the strip of all of them is over the budget.
+    GifBuilder many;
+    many.screen(1, 1).globalTable({0, 0xFFFFFF});
+    Bytes wide = {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0x10, 0x00, 0, 2, 2, 0x4C, 0x01, 0};
+    for (int i = 0; i < 300; ++i) many.raw(wide);
+    EXPECT_FALSE(load(many.build()));
+    EXPECT_EQ(gif.FrameCount(), 0);
+    EXPECT_EQ(gif.Composite, nullptr);
+
+    // The control loads normally afterwards.
+    EXPECT_TRUE(load(GifBuilder().globalTable({0, 0xFFFFFF}).frame(pattern(3, 3, 0, 2)).build()));
+}
+
+TEST_F(BuildFrames, LoadsEveryPrefixOfAGifWithoutFault) {
+    auto t = pattern(9, 7, 2);
+    t.interlaced = true;
+    auto local = pattern(5, 5, 1, 4);
+    local.localTable = giftest::testPalette(4);
+    local.left = 4;
+    const auto full = GifBuilder()
+                          .screen(12, 12)
+                          .globalTable(giftest::testPalette(16))
+                          .loop(3)
+                          .frame(withControl(pattern(12, 12, 0), 1))
+                          .frame(withControl(t, 3, true, 4))
+                          .comment("x")
+                          .frame(withControl(local, 2))
+                          .build();
+    int loaded = 0;
+    for (size_t n = 0; n <= full.size(); ++n) {
+        const bool ok = load(Bytes(full.begin(), full.begin() + static_cast<long>(n)));
+        loaded += ok;
+        if (ok) {
+            std::vector<uint8_t> maskSave, compositeSave;
+            for (int32_t k = 1; k <= gif.FrameCount() && gif.Composite; ++k) {
+                gif.ComposeFrame(k, false, maskSave, compositeSave);
+                gif.ComposeFrame(k, true, maskSave, compositeSave);
+            }
+        }
+    }
+    EXPECT_GT(loaded, 0);
+    ASSERT_TRUE(load(full));
+    EXPECT_EQ(gif.FrameCount(), 3);
+    EXPECT_EQ(gif.loopSetting, 3);
+    EXPECT_EQ(gif.loopsRemaining, 3);
+}
+
+}  // namespace
