@@ -1,0 +1,37 @@
+// Kavrilo: number-decomposition practice for kindergarten children.
+#include <QApplication>
+
+#include "platform/qt/chinese_ui.h"
+#include "platform/qt/picture_folder.h"
+#include "platform/qt/single_instance.h"
+#include "practice/windows/form1.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kavrilo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kavrilo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kavrilo"));
+
+    // A second copy ends at once and quietly; the running one comes to the front.
+    platform::qt::SingleInstance instance(QStringLiteral("kavrilo"));
+    if (!instance.isPrimary()) {
+        instance.notifyPrimary();
+        return 0;
+    }
+
+    platform::qt::installChineseTranslation(app);
+    QApplication::setFont(platform::qt::heiFont(9));
+    // The program ends when the main window closes, whatever other window is hidden or shown.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    windows::Form1 form1(platform::qt::PictureFolder::besideProgram());
+    QObject::connect(&form1, &windows::Form1::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    QObject::connect(&instance, &platform::qt::SingleInstance::activationRequested, &form1, [&form1] {
+        if (!form1.isVisible()) return;  // the discover window is showing instead
+        form1.raise();
+        form1.activateWindow();
+    });
+    form1.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,18 @@
+#include "practice/windows/window_placement.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace windows {
+
+void centreOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    const QSize outer = window.frameGeometry().size();
+    window.move(area.left() + (area.width() - outer.width()) / 2,
+                area.top() + (area.height() - outer.height()) / 2);
+}
+
+}  // namespace windows
