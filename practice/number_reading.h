@@ -12,7 +12,7 @@ struct NumberReading {
     // Optional spaces or tabs around, an optional sign, digits with at most one decimal point
     // (at least one digit), an optional exponent ("e" or "E", optional sign, digits).
     bool isNumber = false;
-    // The value is exactly 1 ("1", "01", "+1.0", "10e-1"); a fraction that merely rounds to 1 is not.
+    // The value is exactly 1 ("1", "01", "+1.0", "10e-1"); a fraction rounding to 1 is not.
     bool exactlyOne = false;
     // The value rounded to the nearest integer, halves to the even neighbour; empty when the
     // rounded value does not fit 16 bits (or the text is no number).

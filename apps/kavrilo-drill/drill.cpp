@@ -35,8 +35,8 @@ std::string quoted(std::string_view word) {
     constexpr size_t kShown = 32;
     std::string shown(prefixOfCodePoints(word, kShown));
     std::replace_if(
-        shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; },
-        '?');
+        shown.begin(), shown.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
     if (shown.size() < word.size()) shown += "...";
     return "\"" + shown + "\"";
 }
@@ -102,18 +102,38 @@ void Drill::runLine(std::string_view line) {
 void Drill::keystroke(int code) {
     const int processed = state_.filterAnswerKey(code);
     std::string text = state_.answerText();
+    size_t characters = boxCharacters();
     if (processed == kBackspace) {
+        if (!text.empty()) --characters;
         removeLastCodePoint(text);
-    } else if (isInsertable(processed) && countCodePoints(text) < kAnswerBoxLimit) {
+    } else if (isInsertable(processed) && characters < kAnswerBoxLimit) {
         appendCodePoint(text, static_cast<char32_t>(processed));
+        ++characters;
     }
-    state_.setAnswerText(std::move(text));  // an unchanged text runs no check
+    setBoxText(std::move(text), characters);
 }
 
 void Drill::paste(std::string_view text) {
-    const std::string& current = state_.answerText();
-    const size_t room = kAnswerBoxLimit - std::min(kAnswerBoxLimit, countCodePoints(current));
-    state_.setAnswerText(current + std::string(prefixOfCodePoints(text, room)));
+    const size_t characters = boxCharacters();
+    const std::string_view fits = prefixOfCodePoints(text, kAnswerBoxLimit - characters);
+    setBoxText(state_.answerText() + std::string(fits), characters + countCodePoints(fits));
+}
+
+// The box's character count is kept alongside its text so that a keystroke costs no recount;
+// the practice state only ever empties the box, which the byte size reveals.
+size_t Drill::boxCharacters() {
+    const std::string& text = state_.answerText();
+    if (text.size() != boxBytes_) {
+        boxBytes_ = text.size();
+        boxCharacters_ = countCodePoints(text);
+    }
+    return boxCharacters_;
+}
+
+void Drill::setBoxText(std::string text, size_t characters) {
+    boxBytes_ = text.size();
+    boxCharacters_ = characters;
+    state_.setAnswerText(std::move(text));  // an unchanged text runs no check
 }
 
 void Drill::save(std::string_view text) {
@@ -123,7 +143,8 @@ void Drill::save(std::string_view text) {
 
 void Drill::key(std::string_view argument) {
     if (argument.empty() || argument.size() > 7 ||
-        !std::all_of(argument.begin(), argument.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        !std::all_of(argument.begin(), argument.end(),
+                     [](char c) { return c >= '0' && c <= '9'; })) {
         return error("key needs a decimal character code from 0 to 1114111");
     }
     int code = 0;
@@ -156,6 +177,8 @@ void Drill::show() {
     out_ << " pos=" << s.listPosition() << '\n';
 }
 
-void Drill::error(std::string_view reason) { out_ << "error: " << reason << '\n'; }
+void Drill::error(std::string_view reason) {
+    out_ << "error: " << reason << '\n';
+}
 
 }  // namespace drill

@@ -51,6 +51,8 @@ private:
     };
 
     void keystroke(int code);
+    size_t boxCharacters();
+    void setBoxText(std::string text, size_t characters);
     void paste(std::string_view text);
     void save(std::string_view text);
     void key(std::string_view argument);
@@ -60,6 +62,8 @@ private:
     std::ostream& out_;
     TextView view_;
     practice::PracticeState state_;
+    size_t boxBytes_ = 0;
+    size_t boxCharacters_ = 0;
 };
 
 }  // namespace drill

@@ -3,7 +3,9 @@
 namespace drill {
 namespace {
 
-bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+bool isContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
 
 }  // namespace
 
@@ -73,11 +75,16 @@ void removeLastCodePoint(std::string& text) {
     if (text.empty()) return;
     size_t start = text.size() - 1;
     // Walk back over at most three continuation bytes to the lead byte.
-    while (start > 0 && text.size() - start < 4 && isContinuation(static_cast<unsigned char>(text[start]))) {
+    while (start > 0 && text.size() - start < 4 &&
+           isContinuation(static_cast<unsigned char>(text[start]))) {
         --start;
     }
     const auto lead = static_cast<unsigned char>(text[start]);
-    const size_t expected = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    const size_t expected = lead < 0x80    ? 1
+                            : lead >= 0xF0 ? 4
+                            : lead >= 0xE0 ? 3
+                            : lead >= 0xC0 ? 2
+                                           : 0;
     if (expected == text.size() - start) {
         text.erase(start);
     } else {
