@@ -1,0 +1,288 @@
+// Draws the main window's decoration, a smiling sun with turning rays and two twinkling stars,
+// and writes it as the six-frame GIF the window stores:
+//
+//   decoration_gif OUT.gif        (the committed copy is practice/decoration.gif)
+//
+// The stream layout is fixed to the byte: 200 x 200 screen with a 256-colour global table
+// (packed 0xE7), a loop block for 28789 loops, six full-screen frames with delay 10, transparent
+// index 255, disposal 2 and on the last frame 1, minimum code size 8, a comment that pads the
+// file so that the trailer is byte 12,989, and one zero byte after the trailer (12,990 bytes).
+// Drawing and encoding use integer-exact, deterministic code only, so every run gives the same
+// bytes.
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr int kSize = 200;
+constexpr int kFrames = 6;
+constexpr size_t kFileSize = 12990;
+constexpr uint8_t kClear = 255;  // transparent index
+
+enum Colour : uint8_t {
+    kWhite = 0,
+    kSun = 1,
+    kSunEdge = 2,
+    kRay = 3,
+    kEye = 4,
+    kCheek = 5,
+    kMouth = 6,
+    kShine = 7,
+    kStar = 8,
+    kTongue = 9,
+};
+
+// 0xRRGGBB; unused entries stay black. Entry 255 is never shown (transparent) but is a light
+// sky colour for viewers that ignore transparency.
+std::array<uint32_t, 256> palette() {
+    std::array<uint32_t, 256> p{};
+    p[kWhite] = 0xFFFFFF;
+    p[kSun] = 0xFFD43B;
+    p[kSunEdge] = 0xD9730D;
+    p[kRay] = 0xFFA41B;
+    p[kEye] = 0x3D2314;
+    p[kCheek] = 0xFF8A80;
+    p[kMouth] = 0xA8322D;
+    p[kShine] = 0xFFFFFF;
+    p[kStar] = 0xFFC928;
+    p[kTongue] = 0xFF6F61;
+    p[255] = 0xEAF4FF;
+    return p;
+}
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct Point {
+    double x, y;
+};
+
+// Signed distance (negative inside) to a convex polygon given counter-clockwise in screen
+// coordinates; exact enough near the edges, where the outline is drawn.
+double convexDistance(const std::vector<Point>& poly, Point p) {
+    double d = -1e9;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const Point a = poly[i], b = poly[(i + 1) % poly.size()];
+        const double ex = b.x - a.x, ey = b.y - a.y;
+        const double len = std::sqrt(ex * ex + ey * ey);
+        // Outward normal of a clockwise-on-screen edge.
+        const double side = ((p.x - a.x) * ey - (p.y - a.y) * ex) / len;
+        d = std::max(d, side);
+    }
+    return d;
+}
+
+bool inEllipse(Point p, Point c, double rx, double ry) {
+    const double dx = (p.x - c.x) / rx, dy = (p.y - c.y) / ry;
+    return dx * dx + dy * dy <= 1.0;
+}
+
+// A four-pointed sparkle: |dx|^0.5 + |dy|^0.5 <= r^0.5.
+double sparkle(Point p, Point c, double r) {
+    return std::sqrt(std::abs(p.x - c.x)) + std::sqrt(std::abs(p.y - c.y)) - std::sqrt(r);
+}
+
+std::vector<uint8_t> drawFrame(int frame) {
+    std::vector<uint8_t> px(static_cast<size_t>(kSize) * kSize, kClear);
+    const double phase = 2 * kPi * frame / kFrames;
+    // The figure keeps clear of the left 35 columns, which the window hides.
+    const Point sun{118.0, 100.0 - std::round(3.0 * std::sin(phase))};
+    const double bodyR = 47.0, edge = 4.0;
+    const double rayInner = 44.0, rayOuter = 78.0, rayHalf = 0.21;  // radians at the base
+    const double turn = frame * (2 * kPi / 12) / kFrames;           // one ray spacing per loop
+
+    std::vector<std::vector<Point>> rays;
+    for (int i = 0; i < 12; ++i) {
+        const double a = turn + i * 2 * kPi / 12;
+        const Point tip{sun.x + rayOuter * std::cos(a), sun.y + rayOuter * std::sin(a)};
+        const Point l{sun.x + rayInner * std::cos(a - rayHalf),
+                      sun.y + rayInner * std::sin(a - rayHalf)};
+        const Point r{sun.x + rayInner * std::cos(a + rayHalf),
+                      sun.y + rayInner * std::sin(a + rayHalf)};
+        rays.push_back({l, tip, r});
+    }
+    const double starR1 = 12.0 + 5.0 * std::cos(phase);
+    const double starR2 = 12.0 - 5.0 * std::cos(phase);
+    const Point star1{54.0, 32.0}, star2{180.0, 176.0};
+
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            const Point p{x + 0.5, y + 0.5};
+            uint8_t& c = px[static_cast<size_t>(y) * kSize + x];
+            for (const auto& ray : rays) {
+                const double d = convexDistance(ray, p);
+                if (d <= 0) c = d > -3.0 ? kSunEdge : kRay;
+            }
+            for (const auto& [centre, r] : {std::pair{star1, starR1}, std::pair{star2, starR2}}) {
+                const double s = sparkle(p, centre, r);
+                if (s <= 0) c = s > -0.45 ? kSunEdge : kStar;
+            }
+            const double dx = p.x - sun.x, dy = p.y - sun.y;
+            const double dist = std::sqrt(dx * dx + dy * dy);
+            if (dist > bodyR) continue;
+            c = dist > bodyR - edge ? kSunEdge : kSun;
+            if (inEllipse(p, {sun.x - 29, sun.y + 8}, 8, 5.5) ||
+                inEllipse(p, {sun.x + 29, sun.y + 8}, 8, 5.5))
+                c = kCheek;
+            for (const double side : {-15.0, 15.0}) {
+                const Point eye{sun.x + side, sun.y - 12};
+                if (inEllipse(p, eye, 5.5, 8.5)) c = kEye;
+                if (inEllipse(p, {eye.x + 1.5, eye.y - 3.5}, 2.2, 2.6)) c = kShine;
+            }
+            // An open smile: the lower half of a disc, with a tongue at the bottom.
+            const Point mouth{sun.x, sun.y + 5};
+            if (p.y >= mouth.y && inEllipse(p, mouth, 21, 20)) {
+                c = kMouth;
+                if (inEllipse(p, {sun.x, mouth.y + 20}, 11, 9)) c = kTongue;
+            }
+        }
+    }
+    return px;
+}
+
+// GIF LZW with variable code width, a clear code first and whenever the table is full.
+Bytes lzw(const std::vector<uint8_t>& pixels, int minCodeSize) {
+    const int clear = 1 << minCodeSize, end = clear + 1;
+    std::vector<std::array<uint16_t, 256>> next(4096);
+    int width = minCodeSize + 1, lastCode = end;
+    Bytes packed;
+    uint32_t bits = 0;
+    int nbits = 0;
+    const auto emit = [&](int code) {
+        bits |= static_cast<uint32_t>(code) << nbits;
+        nbits += width;
+        while (nbits >= 8) {
+            packed.push_back(static_cast<uint8_t>(bits & 0xFF));
+            bits >>= 8;
+            nbits -= 8;
+        }
+    };
+    const auto reset = [&] {
+        for (auto& n : next) n.fill(0);
+        width = minCodeSize + 1;
+        lastCode = end;
+    };
+    reset();
+    emit(clear);
+    int current = pixels.empty() ? -1 : pixels[0];
+    for (size_t i = 1; i < pixels.size(); ++i) {
+        const uint8_t k = pixels[i];
+        if (next[current][k] != 0) {
+            current = next[current][k];
+            continue;
+        }
+        emit(current);
+        next[current][k] = static_cast<uint16_t>(++lastCode);
+        if (lastCode >= (1 << width)) ++width;
+        if (lastCode == 4095) {
+            emit(clear);
+            reset();
+        }
+        current = k;
+    }
+    if (current >= 0) emit(current);
+    emit(end);
+    if (nbits > 0) packed.push_back(static_cast<uint8_t>(bits & 0xFF));
+
+    Bytes out{static_cast<uint8_t>(minCodeSize)};
+    for (size_t at = 0; at < packed.size(); at += 255) {
+        const size_t n = std::min<size_t>(255, packed.size() - at);
+        out.push_back(static_cast<uint8_t>(n));
+        out.insert(out.end(), packed.begin() + static_cast<std::ptrdiff_t>(at),
+                   packed.begin() + static_cast<std::ptrdiff_t>(at + n));
+    }
+    out.push_back(0);
+    return out;
+}
+
+void put16(Bytes& b, int v) {
+    b.push_back(static_cast<uint8_t>(v & 0xFF));
+    b.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+}
+
+// A comment extension of exactly `total` bytes (at least 5): the text, then spaces.
+Bytes comment(const std::string& text, size_t total) {
+    Bytes out{0x21, 0xFE};
+    // d data bytes in k sub-blocks take 2 + d + k + 1 bytes; use as few blocks as fit.
+    const size_t budget = total - 3;
+    const size_t blocks = (budget + 255) / 256;
+    const size_t data = budget - blocks;
+    std::string body = text.substr(0, data);
+    body.resize(data, ' ');
+    size_t at = 0;
+    for (size_t i = 0; i < blocks; ++i) {
+        const size_t n = data / blocks + (i < data % blocks ? 1 : 0);
+        out.push_back(static_cast<uint8_t>(n));
+        out.insert(out.end(), body.begin() + static_cast<std::ptrdiff_t>(at),
+                   body.begin() + static_cast<std::ptrdiff_t>(at + n));
+        at += n;
+    }
+    out.push_back(0);
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUT.gif\n", argv[0]);
+        return 2;
+    }
+    Bytes gif = {'G', 'I', 'F', '8', '9', 'a'};
+    put16(gif, kSize);
+    put16(gif, kSize);
+    gif.insert(gif.end(), {0xE7, 0x00, 0x00});
+    for (const uint32_t rgb : palette())
+        gif.insert(gif.end(), {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                               static_cast<uint8_t>(rgb)});
+    const std::string app = "NETSCAPE2.0";
+    gif.insert(gif.end(), {0x21, 0xFF, 0x0B});
+    gif.insert(gif.end(), app.begin(), app.end());
+    gif.insert(gif.end(), {0x03, 0x01, 0x75, 0x70, 0x00});
+
+    for (int f = 0; f < kFrames; ++f) {
+        const uint8_t disposal = f + 1 < kFrames ? 2 : 1;
+        gif.insert(gif.end(), {0x21, 0xF9, 0x04, static_cast<uint8_t>((disposal << 2) | 1)});
+        put16(gif, 10);
+        gif.insert(gif.end(), {kClear, 0x00});
+        gif.push_back(0x2C);
+        put16(gif, 0);
+        put16(gif, 0);
+        put16(gif, kSize);
+        put16(gif, kSize);
+        gif.push_back(0x00);
+        const Bytes data = lzw(drawFrame(f), 8);
+        gif.insert(gif.end(), data.begin(), data.end());
+        std::fprintf(stderr, "frame %d: %zu bytes of image data\n", f + 1, data.size());
+    }
+
+    const size_t used = gif.size() + 2;  // trailer and the zero byte after it
+    if (used + 5 > kFileSize) {
+        std::fprintf(stderr, "the drawing takes %zu bytes; at most %zu fit\n", used, kFileSize - 5);
+        return 1;
+    }
+    const Bytes pad = comment("Kavrilo decoration: a smiling sun. ", kFileSize - used);
+    gif.insert(gif.end(), pad.begin(), pad.end());
+    gif.push_back(0x3B);
+    gif.push_back(0x00);
+    if (gif.size() != kFileSize) {
+        std::fprintf(stderr, "internal error: %zu bytes\n", gif.size());
+        return 1;
+    }
+
+    std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(gif.data()), static_cast<std::streamsize>(gif.size()));
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+        return 1;
+    }
+    std::fprintf(stderr, "%s: %zu bytes, %zu of them padding\n", argv[1], gif.size(), pad.size());
+    return 0;
+}
