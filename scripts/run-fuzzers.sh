@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 total=${1:-60}
 targets=()
-for t in build-fuzz/fuzz/fuzz_*; do
+for t in build-fuzz/bin/fuzz_*; do
   [ -x "$t" ] && targets+=("$t")
 done
 if [ ${#targets[@]} -eq 0 ]; then
