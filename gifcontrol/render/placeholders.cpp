@@ -10,12 +10,4 @@ void ucAniGIF::MirrorFrames(int32_t /*newStyle*/, bool /*firstFrameOnly*/,
     mirrorStyle &= ~kMirrorFirstFrameDone;
 }
 
-// Placeholder: no timer service yet, so no timer ever starts; the state moves as the clock's
-// rules say for a timer that could not be started.
-bool ucAniGIF::SetAnimationTimer(int32_t mode) {
-    if (mode != 0 && animState == ActionPlay) return false;
-    animState = ActionStop;
-    return false;
-}
-
 }  // namespace anigif

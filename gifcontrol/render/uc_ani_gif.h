@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "gifcontrol/decode/gif_tables.h"
+#include "gifcontrol/render/timer_binding.h"
 #include "platform/control_host.h"
 #include "platform/surface.h"
 
@@ -218,6 +219,89 @@ private:
     void finishBuild();
 
     platform::ControlHost* host_;
+
+    // ==== Animation clock (render/animation_clock.cpp) ==========================================
+    // SetAnimationTimer (declared above) and the members below play the frames on the host's
+    // timer service: one one-shot timer per instance, keyed by (timerWindow, timer identifier).
+public:
+    // The animation timer's procedure: advances currentFrame (wrapping to 1), counts a completed
+    // pass against loopSetting, repaints, raises FrameChanged(previous frame, True), then
+    // re-arms with the new frame's interval or, when the loops ran out, raises LoopsEnded. An
+    // event handler that stops, pauses, restarts or reloads the control keeps its say: the tick
+    // then leaves the timer alone. A refused re-arm stops the animation (animState 0).
+    int32_t AnimationTick(platform::WindowId window, uint32_t message, platform::TimerId timerId,
+                          uint32_t time) noexcept;
+    // The deferred-decode timer's procedure: stops the timer and runs the remaining-frames pass,
+    // which finishes the load (and starts playing unless DelayAnimation holds it).
+    int32_t DeferredDecodeTick(platform::WindowId window, uint32_t message,
+                               platform::TimerId timerId, uint32_t time) noexcept;
+
+    // Action get: animState (0 stopped, 1 playing or decoding deferred frames, 2 paused).
+    int32_t Action() const noexcept { return animState; }
+    // Action let: ActionStop, ActionPlay, ActionPause, ActionStep, ActionRestart. Ignored while
+    // nothing is loaded, outside run mode and for other values. A command given while the
+    // deferred frames are still waiting to be decoded first decodes them (finishing the load),
+    // so that no frame is left blank.
+    void Action(int32_t Act);
+    // Host visibility: hiding pauses; showing resumes a paused control.
+    void UserControl_Hide();
+    void UserControl_Show();
+
+    // Clock properties.
+    int32_t MinFrameDelay() const noexcept { return minFrameDelay; }
+    // Clamped to 10..32700; a change is stored and notified as "Delay".
+    void MinFrameDelay(int32_t Delay);
+    int32_t SteppedDelay() const noexcept { return steppedDelay; }
+    // Positive values are stored, anything else turns stepping off (0).
+    void SteppedDelay(int32_t newDelay);
+    int32_t Loops() const noexcept { return loopSetting; }
+    // A value other than loopSetting stores its absolute value and notifies "Loops";
+    // loopsRemaining changes only at the next ActionStop, ActionRestart or load. The overflow
+    // error for -2147483648, which has no positive counterpart.
+    void Loops(int32_t Count);
+    // 0 while nothing is loaded, 2147483647 when looping for ever, else loopsRemaining.
+    int32_t LoopsRemaining() const noexcept;
+
+    // How long the current frame stays: steppedDelay when set, else the frame's delay raised to
+    // minFrameDelay.
+    uint32_t FrameInterval() const;
+    // The identifier of this instance's timers.
+    platform::TimerId timerId() const noexcept { return reinterpret_cast<platform::TimerId>(this); }
+
+    platform::WindowId timerWindow = 0;              // window the timer is attached to
+    platform::TimerService::Callback timerCallback;  // bound entry; empty when not bound
+    // Shows the binding's error messages (text, title); empty = standard error. A windowed host
+    // sets a message box here.
+    ErrorReporter timerErrorReporter;
+
+    // Frees the timer binding: entries handed out before never reach this instance again.
+    void ReleaseTimerCallback() noexcept;
+
+private:
+    enum class PendingTimer { None, Animation, DeferredDecode };
+
+    // ActionStop: stop, reload the loop counter, rewind to frame 1, repaint, FrameChanged(1).
+    void stopAndRewind();
+    // Runs the deferred remaining-frames pass now if its timer is still pending.
+    void finishDeferredDecode();
+    void raiseLoopsEnded();
+
+    PendingTimer pendingTimer_ = PendingTimer::None;
+    // Changes whenever the timer is stopped or started, so that a tick can tell whether its
+    // event handlers took over the clock.
+    uint64_t timerGeneration_ = 0;
+    // Procedures in declaration order: callback 1 is the last (AnimationTick).
+    TimerBinding timerBinding_{
+        "ucAniGIF",
+        timerId(),
+        {[this](platform::WindowId w, uint32_t m, platform::TimerId id, uint32_t t) {
+             return DeferredDecodeTick(w, m, id, t);
+         },
+         [this](platform::WindowId w, uint32_t m, platform::TimerId id, uint32_t t) {
+             return AnimationTick(w, m, id, t);
+         }},
+        [this](std::string_view text, std::string_view title) { reportTimerError(text, title); }};
+    void reportTimerError(std::string_view text, std::string_view title) const;
 };
 
 }  // namespace anigif
