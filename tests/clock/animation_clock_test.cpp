@@ -1,0 +1,345 @@
+// The animation clock on the headless host and the manual clock: loops, intervals, the Action
+// commands, visibility, deferred decoding and the failure paths of the timer.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/headless_host.h"
+#include "platform/manual_clock.h"
+#include "tests/support/gif_builder.h"
+
+namespace {
+
+using anigif::ucAniGIF;
+using namespace anigif;  // Action and delay-mode names
+using Strings = std::vector<std::string>;
+
+constexpr platform::WindowId kWindow = 77;
+
+// A GIF of frames with the given delays (hundredths of a second), each frame one colour.
+giftest::Bytes gifWithDelays(const std::vector<int>& delaysCs, int loops = -1) {
+    giftest::GifBuilder b;
+    b.screen(4, 4).globalTable(giftest::testPalette(8));
+    if (loops >= 0) b.loop(loops);
+    for (size_t k = 0; k < delaysCs.size(); ++k) {
+        auto f = giftest::makeFrame(4, 4, [&](int, int) { return static_cast<uint8_t>(k + 1); });
+        f.control = true;
+        f.delayCs = delaysCs[k];
+        f.disposal = 1;
+        b.frame(f);
+    }
+    return b.build();
+}
+
+class Clock : public ::testing::Test {
+  protected:
+    Clock() {
+        host.setTimerService(&clock);
+        host.setParentWindow(kWindow);
+        host.setInnerSize(4, 4);
+        gif = std::make_unique<ucAniGIF>(host);
+        gif->delayMode = DelayOff;
+        host.onPaint = [this] { painted.push_back(gif->currentFrame); };
+    }
+
+    void loadBytes(const giftest::Bytes& bytes) {
+        ASSERT_TRUE(gif->loadGifBytes(bytes));
+        host.clearRecords();
+        painted.clear();
+    }
+    void load(const std::vector<int>& delaysCs, int loops = -1) {
+        loadBytes(gifWithDelays(delaysCs, loops));
+    }
+
+    // Events since the last call, as "FrameChanged(3,T)" / "LoopsEnded".
+    Strings events() {
+        Strings out;
+        for (const auto& e : host.events()) {
+            std::string s = e.name;
+            if (e.name == "FrameChanged")
+                s += "(" + std::to_string(std::get<int32_t>(e.args[0].second)) + "," +
+                     (std::get<bool>(e.args[1].second) ? "T" : "F") + ")";
+            out.push_back(s);
+        }
+        host.clearRecords();
+        return out;
+    }
+    bool timerPending() const { return clock.isPending(kWindow, gif->timerId()); }
+    std::optional<uint32_t> interval() const { return clock.interval(kWindow, gif->timerId()); }
+
+    platform::ManualClock clock;
+    platform::HeadlessHost host;
+    std::unique_ptr<ucAniGIF> gif;
+    std::vector<int32_t> painted;
+};
+
+TEST_F(Clock, OneLoopOverThreeFramesEndsOnFrameOne) {
+    load({10, 10, 10}, 1);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+    EXPECT_EQ(interval(), 100u);
+    clock.advance(99);
+    EXPECT_TRUE(painted.empty());
+    clock.advance(201);
+    EXPECT_EQ(painted, (std::vector<int32_t>{2, 3, 1}));
+    EXPECT_EQ(events(), (Strings{"FrameChanged(1,T)", "FrameChanged(2,T)", "FrameChanged(3,T)",
+                                 "LoopsEnded"}));
+    EXPECT_EQ(gif->Action(), ActionStop);
+    EXPECT_EQ(gif->LoopsRemaining(), 0);
+    EXPECT_FALSE(timerPending());
+
+    // Playing on past the end: the counter is not reloaded, goes below 0 and never stops.
+    gif->Action(ActionPlay);
+    clock.advance(300 * 5);
+    EXPECT_EQ(gif->LoopsRemaining(), -5);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+    for (const auto& e : events()) EXPECT_NE(e, "LoopsEnded");
+
+    // At the bottom of its range the counter stays put instead of wrapping.
+    gif->loopsRemaining = std::numeric_limits<int32_t>::min();
+    clock.advance(300);
+    EXPECT_EQ(gif->loopsRemaining, std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(gif->Action(), ActionPlay);
+}
+
+TEST_F(Clock, LoopCountsAndTheirChanges) {
+    load({1, 1}, 0);
+    EXPECT_EQ(gif->LoopsRemaining(), std::numeric_limits<int32_t>::max());
+    clock.advance(50 * 1000);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+
+    // Counts above 32767 play out (32-bit counter).
+    load({1, 1}, 40000);
+    EXPECT_EQ(gif->LoopsRemaining(), 40000);
+    clock.advance(100);
+    EXPECT_EQ(gif->LoopsRemaining(), 39999);
+
+    // A new Loops value waits for the next stop, restart or load.
+    gif->Loops(-3);
+    EXPECT_EQ(gif->Loops(), 3);
+    EXPECT_EQ(host.changedProperties(), (Strings{"Loops"}));
+    EXPECT_EQ(gif->LoopsRemaining(), 39999);
+    gif->Action(ActionRestart);
+    EXPECT_EQ(gif->LoopsRemaining(), 3);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+    EXPECT_THROW(gif->Loops(std::numeric_limits<int32_t>::min()), platform::RuntimeError);
+}
+
+TEST_F(Clock, IntervalRule) {
+    load({3, 0, 20});
+    EXPECT_EQ(interval(), 50u);  // 30 ms raised to MinFrameDelay 50
+    clock.advance(50);
+    EXPECT_EQ(interval(), 50u);  // delay 0 lasts MinFrameDelay
+    clock.advance(50);
+    EXPECT_EQ(interval(), 200u);
+
+    gif->MinFrameDelay(5);
+    EXPECT_EQ(gif->MinFrameDelay(), 10);
+    gif->MinFrameDelay(40000);
+    EXPECT_EQ(gif->MinFrameDelay(), 32700);
+    gif->MinFrameDelay(32700);
+    EXPECT_EQ(host.changedProperties(), (Strings{"Delay", "Delay"}));
+
+    // SteppedDelay overrides every frame's delay, even below MinFrameDelay.
+    gif->SteppedDelay(5);
+    clock.advance(200);
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_EQ(interval(), 5u);
+        clock.advance(5);
+    }
+    gif->SteppedDelay(-4);
+    EXPECT_EQ(gif->SteppedDelay(), 0);
+}
+
+TEST_F(Clock, StopStepPauseAndRestart) {
+    load({10, 10, 10}, 2);
+    clock.advance(100);  // frame 2
+    events();
+    gif->Action(ActionPause);
+    EXPECT_EQ(gif->Action(), ActionPause);
+    EXPECT_FALSE(timerPending());
+    gif->Action(ActionPause);  // repeated: no change
+    EXPECT_EQ(gif->Action(), ActionPause);
+
+    gif->Action(ActionStep);
+    gif->Action(ActionStep);  // wraps after the last frame
+    EXPECT_EQ(painted, (std::vector<int32_t>{2, 3, 1}));
+    EXPECT_EQ(events(), (Strings{"FrameChanged(3,F)", "FrameChanged(1,F)"}));
+    EXPECT_EQ(gif->Action(), ActionPause);
+    EXPECT_EQ(gif->LoopsRemaining(), 2);  // stepping is not a pass
+
+    gif->Action(ActionPlay);  // resumes from frame 1 with its interval
+    EXPECT_EQ(interval(), 100u);
+    clock.advance(100);
+    EXPECT_EQ(gif->currentFrame, 2);
+
+    gif->Action(ActionStop);
+    EXPECT_EQ(gif->currentFrame, 1);
+    EXPECT_EQ(gif->Action(), ActionStop);
+    EXPECT_FALSE(timerPending());
+    gif->Action(ActionPause);  // a stopped control stays stopped
+    EXPECT_EQ(gif->Action(), ActionStop);
+    gif->Action(7);
+    gif->Action(-1);
+    EXPECT_EQ(gif->Action(), ActionStop);
+
+    gif->Action(ActionRestart);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+    events();
+    gif->Action(ActionPlay);  // already playing: nothing
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(clock.startsAccepted(), 8u);  // probe + start for each of the 4 starts
+}
+
+TEST_F(Clock, OneFrameGifNeverStartsATimer) {
+    load({10});
+    EXPECT_EQ(gif->Action(), ActionStop);
+    gif->Action(ActionPlay);
+    EXPECT_EQ(gif->Action(), ActionStop);
+    EXPECT_EQ(clock.startsAccepted(), 0u);
+    gif->Action(ActionStep);
+    EXPECT_EQ(events(), (Strings{"FrameChanged(1,F)"}));
+    EXPECT_EQ(gif->currentFrame, 1);
+}
+
+TEST_F(Clock, HideAndShow) {
+    load({10, 10, 10});
+    clock.advance(100);
+    gif->UserControl_Hide();
+    EXPECT_EQ(gif->Action(), ActionPause);
+    clock.advance(1000);
+    EXPECT_EQ(gif->currentFrame, 2);
+    gif->UserControl_Show();
+    EXPECT_EQ(gif->Action(), ActionPlay);
+    clock.advance(100);
+    EXPECT_EQ(gif->currentFrame, 3);
+
+    // Paused by hand, hidden and shown again: it resumes too.
+    gif->Action(ActionPause);
+    gif->UserControl_Hide();
+    gif->UserControl_Show();
+    EXPECT_EQ(gif->Action(), ActionPlay);
+
+    // A stopped control stays stopped.
+    gif->Action(ActionStop);
+    gif->UserControl_Hide();
+    gif->UserControl_Show();
+    EXPECT_EQ(gif->Action(), ActionStop);
+}
+
+TEST_F(Clock, DesignModeIgnoresActionAndStartsNoTimer) {
+    host.setUserMode(false);
+    load({10, 10});
+    for (int act = 0; act <= 4; ++act) gif->Action(act);
+    EXPECT_EQ(gif->Action(), ActionStop);
+    EXPECT_EQ(gif->currentFrame, 1);
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(clock.startsAccepted() + clock.startsRefused(), 0u);
+}
+
+TEST_F(Clock, DelayAnimationModesAtLoadCompletion) {
+    load({10, 10});
+    EXPECT_EQ(interval(), 100u);  // DelayOff: playing at once
+
+    gif->delayMode = DelayFirstFrame;
+    load({10, 10});
+    EXPECT_EQ(gif->Action(), ActionPlay);  // while the deferred decode waits
+    EXPECT_EQ(interval(), 20u);
+    EXPECT_FALSE(gif->GifBytes.empty());
+    clock.advance(20);
+    EXPECT_TRUE(gif->GifBytes.empty());  // the load finished
+    EXPECT_EQ(interval(), 100u);
+    EXPECT_TRUE(events().empty());
+
+    for (int32_t mode : {DelayHold, DelayHoldFirstFrame}) {
+        gif->delayMode = mode;
+        load({10, 10});
+        clock.advance(20);
+        EXPECT_EQ(events(), (Strings{"FrameChanged(1,F)"}));
+        EXPECT_EQ(gif->Action(), ActionStop);
+        EXPECT_FALSE(timerPending());
+    }
+}
+
+TEST_F(Clock, CommandsDuringTheDeferredDecodeFinishTheLoadFirst) {
+    gif->delayMode = DelayFirstFrame;
+    load({10, 10, 10});
+    gif->UserControl_Hide();
+    EXPECT_TRUE(gif->GifBytes.empty());  // frames 2 and 3 decoded, not lost
+    EXPECT_EQ(gif->Action(), ActionPause);
+    gif->Action(ActionStep);
+    EXPECT_EQ(gif->currentFrame, 2);
+    EXPECT_EQ(gif->Strip->pixel(gif->Frames(2).StripX, 0), 2u);
+}
+
+TEST_F(Clock, HandlersThatTakeOverTheClockKeepTheirSay) {
+    load({10, 10, 10});
+    host.onEvent = [this](int32_t, std::string_view name, std::span<platform::EventArg>) {
+        if (name == "FrameChanged" && gif->currentFrame == 2) gif->Action(ActionPause);
+    };
+    clock.advance(100);
+    EXPECT_EQ(gif->Action(), ActionPause);
+    EXPECT_FALSE(timerPending());
+
+    // A restart from the handler leaves exactly its own timer, with frame 1's interval.
+    host.onEvent = [this](int32_t, std::string_view name, std::span<platform::EventArg>) {
+        if (name == "FrameChanged" && gif->currentFrame == 3) gif->Action(ActionRestart);
+    };
+    gif->Action(ActionPlay);
+    clock.advance(100);
+    EXPECT_EQ(gif->currentFrame, 1);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+    EXPECT_EQ(clock.remaining(kWindow, gif->timerId()), 100u);
+}
+
+TEST_F(Clock, TimerFailuresLeaveTheControlStoppedAndRestartable) {
+    // The probe refused.
+    clock.setStartFilter(
+        [](platform::WindowId, platform::TimerId, uint32_t ms) { return ms == 60000; });
+    load({10, 10});
+    EXPECT_EQ(gif->Action(), ActionStop);
+    EXPECT_FALSE(gif->SetAnimationTimer(1));
+
+    // The probe passes but the real start is refused.
+    clock.setStartFilter(
+        [](platform::WindowId, platform::TimerId, uint32_t ms) { return ms != 60000; });
+    EXPECT_FALSE(gif->SetAnimationTimer(1));
+    EXPECT_EQ(gif->Action(), ActionStop);
+
+    // No parent window.
+    clock.setStartFilter(nullptr);
+    host.setParentWindow(0);
+    EXPECT_FALSE(gif->SetAnimationTimer(1));
+    host.setParentWindow(kWindow);
+
+    // A refused re-arm stops the animation; ActionPlay starts it again.
+    gif->Action(ActionPlay);
+    clock.refuseStarts(true);
+    clock.advance(100);
+    EXPECT_EQ(gif->currentFrame, 2);
+    EXPECT_EQ(gif->Action(), ActionStop);
+    clock.refuseStarts(false);
+    gif->Action(ActionPlay);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+    EXPECT_TRUE(timerPending());
+}
+
+TEST_F(Clock, NoTickReachesADestroyedControl) {
+    load({10, 10});
+    const platform::TimerService::Callback entry = gif->timerCallback;
+    const platform::TimerId id = gif->timerId();
+    ASSERT_TRUE(entry);
+    gif.reset();
+    EXPECT_EQ(clock.pendingCount(), 0u);  // termination stopped the timer
+    // Even an event the platform had already queued finds nobody.
+    entry(kWindow, id, 0);
+    clock.start(kWindow, id, 10, entry);
+    clock.advance(10);
+    EXPECT_TRUE(painted.empty());
+    EXPECT_TRUE(host.events().empty());
+}
+
+}  // namespace
