@@ -21,15 +21,17 @@ size_t skipDigits(std::string_view text, size_t i) {
     constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
     constexpr uint64_t kZeros = 0x3030303030303030ull;
     constexpr uint64_t kSixes = 0x0606060606060606ull;
-    while (i + 8 <= text.size()) {
+    const char* p = text.data() + i;
+    const char* const end = text.data() + text.size();
+    while (end - p >= 8) {
         uint64_t word;
-        std::memcpy(&word, text.data() + i, sizeof word);
+        std::memcpy(&word, p, sizeof word);
         // Every byte is 0x30..0x39 exactly when it and it plus 6 both have the high nibble 3.
         if ((word & kHigh) != kZeros || ((word + kSixes) & kHigh) != kZeros) break;
-        i += 8;
+        p += 8;
     }
-    while (i < text.size() && isDigit(text[i])) ++i;
-    return i;
+    while (p != end && isDigit(*p)) ++p;
+    return static_cast<size_t>(p - text.data());
 }
 
 // Exponents are saturated far beyond anything that could still matter for a 16-bit result, so

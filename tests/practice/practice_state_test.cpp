@@ -24,6 +24,15 @@ public:
     MOCK_METHOD(void, redraw, (), (override));
 };
 
+// A view that only counts, for long walks where a mock would dominate the run time.
+struct CountingView : PracticeView {
+    void showWarning(const std::string&, const std::string&) override { ++warnings; }
+    void focusAnswer() override {}
+    void openNumberListDialog(bool) override {}
+    void redraw() override {}
+    int warnings = 0;
+};
+
 // Every field the window draws, to show that a refused action leaves the practice alone.
 struct Snapshot {
     std::optional<int16_t> whole, known;
@@ -37,13 +46,6 @@ struct Snapshot {
 Snapshot snapshot(const PracticeState& s) {
     return {s.wholeNumber(),   s.knownPart(),   s.titleText(),  s.answerText(),  s.mark(),
             s.answerCorrect(), s.nextEnabled(), s.numberList(), s.listPosition()};
-}
-
-TEST(PracticeState, StartsWithNothingSet) {
-    NiceMock<MockView> view;
-    const PracticeState state(view);
-    EXPECT_EQ(snapshot(state), (Snapshot{std::nullopt, std::nullopt, "", "", Mark::None, false,
-                                         true, std::nullopt, 0}));
 }
 
 TEST(PracticeState, StartingANumberFocusesTheAnswerAfterTheFieldsAreDrawn) {
@@ -152,15 +154,8 @@ std::string repeatedList(const std::string& entry, size_t entries) {
     return text;
 }
 
-TEST(NumberListCheck, MessagesInTheirOrder) {
-    const auto check = [](const std::string& text) { return checkNumberList(text); };
-    EXPECT_TRUE(check("").accepted);
-    EXPECT_TRUE(check("3,,5,").accepted);
-    EXPECT_EQ(check(",a").message, "您输入格式不正确，请重新输入");
-    EXPECT_EQ(check("a,").message, "您输入了非法字符，请重新输入");
-    // An illegal character anywhere wins over a number that is too big.
-    EXPECT_EQ(check("99999,a").message, "您输入了非法字符，请重新输入");
-    EXPECT_EQ(check("99999,a").title, "输入错误");
+TEST(NumberListCheck, AnIllegalCharacterWinsOverANumberTooBig) {
+    EXPECT_EQ(checkNumberList("99999,a").message, "您输入了非法字符，请重新输入");
 }
 
 TEST(NumberListCheck, ListsUpTo32767Entries) {
@@ -172,7 +167,7 @@ TEST(NumberListCheck, ListsUpTo32767Entries) {
 }
 
 TEST(PracticeState, TheLongestListRunsToItsEnd) {
-    NiceMock<MockView> view;
+    CountingView view;
     PracticeState state(view);
     state.applyNumberList(repeatedList("2", 32767));
     ASSERT_EQ(state.numberList()->size(), 32767u);
@@ -185,6 +180,7 @@ TEST(PracticeState, TheLongestListRunsToItsEnd) {
     state.setAnswerText("1");
     EXPECT_EQ(state.titleText(), "非常棒！您已做完了所有的题");
     EXPECT_EQ(state.listPosition(), 0);
+    EXPECT_EQ(view.warnings, 0);
 }
 
 TEST(PracticeState, AFractionThatRoundsToOneIsCorrectButFinishesNoList) {
