@@ -11,7 +11,8 @@ constexpr int kBackspace = 8;
 constexpr int kEnter = 13;
 constexpr char32_t kMaxCodePoint = 0x10FFFF;
 
-// What the answer box inserts: anything but control characters and non-characters of UTF-16.
+// What the answer box inserts: anything but control characters, surrogates and values beyond
+// Unicode.
 bool isInsertable(int code) {
     if (code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F)) return false;
     if (code >= 0xD800 && code <= 0xDFFF) return false;
