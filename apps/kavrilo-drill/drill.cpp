@@ -116,7 +116,8 @@ void Drill::keystroke(int code) {
 
 void Drill::paste(std::string_view text) {
     const size_t characters = boxCharacters();
-    const std::string_view fits = prefixOfCodePoints(text, kAnswerBoxLimit - characters);
+    const size_t room = characters < kAnswerBoxLimit ? kAnswerBoxLimit - characters : 0;
+    const std::string_view fits = prefixOfCodePoints(text, room);
     setBoxText(state_.answerText() + std::string(fits), characters + countCodePoints(fits));
 }
 
