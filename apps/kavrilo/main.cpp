@@ -9,7 +9,6 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kavrilo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kavrilo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kavrilo"));
 
     // A second copy ends at once and quietly; the running one comes to the front.

@@ -1,0 +1,17 @@
+# Runs the artwork generator into WORK and compares every file it writes with COMMITTED.
+file(REMOVE_RECURSE ${WORK})
+execute_process(COMMAND ${GENERATOR} ${WORK} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the artwork generator failed: ${result}")
+endif()
+file(GLOB drawn RELATIVE ${WORK} ${WORK}/*)
+if(NOT drawn)
+  message(FATAL_ERROR "the artwork generator wrote nothing")
+endif()
+foreach(name ${drawn})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${name} ${COMMITTED}/${name}
+                  RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "pic/${name} differs from what the generator draws; rerun kavrilo-artwork pic")
+  endif()
+endforeach()

@@ -1,0 +1,45 @@
+// The discover window: its page, credit line and link.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "practice/windows/form3.h"
+
+using windows::Form3;
+
+TEST(DiscoverWindow, ShowsTheLocalPageCreditAndOpensTheLinkInTheBrowser) {
+    std::vector<QUrl> opened;
+    auto* form3 = new Form3(platform::qt::PictureFolder::besideProgram(),
+                            [&opened](const QUrl& url) { opened.push_back(url); });
+    QPointer<Form3> alive(form3);
+    form3->show();
+    EXPECT_EQ(form3->windowTitle(), QStringLiteral("发现-Kavrilo"));
+    EXPECT_EQ(form3->size(), QSize(540, 398));
+
+    auto* page = form3->findChild<QTextBrowser*>("Scriptlet1");
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->geometry(), QRect(5, 5, 532, 370));
+    EXPECT_TRUE(page->isReadOnly());
+    EXPECT_TRUE(page->toPlainText().contains(QStringLiteral("数的分解")));
+
+    EXPECT_TRUE(form3->findChild<QLabel*>("Label1")->text().startsWith(
+        QStringLiteral("程序开发：Morvane     联系QQ：")));
+    auto* link = form3->findChild<QLabel*>("Label2");
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_TRUE(link->font().underline());
+    EXPECT_DOUBLE_EQ(link->font().pointSizeF(), 9.0);
+
+    QTest::mouseClick(link, Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], QUrl(QStringLiteral("https://www.example.org/")));
+
+    // A link inside the page goes to the browser as well, never to the network from here.
+    emit page->anchorClicked(QUrl(QStringLiteral("https://www.example.org/more")));
+    ASSERT_EQ(opened.size(), 2u);
+
+    form3->close();  // the close box destroys it
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+}
