@@ -1,14 +1,14 @@
 #include "gifcontrol/persist/gif_writer.h"
 
 #include <algorithm>
-#include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 
 namespace anigif {
 namespace {
 
-constexpr int32_t kHashSize = 5003;  // prime, so that secondary probing visits every slot
+constexpr uint32_t kHashSize = 5003;  // prime, so that secondary probing visits every slot
 constexpr int32_t kClearCode = 256;
 constexpr int32_t kEndCode = 257;
 constexpr int32_t kFirstFreeCode = 258;
@@ -19,75 +19,72 @@ constexpr int32_t kFlush = -1;
 constexpr int kProbeShift = 4;
 constexpr size_t kPacketData = 254;  // data bytes of a full sub-block
 
-// One slot of the string table: the key (c << 12) + prefix, -1 when empty, and its code.
-struct Slot {
-    int32_t key;
-    int32_t code;
-};
-
 // Packs codes least significant bit first into sub-blocks written straight into the output:
-// the size byte of the sub-block being filled is reserved at `block_`, its data follow.
+// the size byte of the sub-block being filled sits at `block_`, its data follow. Each code is
+// stored with one unaligned 8-byte write, so the caller keeps room ahead with reserve().
 class CodeWriter {
   public:
-    CodeWriter(std::vector<uint8_t>& out, size_t position) : out_(out), block_(position) {
-        ensureRoom();
+    CodeWriter(std::vector<uint8_t>& out, size_t start)
+        : out_(out), block_(start), pos_(start + 1) {}
+
+    // Makes room for `codes` more codes of up to 12 bits, their size bytes, the 8-byte store
+    // and the terminator and trailer.
+    void reserve(size_t codes) {
+        const size_t need = pos_ + 3 * codes + 16;
+        if (out_.size() < need) out_.resize(std::max(need, out_.size() + out_.size() / 2));
+        data_ = out_.data();
     }
 
     void setWidth(int32_t width) { width_ = width; }
 
-    // Appends one code at the current width; kFlush writes what is left as a last sub-block.
+    // Appends one code at the current width; kFlush writes the last bits as a whole byte and
+    // closes the last sub-block.
     void PutCode(int32_t code) {
         if (code == kFlush) {
             flush();
             return;
         }
-        accumulator_ |= static_cast<uint32_t>(code) << bitCount_;
+        accumulator_ |= static_cast<uint64_t>(code) << bitCount_;
         bitCount_ += width_;
-        while (bitCount_ >= 8) {
-            data_[block_ + fill_] = static_cast<uint8_t>(accumulator_);
-            accumulator_ >>= 8;
-            bitCount_ -= 8;
-            if (fill_ == kPacketData) {
-                data_[block_] = static_cast<uint8_t>(kPacketData);
-                block_ += kPacketData + 1;
-                fill_ = 0;
-                ensureRoom();
-            }
-            ++fill_;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(data_ + pos_, &accumulator_, sizeof accumulator_);
+        } else {
+            for (size_t i = 0; i < sizeof accumulator_; ++i)
+                data_[pos_ + i] = static_cast<uint8_t>(accumulator_ >> (8 * i));
+        }
+        pos_ += static_cast<size_t>(bitCount_ >> 3);
+        accumulator_ >>= (bitCount_ & ~7);
+        bitCount_ &= 7;
+        if (pos_ >= block_ + kPacketData + 1) [[unlikely]] {
+            // The sub-block is full; a byte that spilled past it moves up behind the next
+            // sub-block's size byte.
+            data_[block_] = static_cast<uint8_t>(kPacketData);
+            block_ += kPacketData + 1;
+            if (pos_ > block_) data_[block_ + 1] = data_[block_];  // at most one byte spills
+            ++pos_;
         }
     }
 
     // The position after the last sub-block; valid after the flush.
-    size_t position() const { return block_; }
+    size_t end() const { return block_; }
 
   private:
     void flush() {
-        if (bitCount_ != 0) {
-            data_[block_ + fill_] = static_cast<uint8_t>(accumulator_);
-            ++fill_;
-            accumulator_ = 0;
-            bitCount_ = 0;
+        if (bitCount_ != 0) data_[pos_++] = static_cast<uint8_t>(accumulator_);
+        accumulator_ = 0;
+        bitCount_ = 0;
+        if (pos_ > block_ + 1) {  // a sub-block with data; an empty one is not written
+            data_[block_] = static_cast<uint8_t>(pos_ - block_ - 1);
+            block_ = pos_;
         }
-        if (fill_ > 1) {
-            data_[block_] = static_cast<uint8_t>(fill_ - 1);
-            block_ += fill_;
-        }
-        fill_ = 1;
-        ensureRoom();
-    }
-
-    // Keeps room for a whole sub-block after `block_` plus the terminator and trailer.
-    void ensureRoom() {
-        const size_t need = block_ + kPacketData + 1 + 2;
-        if (out_.size() < need) out_.resize(std::max(out_.size() * 2, block_ + 512));
-        data_ = out_.data();
+        pos_ = block_ + 1;
     }
 
     std::vector<uint8_t>& out_;
     uint8_t* data_ = nullptr;
     size_t block_;
-    size_t fill_ = 1;
-    uint32_t accumulator_ = 0;
+    size_t pos_;
+    uint64_t accumulator_ = 0;
     int32_t bitCount_ = 0;
     int32_t width_ = 9;
 };
@@ -138,62 +135,67 @@ size_t writeHeader(const FrameGifSource& s, uint8_t* out) {
     return pos + 11;
 }
 
-void compress(const FrameGifSource& s, CodeWriter& writer) {
-    // Allocated per call: the writer shares no state between calls.
-    auto table = std::make_unique<std::array<Slot, kHashSize>>();
-    Slot* const slots = table->data();
-    const auto clearTable = [slots] {
-        for (int32_t i = 0; i < kHashSize; ++i) slots[i].key = -1;
-    };
+// Writes the image data sub-blocks from `start`; returns the position after the last one.
+size_t compress(const FrameGifSource& s, std::vector<uint8_t>& out, size_t start) {
+    // A local writer, so that its state can live in registers.
+    CodeWriter writer(out, start);
+    // Allocated per call: the writer shares no state between calls. Keys are (c << 12) +
+    // prefix, -1 for an empty slot; codes sit in a parallel table.
+    const auto keyTable = std::make_unique_for_overwrite<int32_t[]>(kHashSize);
+    const auto codeTable = std::make_unique_for_overwrite<uint16_t[]>(kHashSize);
+    int32_t* const keys = keyTable.get();
+    uint16_t* const codes = codeTable.get();
+    const auto clearTable = [keys] { std::fill_n(keys, kHashSize, -1); };
     clearTable();
 
     int32_t width = 9;
     int32_t maxCode = (1 << width) - 1;
     int32_t nextFree = kFirstFreeCode;
+    writer.reserve(3);
     writer.setWidth(width);
     writer.PutCode(kClearCode);
 
     if (s.width == 0 || s.height == 0) {
         writer.PutCode(kEndCode);
         writer.PutCode(kFlush);
-        return;
+        return writer.end();
     }
 
     // The frame's top row is the strip's top row, the last one in memory.
     const uint8_t* const bits = s.stripBits.data();
-    const auto rowStart = [&](int32_t r) {
-        return bits +
-               static_cast<size_t>(s.stripHeight - 1 - r) * static_cast<size_t>(s.stripStride) +
-               static_cast<size_t>(s.stripX);
-    };
+    const size_t stride = static_cast<size_t>(s.stripStride);
+    const uint8_t* row =
+        bits + static_cast<size_t>(s.stripHeight - 1) * stride + static_cast<size_t>(s.stripX);
+    const int32_t frameWidth = s.width;
+    const int32_t frameHeight = s.height;
 
-    int32_t prefix = rowStart(0)[0];
-    for (int32_t r = 0; r < s.height; ++r) {
-        const uint8_t* const row = rowStart(r);
-        for (int32_t x = (r == 0 ? 1 : 0); x < s.width; ++x) {
-            const int32_t c = row[x];
-            const int32_t key = (c << 12) + prefix;
-            int32_t slot = (c << kProbeShift) ^ prefix;  // below 4096, inside the table
-            int32_t held = slots[slot].key;
+    uint32_t prefix = row[0];
+    for (int32_t r = 0; r < frameHeight; ++r, row -= stride) {
+        // Every pixel writes at most two codes: the prefix and a clear code.
+        writer.reserve(2 * static_cast<size_t>(frameWidth));
+        for (int32_t x = (r == 0 ? 1 : 0); x < frameWidth; ++x) {
+            const uint32_t c = row[x];
+            const int32_t key = static_cast<int32_t>((c << 12) + prefix);
+            // Unsigned slots index the tables without a sign extension on the hot path.
+            uint32_t slot = (c << kProbeShift) ^ prefix;  // below 4096, inside the table
+            // The first slot ends the search only when empty (-1); a probed slot also ends it
+            // when it holds 0.
+            int32_t held = keys[slot];
+            if (held != key && held >= 0) {
+                const uint32_t step = slot == 0 ? 1 : kHashSize - slot;
+                do {
+                    slot = slot >= step ? slot - step : slot + (kHashSize - step);
+                    held = keys[slot];
+                } while (held != key && held > 0);
+            }
             if (held == key) {
-                prefix = slots[slot].code;
+                prefix = codes[slot];
                 continue;
             }
-            if (held >= 0) {
-                const int32_t step = slot == 0 ? 1 : kHashSize - slot;
-                do {
-                    slot -= step;
-                    if (slot < 0) slot += kHashSize;
-                    held = slots[slot].key;
-                } while (held != key && held > 0);  // a slot holding 0 ends the probe too
-                if (held == key) {
-                    prefix = slots[slot].code;
-                    continue;
-                }
-            }
-            writer.PutCode(prefix);
+            writer.PutCode(static_cast<int32_t>(prefix));
             prefix = c;
-            slots[slot] = Slot{key, nextFree};
+            keys[slot] = key;
+            codes[slot] = static_cast<uint16_t>(nextFree);
             if (nextFree > maxCode) {
                 if (nextFree == kCodeLimit) {
                     writer.PutCode(kClearCode);  // still at 12 bits
@@ -209,9 +211,11 @@ void compress(const FrameGifSource& s, CodeWriter& writer) {
             ++nextFree;
         }
     }
-    writer.PutCode(prefix);
+    writer.reserve(3);
+    writer.PutCode(static_cast<int32_t>(prefix));
     writer.PutCode(kEndCode);
     writer.PutCode(kFlush);
+    return writer.end();
 }
 
 }  // namespace
@@ -219,12 +223,12 @@ void compress(const FrameGifSource& s, CodeWriter& writer) {
 std::vector<uint8_t> encodeFrameGif(const FrameGifSource& source) noexcept {
     if (!sourceIsConsistent(source)) return {};
     try {
-        std::vector<uint8_t> out(
-            static_cast<size_t>(source.width) * static_cast<size_t>(source.height) + 801);
+        std::vector<uint8_t> out;
+        // Room for a typical result up front; pages are only touched as they are written.
+        out.reserve(static_cast<size_t>(source.width) * static_cast<size_t>(source.height) + 801);
+        out.resize(kGifAfterColourTable + 19);  // the header with its longest tail
         const size_t dataStart = writeHeader(source, out.data());
-        CodeWriter writer(out, dataStart);
-        compress(source, writer);
-        const size_t end = writer.position();
+        const size_t end = compress(source, out, dataStart);
         out[end] = 0x00;  // block terminator
         out[end + 1] = 0x3B;
         out.resize(end + 2);

@@ -31,6 +31,8 @@
 
 namespace anigif {
 
+class Picture;  // gifcontrol/decode/bytes_to_picture.h
+
 enum AnimationAction : int32_t {
     ActionStop = 0,
     ActionPlay = 1,
@@ -161,6 +163,18 @@ public:
     int32_t DelayAnimation() const noexcept { return delayMode; }
     // Values 0..3 only; a change is stored and notified as "DelayAnimation".
     void DelayAnimation(int32_t Mode);
+
+    // ==== GIF writer (persist/build_frame_gif.cpp) ==========================================
+    // Encodes frame FrameIndex (1-based) from the frame strip and its colour table as a
+    // single-image GIF89a file (gifcontrol/persist/gif_writer.h) and decodes that with
+    // BytesToPicture. No picture for a frame number out of range, a frame whose cell or colour
+    // table is missing, or a failure; never throws. Reads the frame table, the colour tables
+    // and the strip only: the decoder's working state is left alone, so a read between the two
+    // build passes is safe. The written bytes are the picture's bytes().
+    std::unique_ptr<Picture> BuildFrameGif(int32_t FrameIndex) const noexcept;
+    // AnimatedGIF read: no picture while CurrentFrame is 0, else the current frame encoded
+    // afresh by BuildFrameGif.
+    std::unique_ptr<Picture> AnimatedGIF() const noexcept;
 
     // ---- State -----------------------------------------------------------------------------
 
