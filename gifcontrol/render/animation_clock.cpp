@@ -142,7 +142,9 @@ int32_t ucAniGIF::DeferredDecodeTick(platform::WindowId /*window*/, uint32_t /*m
 }
 
 void ucAniGIF::finishDeferredDecode() {
-    if (pendingTimer_ != PendingTimer::DeferredDecode) return;
+    // RebuildBuffer lives from the first pass to the end of the last: frames still wait for
+    // their pass also when the deferred-decode timer could not be started.
+    if (pendingTimer_ != PendingTimer::DeferredDecode && RebuildBuffer.empty()) return;
     DeferredDecodeTick(timerWindow, kTimerMessage, timerId(), 0);
 }
 

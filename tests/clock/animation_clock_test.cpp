@@ -273,6 +273,14 @@ TEST_F(Clock, CommandsDuringTheDeferredDecodeFinishTheLoadFirst) {
     gif->Action(ActionStep);
     EXPECT_EQ(gif->currentFrame, 2);
     EXPECT_EQ(gif->Strip->pixel(gif->Frames(2).StripX, 0), 2u);
+
+    // Also when the deferred-decode timer could not be started at all.
+    clock.refuseStarts(true);
+    load({10, 10, 10});
+    EXPECT_FALSE(gif->GifBytes.empty());
+    gif->Action(ActionStep);
+    EXPECT_TRUE(gif->GifBytes.empty());
+    EXPECT_EQ(gif->Strip->pixel(gif->Frames(2).StripX, 0), 2u);
 }
 
 TEST_F(Clock, HandlersThatTakeOverTheClockKeepTheirSay) {
