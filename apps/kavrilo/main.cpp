@@ -26,11 +26,12 @@ int main(int argc, char** argv) {
     windows::Form1 form1(platform::qt::PictureFolder::besideProgram());
     QObject::connect(&form1, &windows::Form1::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    QObject::connect(&instance, &platform::qt::SingleInstance::activationRequested, &form1, [&form1] {
-        if (!form1.isVisible()) return;  // the discover window is showing instead
-        form1.raise();
-        form1.activateWindow();
-    });
+    QObject::connect(&instance, &platform::qt::SingleInstance::activationRequested, &form1,
+                     [&form1] {
+                         if (!form1.isVisible()) return;  // the discover window is showing instead
+                         form1.raise();
+                         form1.activateWindow();
+                     });
     form1.show();
     return QApplication::exec();
 }

@@ -10,13 +10,13 @@ namespace platform::qt {
 
 class PageView : public QTextBrowser {
     Q_OBJECT
-public:
+  public:
     explicit PageView(LinkOpener opener, QWidget* parent = nullptr);
 
     // Shows the page at `filePath`; a missing page leaves the view blank.
     void showPage(const QString& filePath);
 
-private:
+  private:
     void followLink(const QUrl& url);
     LinkOpener opener_;
 };

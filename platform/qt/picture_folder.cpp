@@ -8,10 +8,13 @@
 namespace platform::qt {
 
 PictureFolder PictureFolder::besideProgram() {
-    return PictureFolder(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("pic")));
+    return PictureFolder(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("pic")));
 }
 
-QString PictureFolder::path(const QString& fileName) const { return QDir(dir_).filePath(fileName); }
+QString PictureFolder::path(const QString& fileName) const {
+    return QDir(dir_).filePath(fileName);
+}
 
 QPixmap PictureFolder::picture(const QString& fileName) const {
     QImageReader reader(path(fileName));

@@ -8,7 +8,7 @@
 namespace platform::qt {
 
 class PictureFolder {
-public:
+  public:
     explicit PictureFolder(QString dir) : dir_(std::move(dir)) {}
     // "pic" inside the folder of the running program file (symbolic links resolved).
     static PictureFolder besideProgram();
@@ -21,7 +21,7 @@ public:
     // are refused (empty) rather than read into memory.
     QByteArray bytes(const QString& fileName, qint64 maxBytes = 16 * 1024 * 1024) const;
 
-private:
+  private:
     QString dir_;
 };
 

@@ -20,7 +20,8 @@ QString userTag() {
 SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent) {
     const QString base = key + QLatin1Char('-') + userTag();
     socketName_ = QDir(QDir::tempPath()).filePath(base + QStringLiteral(".sock"));
-    lock_ = std::make_unique<QLockFile>(QDir(QDir::tempPath()).filePath(base + QStringLiteral(".lock")));
+    lock_ = std::make_unique<QLockFile>(
+        QDir(QDir::tempPath()).filePath(base + QStringLiteral(".lock")));
     // tryLock removes a lock whose owning process no longer exists, so a killed copy never
     // blocks the next start.
     primary_ = lock_->tryLock(0);

@@ -12,7 +12,7 @@ namespace platform::qt {
 
 class SingleInstance : public QObject {
     Q_OBJECT
-public:
+  public:
     // `key` names the program; lock and socket live in the temporary folder (TMPDIR).
     explicit SingleInstance(const QString& key, QObject* parent = nullptr);
     ~SingleInstance() override;
@@ -22,11 +22,11 @@ public:
     // From a second copy: asks the running copy to bring its window forward. Best effort.
     void notifyPrimary() const;
 
-signals:
+  signals:
     // In the running copy, when a later copy asked it to come forward.
     void activationRequested();
 
-private:
+  private:
     QString socketName_;
     std::unique_ptr<QLockFile> lock_;
     std::unique_ptr<QLocalServer> server_;

@@ -21,11 +21,17 @@ namespace {
 constexpr int kBackspace = 8;
 constexpr int kEnter = 13;
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 
-QString numberText(const std::optional<int16_t>& n) { return n ? QString::number(*n) : QString(); }
+QString numberText(const std::optional<int16_t>& n) {
+    return n ? QString::number(*n) : QString();
+}
 
-bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+bool isEnterKey(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 
 // The character code a keystroke types, or -1 when it types no character (arrows, Delete,
 // function keys, lone modifiers): those reach the box without passing the filter.
@@ -79,9 +85,13 @@ Form1::~Form1() {
     delete form3_.data();
 }
 
-Form2* Form1::numberListDialog() const { return form2_.data(); }
+Form2* Form1::numberListDialog() const {
+    return form2_.data();
+}
 
-Form3* Form1::discoverWindow() const { return form3_.data(); }
+Form3* Form1::discoverWindow() const {
+    return form3_.data();
+}
 
 void Form1::buildControls() {
     // Creation order is stacking order: the answer box lies over the mark picture, the
@@ -126,8 +136,10 @@ void Form1::buildControls() {
     connect(text3_, &QLineEdit::textChanged, this,
             [this](const QString& text) { state_.setAnswerText(text.toStdString()); });
 
-    auto button = [this](const char* name, QRect geometry, const char* normal, const char* pressed) {
-        auto* b = new PictureButton(pictures_, QString::fromLatin1(normal), QString::fromLatin1(pressed), this);
+    auto button = [this](const char* name, QRect geometry, const char* normal,
+                         const char* pressed) {
+        auto* b = new PictureButton(pictures_, QString::fromLatin1(normal),
+                                    QString::fromLatin1(pressed), this);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(geometry);
         return b;
@@ -196,7 +208,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::KeyRelease: {
             // The window sees key releases before the box does.
             auto* key = static_cast<QKeyEvent*>(event);
-            if (!key->isAutoRepeat()) state_.keyReleased(isEnterKey(key->key()) ? kEnter : key->key());
+            if (!key->isAutoRepeat())
+                state_.keyReleased(isEnterKey(key->key()) ? kEnter : key->key());
             return true;
         }
         default:

@@ -28,7 +28,7 @@ using DecorationFactory = std::function<void(QWidget& slot, const QByteArray& fc
 
 class Form1 : public QWidget, public practice::PracticeView {
     Q_OBJECT
-public:
+  public:
     explicit Form1(platform::qt::PictureFolder pictures, DecorationFactory decoration = {},
                    platform::qt::LinkOpener opener = platform::qt::openInBrowser);
     ~Form1() override;
@@ -46,18 +46,18 @@ public:
     void openNumberListDialog(bool modal) override;
     void redraw() override;
 
-signals:
+  signals:
     // The window was closed by the exit button or its close box: the program ends.
     void closed();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void openDiscoverWindow();
     // The answer box's keystroke, through the filter; true when the event was consumed.

@@ -15,13 +15,13 @@ namespace windows {
 
 class Form2 : public QDialog {
     Q_OBJECT
-public:
+  public:
     Form2(practice::PracticeState& state, QWidget* owner);
 
     // Returns true when the text was accepted (the dialog is then hidden).
     bool save();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -29,7 +29,7 @@ protected:
     // Escape does not dismiss the dialog; only Save or the close box do.
     void reject() override {}
 
-private:
+  private:
     practice::PracticeState& state_;
     QLineEdit* text1_ = nullptr;
     QPushButton* command1_ = nullptr;

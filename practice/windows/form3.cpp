@@ -31,8 +31,7 @@ Form3::Form3(const platform::qt::PictureFolder& pictures, platform::qt::LinkOpen
     page->showPage(pictures.path(QString::fromLatin1(kPageFile)));
     page->resize(532, 370);  // the size it takes once the window is created
 
-    auto* label1 = new QLabel(
-        QStringLiteral("程序开发：Morvane     联系QQ：12345678"), this);
+    auto* label1 = new QLabel(QStringLiteral("程序开发：Morvane     联系QQ：12345678"), this);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->setGeometry(11, 379, 267, 25);
     label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -14,7 +14,7 @@ namespace windows {
 
 class Form3 : public QWidget {
     Q_OBJECT
-public:
+  public:
     static const char* const kHomePageText;
     static const char* const kHomePageAddress;
     static const char* const kPageFile;
@@ -22,11 +22,11 @@ public:
     Form3(const platform::qt::PictureFolder& pictures, platform::qt::LinkOpener opener,
           QWidget* parent = nullptr);
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     platform::qt::LinkOpener opener_;
     QLabel* label2_ = nullptr;
     bool centred_ = false;

@@ -15,9 +15,13 @@ PictureButton::PictureButton(const platform::qt::PictureFolder& pictures, QStrin
     setCursor(Qt::PointingHandCursor);
 }
 
-void PictureButton::showNormalPicture() { setPixmap(pictures_.picture(normalFile_)); }
+void PictureButton::showNormalPicture() {
+    setPixmap(pictures_.picture(normalFile_));
+}
 
-void PictureButton::showPressedPicture() { setPixmap(pictures_.picture(pressedFile_)); }
+void PictureButton::showPressedPicture() {
+    setPixmap(pictures_.picture(pressedFile_));
+}
 
 void PictureButton::setTakesInput(bool takes) {
     if (takes == takesInput_) return;

@@ -10,7 +10,7 @@ namespace windows {
 
 class PictureButton : public QLabel {
     Q_OBJECT
-public:
+  public:
     PictureButton(const platform::qt::PictureFolder& pictures, QString normalFile,
                   QString pressedFile, QWidget* parent);
 
@@ -20,16 +20,16 @@ public:
     void setTakesInput(bool takes);
     bool takesInput() const { return takesInput_; }
 
-signals:
+  signals:
     // A left-button press and release both on the button, after the normal picture is back.
     void clicked();
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     const platform::qt::PictureFolder& pictures_;
     QString normalFile_;
     QString pressedFile_;

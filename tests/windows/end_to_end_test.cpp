@@ -15,7 +15,7 @@
 namespace {
 
 class EndToEnd : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
         ASSERT_TRUE(x.connected()) << "no X display; run this test under xvfb-run";

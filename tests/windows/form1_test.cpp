@@ -1,4 +1,6 @@
 // The main window driven as a child and a teacher use it.
+#include "practice/windows/form1.h"
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -7,7 +9,6 @@
 #include <QTest>
 
 #include "modal_helpers.h"
-#include "practice/windows/form1.h"
 #include "practice/windows/form2.h"
 #include "practice/windows/form3.h"
 #include "practice/windows/picture_button.h"
@@ -22,10 +23,12 @@ using windows::PictureButton;
 
 namespace {
 
-QImage argb(const QImage& image) { return image.convertToFormat(QImage::Format_ARGB32); }
+QImage argb(const QImage& image) {
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         form1 = std::make_unique<Form1>(pictures, nullptr,
                                         [this](const QUrl& url) { opened.push_back(url); });
@@ -47,7 +50,9 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    QImage picture(const char* name) const { return argb(pictures.picture(QString::fromLatin1(name)).toImage()); }
+    QImage picture(const char* name) const {
+        return argb(pictures.picture(QString::fromLatin1(name)).toImage());
+    }
     static QImage shown(const QLabel* label) { return argb(label->pixmap().toImage()); }
 
     // The teacher's way in: the number-list button, the text, Enter in the dialog.

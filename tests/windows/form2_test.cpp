@@ -1,4 +1,6 @@
 // The number-list dialog on its own: the checks, hiding and destroying.
+#include "practice/windows/form2.h"
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -8,7 +10,6 @@
 
 #include "modal_helpers.h"
 #include "practice/windows/form1.h"
-#include "practice/windows/form2.h"
 
 using testing_windows::answerNextBox;
 using windows::Form1;
@@ -17,7 +18,7 @@ using windows::Form2;
 namespace {
 
 class NumberListDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         form1.show();
         form1.openNumberListDialog(false);
@@ -27,7 +28,9 @@ protected:
         command1 = dialog->findChild<QPushButton*>("Command1");
         ASSERT_TRUE(text1 && command1);
     }
-    void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    void TearDown() override {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 
     Form1 form1{platform::qt::PictureFolder::besideProgram()};
     Form2* dialog = nullptr;

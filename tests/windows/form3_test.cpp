@@ -1,11 +1,11 @@
 // The discover window: its page, credit line and link.
+#include "practice/windows/form3.h"
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QTest>
 #include <QTextBrowser>
-
-#include "practice/windows/form3.h"
 
 using windows::Form3;
 

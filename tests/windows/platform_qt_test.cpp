@@ -30,7 +30,10 @@ TEST(SingleInstance, OnlyTheFirstCopyRunsAndALaterOneCallsItForward) {
 
 TEST(SingleInstance, TheLockIsFreeAgainWhenTheFirstCopyEnds) {
     const QString key = QStringLiteral("kavrilo-test-release");
-    { SingleInstance first(key); ASSERT_TRUE(first.isPrimary()); }
+    {
+        SingleInstance first(key);
+        ASSERT_TRUE(first.isPrimary());
+    }
     SingleInstance again(key);
     EXPECT_TRUE(again.isPrimary());
 }

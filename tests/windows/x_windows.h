@@ -5,7 +5,7 @@
 #include <vector>
 
 class XWindows {
-public:
+  public:
     XWindows();  // connects to $DISPLAY
     ~XWindows();
     XWindows(const XWindows&) = delete;
@@ -17,6 +17,6 @@ public:
     // Sends the window manager's close request (WM_DELETE_WINDOW), as a close box does.
     void askToClose(unsigned long window) const;
 
-private:
+  private:
     void* display_;
 };

@@ -43,7 +43,10 @@ QPainterPath star(QPointF centre, double outer, double inner, double turn = -90)
         const double r = (i % 2) ? inner : outer;
         const double a = qDegreesToRadians(turn + i * 36.0);
         const QPointF p(centre.x() + r * std::cos(a), centre.y() + r * std::sin(a));
-        if (i == 0) path.moveTo(p); else path.lineTo(p);
+        if (i == 0)
+            path.moveTo(p);
+        else
+            path.lineTo(p);
     }
     path.closeSubpath();
     return path;
@@ -67,7 +70,8 @@ void flower(QPainter& p, QPointF at, QColor petal, double r) {
     p.setBrush(petal);
     for (int i = 0; i < 5; ++i) {
         const double a = qDegreesToRadians(i * 72.0 - 90);
-        p.drawEllipse(QPointF(at.x() + r * std::cos(a), at.y() + r * std::sin(a)), r * 0.75, r * 0.75);
+        p.drawEllipse(QPointF(at.x() + r * std::cos(a), at.y() + r * std::sin(a)), r * 0.75,
+                      r * 0.75);
     }
     p.setBrush(QColor(255, 214, 90));
     p.drawEllipse(at, r * 0.65, r * 0.65);
@@ -123,11 +127,10 @@ QImage background() {
     trunk.cubicTo(410, 205, 409, 232, 417, 262);
     trunk.closeSubpath();
     p.drawPath(trunk);
-    for (const auto& [c, r, col] :
-         {std::tuple{QPointF(384, 168), 28.0, QColor(126, 196, 112)},
-          std::tuple{QPointF(428, 166), 27.0, QColor(126, 196, 112)},
-          std::tuple{QPointF(405, 142), 34.0, QColor(142, 208, 124)},
-          std::tuple{QPointF(404, 176), 26.0, QColor(134, 202, 118)}}) {
+    for (const auto& [c, r, col] : {std::tuple{QPointF(384, 168), 28.0, QColor(126, 196, 112)},
+                                    std::tuple{QPointF(428, 166), 27.0, QColor(126, 196, 112)},
+                                    std::tuple{QPointF(405, 142), 34.0, QColor(142, 208, 124)},
+                                    std::tuple{QPointF(404, 176), 26.0, QColor(134, 202, 118)}}) {
         p.setBrush(col);
         p.drawEllipse(c, r, r);
     }
@@ -174,8 +177,9 @@ QImage flatten(const QImage& art, const QImage& under, QPoint at) {
             const QPoint u(at.x() + x, at.y() + y);
             const QRgb b = under.rect().contains(u) ? under.pixel(u) : qRgb(255, 255, 255);
             auto mix = [a](int fg, int bg) { return (fg * a + bg * (255 - a) + 127) / 255; };
-            out.setPixel(x, y, qRgb(mix(qRed(s), qRed(b)), mix(qGreen(s), qGreen(b)),
-                                    mix(qBlue(s), qBlue(b))));
+            out.setPixel(
+                x, y,
+                qRgb(mix(qRed(s), qRed(b)), mix(qGreen(s), qGreen(b)), mix(qBlue(s), qBlue(b))));
         }
     }
     return out;
@@ -183,7 +187,8 @@ QImage flatten(const QImage& art, const QImage& under, QPoint at) {
 
 enum class Glyph { None, Arrow, Star, Pencil, Door };
 
-QImage button(QSize size, QColor light, QColor dark, const QString& text, Glyph glyph, bool pressed) {
+QImage button(QSize size, QColor light, QColor dark, const QString& text, Glyph glyph,
+              bool pressed) {
     QImage img = blank(size.width(), size.height());
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -206,8 +211,9 @@ QImage button(QSize size, QColor light, QColor dark, const QString& text, Glyph 
     if (!pressed) {  // a gloss on the upper half
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(255, 255, 255, 70));
-        p.drawRoundedRect(QRectF(body.left() + 5, body.top() + 2, body.width() - 10, body.height() / 2 - 2),
-                          radius / 2, radius / 2);
+        p.drawRoundedRect(
+            QRectF(body.left() + 5, body.top() + 2, body.width() - 10, body.height() / 2 - 2),
+            radius / 2, radius / 2);
     }
 
     const QFont font = uiFont(int(h * 0.47), true);
@@ -248,7 +254,9 @@ QImage button(QSize size, QColor light, QColor dark, const QString& text, Glyph 
             p.save();
             p.translate(g.center());
             p.rotate(45);
-            p.drawRoundedRect(QRectF(-glyphSize * 0.18, -glyphSize * 0.6, glyphSize * 0.36, glyphSize * 0.9), 1, 1);
+            p.drawRoundedRect(
+                QRectF(-glyphSize * 0.18, -glyphSize * 0.6, glyphSize * 0.36, glyphSize * 0.9), 1,
+                1);
             QPainterPath tip;
             tip.moveTo(-glyphSize * 0.18, glyphSize * 0.34);
             tip.lineTo(glyphSize * 0.18, glyphSize * 0.34);
@@ -461,10 +469,12 @@ int main(int argc, char** argv) {
         const QString text = QString::fromUtf8(b.text);
         ok = saveGif(out, b.normal,
                      flatten(button(b.place.size(), b.light, b.dark, text, b.glyph, false), bg,
-                             b.place.topLeft())) && ok;
+                             b.place.topLeft())) &&
+             ok;
         ok = saveGif(out, b.pressed,
                      flatten(button(b.place.size(), b.light, b.dark, text, b.glyph, true), bg,
-                             b.place.topLeft())) && ok;
+                             b.place.topLeft())) &&
+             ok;
     }
     ok = saveGif(out, "dui.gif", flatten(mark(true), bg, QPoint(192, 190))) && ok;
     ok = saveGif(out, "cha.gif", flatten(mark(false), bg, QPoint(192, 190))) && ok;

@@ -3,7 +3,6 @@
 #include <gif_lib.h>
 
 #include <QFile>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -64,11 +63,13 @@ std::vector<QRgb> medianCut(std::vector<ColourCount> colours, int maxColours) {
         double sum[3] = {0, 0, 0};
         double n = 0;
         for (size_t i = b.begin; i < b.end; ++i) {
-            for (int c = 0; c < 3; ++c) sum[c] += double(colours[i].rgb[c]) * double(colours[i].count);
+            for (int c = 0; c < 3; ++c)
+                sum[c] += double(colours[i].rgb[c]) * double(colours[i].count);
             n += double(colours[i].count);
         }
         if (n == 0) continue;
-        palette.push_back(qRgb(int(sum[0] / n + 0.5), int(sum[1] / n + 0.5), int(sum[2] / n + 0.5)));
+        palette.push_back(
+            qRgb(int(sum[0] / n + 0.5), int(sum[1] / n + 0.5), int(sum[2] / n + 0.5)));
     }
     return palette;
 }
@@ -109,7 +110,8 @@ bool writeGif(const QString& path, const std::vector<GifFrame>& frames) {
         }
     }
     std::vector<ColourCount> colours;
-    for (const auto& [rgb, n] : counts) colours.push_back({{qRed(rgb), qGreen(rgb), qBlue(rgb)}, n});
+    for (const auto& [rgb, n] : counts)
+        colours.push_back({{qRed(rgb), qGreen(rgb), qBlue(rgb)}, n});
     std::vector<QRgb> palette = medianCut(colours, anyTransparent ? 255 : 256);
     if (palette.empty()) palette.push_back(qRgb(255, 255, 255));
     const std::vector<QRgb> opaque = palette;
@@ -172,8 +174,8 @@ bool writeGif(const QString& path, const std::vector<GifFrame>& frames) {
     }
     ok = EGifCloseFile(gif, &error) == GIF_OK && ok;
     // giflib creates its files readable by the owner only; artwork is for everyone to read.
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                    QFile::ReadOther);
+    QFile::setPermissions(
+        path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     return ok;
 }
 
