@@ -1,5 +1,6 @@
 #include "gifcontrol/render/timer_binding.h"
 
+#include <new>
 #include <unordered_map>
 #include <utility>
 
@@ -40,21 +41,27 @@ platform::TimerService::Callback TimerBinding::BindTimerCallback(int32_t callbac
         report("Callback address not found.");
         return {};
     }
-    if (!table_) {
-        table_ = std::make_shared<Table>();
-        table_->instances[timerId_] = &procedures_;
+    try {
+        if (!table_) {
+            auto table = std::make_shared<Table>();
+            table->instances[timerId_] = &procedures_;
+            table_ = std::move(table);
+        }
+        const auto index = static_cast<size_t>(count - callbackNumber);
+        return [weak = std::weak_ptr<Table>(table_), index](platform::WindowId window,
+                                                            platform::TimerId id, uint32_t time) {
+            const std::shared_ptr<Table> table = weak.lock();
+            if (!table) return;
+            auto it = table->instances.find(id);
+            if (it == table->instances.end()) return;
+            // Copy the target first: the procedure may release the binding while it runs.
+            const TimerProcedure procedure = (*it->second)[index];
+            procedure(window, kTimerMessage, id, time);
+        };
+    } catch (const std::bad_alloc&) {
+        // Out of memory: no entry, so no timer is started.
+        return {};
     }
-    const auto index = static_cast<size_t>(count - callbackNumber);
-    return [weak = std::weak_ptr<Table>(table_), index](platform::WindowId window,
-                                                        platform::TimerId id, uint32_t time) {
-        const std::shared_ptr<Table> table = weak.lock();
-        if (!table) return;
-        auto it = table->instances.find(id);
-        if (it == table->instances.end()) return;
-        // Copy the target first: the procedure may release the binding while it runs.
-        const TimerProcedure procedure = (*it->second)[index];
-        procedure(window, kTimerMessage, id, time);
-    };
 }
 
 void TimerBinding::ReleaseTimerCallback() {
