@@ -36,6 +36,7 @@ enum class PropertyType : uint8_t { Bytes, Int16, Int32, Bool, Picture };
 std::string_view propertyTypeName(PropertyType type) noexcept;
 
 // One typed value. Booleans are their own type; as integers they read as -1 (true) and 0.
+// A default-constructed value is an empty byte array.
 class PropertyValue {
   public:
     PropertyValue() : v_(ByteArray{}) {}
