@@ -31,7 +31,11 @@ class CodeWriter {
     // and the terminator and trailer.
     void reserve(size_t codes) {
         const size_t need = pos_ + 3 * codes + 16;
-        if (out_.size() < need) out_.resize(std::max(need, out_.size() + out_.size() / 2));
+        if (out_.size() < need) {
+            size_t grown = std::max(need, out_.size() + out_.size() / 2);
+            if (need <= out_.capacity()) grown = std::min(grown, out_.capacity());  // no move
+            out_.resize(grown);
+        }
         data_ = out_.data();
     }
 
@@ -224,8 +228,12 @@ std::vector<uint8_t> encodeFrameGif(const FrameGifSource& source) noexcept {
     if (!sourceIsConsistent(source)) return {};
     try {
         std::vector<uint8_t> out;
-        // Room for a typical result up front; pages are only touched as they are written.
-        out.reserve(static_cast<size_t>(source.width) * static_cast<size_t>(source.height) + 801);
+        // Room for the largest result up front (one code of at most 12 bits per pixel, a size
+        // byte per sub-block, a clear code per table), so that the buffer never moves; pages
+        // are only touched as they are written.
+        const size_t pixels =
+            static_cast<size_t>(source.width) * static_cast<size_t>(source.height);
+        out.reserve(pixels + pixels / 2 + pixels / 128 + 1024);
         out.resize(kGifAfterColourTable + 19);  // the header with its longest tail
         const size_t dataStart = writeHeader(source, out.data());
         const size_t end = compress(source, out, dataStart);
