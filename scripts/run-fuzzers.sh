@@ -21,5 +21,5 @@ for t in "${targets[@]}"; do
   echo "== $name for ${per}s"
   args=("$work")
   [ -d "$seeds" ] && args+=("$seeds")
-  "$t" -max_total_time="$per" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 "${args[@]}" 2>&1 | tail -n 12
+  "$t" -max_total_time="$per" -rss_limit_mb=2048 -timeout=30 -print_final_stats=1 "${args[@]}" 2>&1 | tail -n 12
 done

@@ -43,62 +43,60 @@ struct ByDesign {
 const std::map<std::string, ByDesign> kByDesign = {
     {"no-data",
      {0, 0, 0, Pixels::None,
-      "a stream without an image has no frame: the image area comes from the frames, "
-      "not from the logical screen"}},
+      "a stream without an image has no frame: the image area comes from the frames, not from the "
+      "logical screen"}},
     {"image-zero-height",
      {0, 0, 0, Pixels::None,
-      "the stream ends inside the image's colour table: only images "
-      "completed before the cut are kept"}},
+      "the stream ends inside the image's colour table: only images completed before the cut are "
+      "kept"}},
     {"image-zero-size",
      {0, 0, 0, Pixels::None,
-      "the stream ends inside the image's colour table: only images "
-      "completed before the cut are kept"}},
+      "the stream ends inside the image's colour table: only images completed before the cut are "
+      "kept"}},
     {"image-zero-width",
      {0, 0, 0, Pixels::None,
-      "an image of width 0 gives a strip of width 0, which cannot be made: "
-      "the load fails"}},
+      "an image of width 0 gives a strip of width 0, which cannot be made: the load fails"}},
     {"image-inside-bg",
      {1, 1, 1, Pixels::Overlap, "the image area is the frames' extent, not the logical screen"}},
     {"image-overlap-bg",
      {1, 3, 3, Pixels::Overlap,
-      "the image area grows to the frames' extent instead of cutting the "
-      "image at the logical screen"}},
+      "the image area grows to the frames' extent instead of cutting the image at the logical "
+      "screen"}},
     {"image-outside-bg",
      {1, 4, 4, Pixels::Overlap,
-      "the image area grows to the frames' extent instead of cutting the "
-      "image at the logical screen"}},
+      "the image area grows to the frames' extent instead of cutting the image at the logical "
+      "screen"}},
     {"missing-pixels",
      {1, 1, 1, Pixels::Overlap, "the image area is the frames' extent, not the logical screen"}},
     {"images-combine",
      {4, 2, 2, Pixels::Reference,
-      "every image is its own frame, also with delay 0; the last image of the "
-      "group shows the reference"}},
+      "every image is its own frame, also with delay 0; the last image of the group shows the "
+      "reference"}},
     {"images-overlap",
      {2, 1, 1, Pixels::Reference, "every image is its own frame, also with delay 0"}},
     {"high-color",
      {4, 32, 32, Pixels::Reference, "every image is its own frame, also with delay 0"}},
     {"animation-multi-image",
      {7, 2, 2, Pixels::Reference,
-      "every image is its own frame, also without a graphic control "
-      "extension"}},
+      "every image is its own frame, also without a graphic control extension"}},
     {"animation-multi-image-explicit-zero-delay",
      {7, 2, 2, Pixels::Reference, "every image is its own frame, also with delay 0"}},
     {"dispose-restore-previous",
      {5, 2, 2, Pixels::Reference,
-      "every image is its own frame: the first image, without delay, is shown before the "
-      "second is drawn over it"}},
+      "every image is its own frame: the first image, without delay, is shown before the second is "
+      "drawn over it"}},
     {"plain-text",
      {1, 40, 8, Pixels::Giflib,
-      "plain text extensions are skipped like any other extension, and the image "
-      "after one is shown"}},
+      "plain text extensions are skipped like any other extension, and the image after one is "
+      "shown"}},
     {"invalid-colors",
      {1, 1, 1, Pixels::Giflib,
-      "indices beyond the colour table's count are kept, not rejected; such an "
-      "entry of the table holds 0 (black)"}},
+      "indices beyond the colour table's count are kept, not rejected; such an entry of the table "
+      "holds 0 (black)"}},
     {"max-codes",
      {1, 100, 100, Pixels::Index0,
-      "an LZW minimum code size above 8 is outside GIF; the decoder rejects the "
-      "frame, whose cell stays at index 0"}},
+      "an LZW minimum code size above 8 is outside GIF; the decoder rejects the frame, whose cell "
+      "stays at index 0"}},
     {"invalid-code",
      {1, 2, 2, Pixels::Index0, "a frame the decoder rejects is kept, its cell left at index 0"}},
     {"overflow-codes",
