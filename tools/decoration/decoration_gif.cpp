@@ -1,4 +1,4 @@
-// Draws the main window's decoration, a smiling sun with turning rays and two twinkling stars,
+// Draws the main window's decoration, a smiling ball bouncing on the grass under twinkling stars,
 // and writes it as the six-frame GIF the window stores:
 //
 //   decoration_gif OUT.gif        (the committed copy is practice/decoration.gif)
@@ -28,15 +28,16 @@ constexpr uint8_t kClear = 255;  // transparent index
 
 enum Colour : uint8_t {
     kWhite = 0,
-    kSun = 1,
-    kSunEdge = 2,
-    kRay = 3,
-    kEye = 4,
+    kBall = 1,
+    kEdge = 2,
+    kShine = 3,
+    kPupil = 4,
     kCheek = 5,
     kMouth = 6,
-    kShine = 7,
+    kTongue = 7,
     kStar = 8,
-    kTongue = 9,
+    kStarEdge = 9,
+    kShadow = 10,
 };
 
 // 0xRRGGBB; unused entries stay black. Entry 255 is never shown (transparent) but is a light
@@ -44,15 +45,16 @@ enum Colour : uint8_t {
 std::array<uint32_t, 256> palette() {
     std::array<uint32_t, 256> p{};
     p[kWhite] = 0xFFFFFF;
-    p[kSun] = 0xFFD43B;
-    p[kSunEdge] = 0xD9730D;
-    p[kRay] = 0xFFA41B;
-    p[kEye] = 0x3D2314;
-    p[kCheek] = 0xFF8A80;
-    p[kMouth] = 0xA8322D;
+    p[kBall] = 0x3F9BFF;
+    p[kEdge] = 0x1F3266;
     p[kShine] = 0xFFFFFF;
-    p[kStar] = 0xFFC928;
-    p[kTongue] = 0xFF6F61;
+    p[kPupil] = 0x1F2340;
+    p[kCheek] = 0xFF8FB0;
+    p[kMouth] = 0xB3262E;
+    p[kTongue] = 0xFF7A7A;
+    p[kStar] = 0xFFD21F;
+    p[kStarEdge] = 0xE07B00;
+    p[kShadow] = 0x86B86A;
     p[255] = 0xEAF4FF;
     return p;
 }
@@ -63,83 +65,63 @@ struct Point {
     double x, y;
 };
 
-// Signed distance (negative inside) to a convex polygon given counter-clockwise in screen
-// coordinates; exact enough near the edges, where the outline is drawn.
-double convexDistance(const std::vector<Point>& poly, Point p) {
-    double d = -1e9;
-    for (size_t i = 0; i < poly.size(); ++i) {
-        const Point a = poly[i], b = poly[(i + 1) % poly.size()];
-        const double ex = b.x - a.x, ey = b.y - a.y;
-        const double len = std::sqrt(ex * ex + ey * ey);
-        // Outward normal of a clockwise-on-screen edge.
-        const double side = ((p.x - a.x) * ey - (p.y - a.y) * ex) / len;
-        d = std::max(d, side);
-    }
-    return d;
-}
-
 bool inEllipse(Point p, Point c, double rx, double ry) {
     const double dx = (p.x - c.x) / rx, dy = (p.y - c.y) / ry;
     return dx * dx + dy * dy <= 1.0;
 }
 
-// A four-pointed sparkle: |dx|^0.5 + |dy|^0.5 <= r^0.5.
+// A four-pointed sparkle: |dx|^0.5 + |dy|^0.5 <= r^0.5; negative inside.
 double sparkle(Point p, Point c, double r) {
     return std::sqrt(std::abs(p.x - c.x)) + std::sqrt(std::abs(p.y - c.y)) - std::sqrt(r);
 }
 
+// A smiling ball bouncing on the grass, squashed as it lands, with twinkling stars. The window
+// shows only columns 35 and up and rows up to 131 of the 200 x 200 picture (the control sits
+// partly outside the window's left and bottom edges), so everything is drawn inside that part.
 std::vector<uint8_t> drawFrame(int frame) {
     std::vector<uint8_t> px(static_cast<size_t>(kSize) * kSize, kClear);
+    constexpr double kRise[kFrames] = {0.0, 0.56, 0.94, 0.94, 0.56, 0.0};
+    constexpr double kGround = 124.0, kRadius = 37.0, kJump = 44.0;
+    const double rx = frame == 0 ? 43.0 : kRadius;  // landing squash, same area roughly
+    const double ry = frame == 0 ? 31.0 : kRadius;
+    const Point ball{120.0, kGround - ry - kRise[frame] * kJump};
     const double phase = 2 * kPi * frame / kFrames;
-    // The figure keeps clear of the left 35 columns, which the window hides.
-    const Point sun{118.0, 100.0 - std::round(3.0 * std::sin(phase))};
-    const double bodyR = 47.0, edge = 4.0;
-    const double rayInner = 44.0, rayOuter = 78.0, rayHalf = 0.21;  // radians at the base
-    const double turn = frame * (2 * kPi / 12) / kFrames;           // one ray spacing per loop
-
-    std::vector<std::vector<Point>> rays;
-    for (int i = 0; i < 12; ++i) {
-        const double a = turn + i * 2 * kPi / 12;
-        const Point tip{sun.x + rayOuter * std::cos(a), sun.y + rayOuter * std::sin(a)};
-        const Point l{sun.x + rayInner * std::cos(a - rayHalf),
-                      sun.y + rayInner * std::sin(a - rayHalf)};
-        const Point r{sun.x + rayInner * std::cos(a + rayHalf),
-                      sun.y + rayInner * std::sin(a + rayHalf)};
-        rays.push_back({l, tip, r});
-    }
-    const double starR1 = 12.0 + 5.0 * std::cos(phase);
-    const double starR2 = 12.0 - 5.0 * std::cos(phase);
-    const Point star1{54.0, 32.0}, star2{180.0, 176.0};
+    struct Star {
+        Point centre;
+        double size;
+    };
+    const Star stars[] = {{{56.0, 34.0}, 12.0 + 5.0 * std::cos(phase)},
+                          {{184.0, 22.0}, 10.0 - 4.0 * std::cos(phase)},
+                          {{184.0, 86.0}, 8.0 + 3.0 * std::sin(phase)}};
 
     for (int y = 0; y < kSize; ++y) {
         for (int x = 0; x < kSize; ++x) {
             const Point p{x + 0.5, y + 0.5};
             uint8_t& c = px[static_cast<size_t>(y) * kSize + x];
-            for (const auto& ray : rays) {
-                const double d = convexDistance(ray, p);
-                if (d <= 0) c = d > -3.0 ? kSunEdge : kRay;
+            // The shadow shrinks as the ball rises.
+            const double lift = kRise[frame];
+            if (inEllipse(p, {ball.x, kGround + 2.0}, 30.0 - 12.0 * lift, 4.5 - 1.5 * lift))
+                c = kShadow;
+            for (const auto& star : stars) {
+                const double s = sparkle(p, star.centre, star.size);
+                if (s <= 0) c = s > -0.5 ? kStarEdge : kStar;
             }
-            for (const auto& [centre, r] : {std::pair{star1, starR1}, std::pair{star2, starR2}}) {
-                const double s = sparkle(p, centre, r);
-                if (s <= 0) c = s > -0.45 ? kSunEdge : kStar;
-            }
-            const double dx = p.x - sun.x, dy = p.y - sun.y;
-            const double dist = std::sqrt(dx * dx + dy * dy);
-            if (dist > bodyR) continue;
-            c = dist > bodyR - edge ? kSunEdge : kSun;
-            if (inEllipse(p, {sun.x - 29, sun.y + 8}, 8, 5.5) ||
-                inEllipse(p, {sun.x + 29, sun.y + 8}, 8, 5.5))
-                c = kCheek;
-            for (const double side : {-15.0, 15.0}) {
-                const Point eye{sun.x + side, sun.y - 12};
-                if (inEllipse(p, eye, 5.5, 8.5)) c = kEye;
-                if (inEllipse(p, {eye.x + 1.5, eye.y - 3.5}, 2.2, 2.6)) c = kShine;
+            // Ball space: the unsquashed ball of radius kRadius centred on 0, 0.
+            const Point q{(p.x - ball.x) * kRadius / rx, (p.y - ball.y) * kRadius / ry};
+            const double dist = std::sqrt(q.x * q.x + q.y * q.y);
+            if (dist > kRadius) continue;
+            c = dist > kRadius - 3.2 ? kEdge : kBall;
+            if (inEllipse(q, {-20.0, -19.0}, 6.0, 3.5) && dist <= kRadius - 6.0) c = kShine;
+            for (const double side : {-11.0, 11.0}) {
+                if (inEllipse(q, {side, -10.0}, 6.0, 7.5)) c = kWhite;
+                if (inEllipse(q, {side + 1.0, -8.5}, 3.4, 4.6)) c = kPupil;
+                if (inEllipse(q, {side + 2.2, -10.5}, 1.3, 1.5)) c = kShine;
+                if (inEllipse(q, {side * 2.0, 5.0}, 5.0, 3.2)) c = kCheek;
             }
             // An open smile: the lower half of a disc, with a tongue at the bottom.
-            const Point mouth{sun.x, sun.y + 5};
-            if (p.y >= mouth.y && inEllipse(p, mouth, 21, 20)) {
+            if (q.y >= 3.0 && inEllipse(q, {0.0, 3.0}, 13.0, 13.0)) {
                 c = kMouth;
-                if (inEllipse(p, {sun.x, mouth.y + 20}, 11, 9)) c = kTongue;
+                if (inEllipse(q, {0.0, 15.5}, 7.0, 5.0)) c = kTongue;
             }
         }
     }
@@ -267,7 +249,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the drawing takes %zu bytes; at most %zu fit\n", used, kFileSize - 5);
         return 1;
     }
-    const Bytes pad = comment("Kavrilo decoration: a smiling sun. ", kFileSize - used);
+    const Bytes pad = comment("Kavrilo decoration: a bouncing ball. ", kFileSize - used);
     gif.insert(gif.end(), pad.begin(), pad.end());
     gif.push_back(0x3B);
     gif.push_back(0x00);
