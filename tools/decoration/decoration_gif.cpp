@@ -7,8 +7,8 @@
 // (packed 0xE7), a loop block for 28789 loops, six full-screen frames with delay 10, transparent
 // index 255, disposal 2 and on the last frame 1, minimum code size 8, a comment that pads the
 // file so that the trailer is byte 12,989, and one zero byte after the trailer (12,990 bytes).
-// Drawing and encoding use integer-exact, deterministic code only, so every run gives the same
-// bytes.
+// Drawing uses plain double arithmetic and square roots only (no trigonometry from the maths
+// library), so every run on any IEEE machine gives the same bytes.
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -59,8 +59,6 @@ std::array<uint32_t, 256> palette() {
     return p;
 }
 
-constexpr double kPi = 3.14159265358979323846;
-
 struct Point {
     double x, y;
 };
@@ -85,14 +83,16 @@ std::vector<uint8_t> drawFrame(int frame) {
     const double rx = frame == 0 ? 43.0 : kRadius;  // landing squash, same area roughly
     const double ry = frame == 0 ? 31.0 : kRadius;
     const Point ball{120.0, kGround - ry - kRise[frame] * kJump};
-    const double phase = 2 * kPi * frame / kFrames;
+    // cos and sin of 60 degrees per frame: the stars twinkle once per loop.
+    constexpr double kCos[kFrames] = {1.0, 0.5, -0.5, -1.0, -0.5, 0.5};
+    constexpr double kSin[kFrames] = {0.0, 0.8660254, 0.8660254, 0.0, -0.8660254, -0.8660254};
     struct Star {
         Point centre;
         double size;
     };
-    const Star stars[] = {{{56.0, 34.0}, 12.0 + 5.0 * std::cos(phase)},
-                          {{184.0, 22.0}, 10.0 - 4.0 * std::cos(phase)},
-                          {{184.0, 86.0}, 8.0 + 3.0 * std::sin(phase)}};
+    const Star stars[] = {{{56.0, 34.0}, 12.0 + 5.0 * kCos[frame]},
+                          {{184.0, 22.0}, 10.0 - 4.0 * kCos[frame]},
+                          {{184.0, 86.0}, 8.0 + 3.0 * kSin[frame]}};
 
     for (int y = 0; y < kSize; ++y) {
         for (int x = 0; x < kSize; ++x) {
