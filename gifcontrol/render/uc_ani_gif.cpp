@@ -14,7 +14,10 @@ ucAniGIF::ucAniGIF(platform::ControlHost& host) : host_(&host) {
     host_->setForeColor(kWindowFrameColour);
 }
 
-ucAniGIF::~ucAniGIF() { ResetDecoder(); }
+ucAniGIF::~ucAniGIF() {
+    ResetDecoder();
+    ReleaseTimerCallback();
+}
 
 bool ucAniGIF::loadGifBytes(std::span<const uint8_t> bytes) noexcept {
     try {
@@ -79,6 +82,7 @@ void ucAniGIF::ResetDecoder() noexcept {
     Blocks.clear();
     RebuildBuffer.clear();
     TableCount = 0;
+    ReleaseTimerCallback();
 }
 
 void ucAniGIF::raiseFrameChanged(int32_t FrameIndex, bool viaTimer) {

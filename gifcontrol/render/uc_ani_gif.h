@@ -83,7 +83,7 @@ public:
     // becomes dotted and its foreground colour the window-frame system colour. The host must
     // outlive the control.
     explicit ucAniGIF(platform::ControlHost& host);
-    // Termination (UserControl_Terminate): ResetDecoder.
+    // Termination (UserControl_Terminate): ResetDecoder, then the timer binding is released.
     ~ucAniGIF();
     ucAniGIF(const ucAniGIF&) = delete;
     ucAniGIF& operator=(const ucAniGIF&) = delete;
