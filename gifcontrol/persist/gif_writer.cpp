@@ -168,13 +168,16 @@ size_t compress(const FrameGifSource& s, std::vector<uint8_t>& out, size_t start
     // The frame's top row is the strip's top row, the last one in memory.
     const uint8_t* const bits = s.stripBits.data();
     const size_t stride = static_cast<size_t>(s.stripStride);
-    const uint8_t* row =
-        bits + static_cast<size_t>(s.stripHeight - 1) * stride + static_cast<size_t>(s.stripX);
+    const auto rowFromTop = [&](int32_t r) {
+        return bits + static_cast<size_t>(s.stripHeight - 1 - r) * stride +
+               static_cast<size_t>(s.stripX);
+    };
     const int32_t frameWidth = s.width;
     const int32_t frameHeight = s.height;
 
-    uint32_t prefix = row[0];
-    for (int32_t r = 0; r < frameHeight; ++r, row -= stride) {
+    uint32_t prefix = rowFromTop(0)[0];
+    for (int32_t r = 0; r < frameHeight; ++r) {
+        const uint8_t* const row = rowFromTop(r);
         // Every pixel writes at most two codes: the prefix and a clear code.
         writer.reserve(2 * static_cast<size_t>(frameWidth));
         for (int32_t x = (r == 0 ? 1 : 0); x < frameWidth; ++x) {
@@ -182,8 +185,8 @@ size_t compress(const FrameGifSource& s, std::vector<uint8_t>& out, size_t start
             const int32_t key = static_cast<int32_t>((c << 12) + prefix);
             // Unsigned slots index the tables without a sign extension on the hot path.
             uint32_t slot = (c << kProbeShift) ^ prefix;  // below 4096, inside the table
-            // The first slot ends the search only when empty (-1); a probed slot also ends it
-            // when it holds 0.
+            // The search ends at the key or at an empty slot (-1); a slot holding 0 ends it
+            // too, but only once probing has begun.
             int32_t held = keys[slot];
             if (held != key && held >= 0) {
                 const uint32_t step = slot == 0 ? 1 : kHashSize - slot;
