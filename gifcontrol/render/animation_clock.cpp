@@ -102,11 +102,15 @@ int32_t ucAniGIF::AnimationTick(platform::WindowId window, uint32_t /*message*/,
     }
 
     const uint64_t generation = timerGeneration_;
+    // No caller to hand an error to from a timer: a failing paint or handler is dropped and
+    // the clock carries on.
     try {
         host_->refresh();
+    } catch (...) {
+    }
+    try {
         raiseFrameChanged(previous, true);
     } catch (...) {
-        // No caller to hand an error to from a timer; the clock carries on.
     }
 
     if (!continues) {
