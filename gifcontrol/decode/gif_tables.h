@@ -4,6 +4,7 @@
 // the stream's own numbering (frame 1 is the first image, byte 1 the first byte).
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -29,7 +30,13 @@ public:
         items_.clear();
         items_.shrink_to_fit();
     }
-    void assign(std::span<const T> values) { items_.assign(values.begin(), values.end()); }
+    // Makes the table 1..values.size() holding values; more than 2^31 - 1 entries cannot be
+    // numbered and raise the overflow error.
+    void assign(std::span<const T> values) {
+        if (values.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+            platform::raiseOverflow();
+        items_.assign(values.begin(), values.end());
+    }
 
     T& operator()(int32_t k) {
         if (k < 1 || k > upperBound()) platform::raiseSubscript();
