@@ -37,6 +37,7 @@ bool isEnterKey(int key) {
 // function keys, lone modifiers): those reach the box without passing the filter.
 int characterCode(const QKeyEvent& event) {
     const int key = event.key();
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return -1;  // focus keys, not characters
     if (key == Qt::Key_Backspace) return kBackspace;
     if (isEnterKey(key)) return kEnter;
     if (key == Qt::Key_Escape) return 27;
