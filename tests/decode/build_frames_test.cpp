@@ -188,6 +188,39 @@ TEST_F(BuildFrames, DefersTheRemainingFramesWhenAsked) {
     EXPECT_EQ(gif.mirrorStyle & anigif::kMirrorFirstFrameDone, 0);
 }
 
+TEST_F(BuildFrames, ScalesTheNewImageToTheControlBeforeItsFirstPaint) {
+    const auto bytes = GifBuilder().globalTable({0, 0xFFFFFF}).frame(pattern(100, 40, 0, 2)).build();
+    struct Case {
+        int32_t stretch;
+        double w, h;
+        float sx, sy;
+    };
+    const Case cases[] = {
+        {anigif::StretchNone, 50, 20, 1.0f, 1.0f},
+        {anigif::StretchFit, 50, 60, 0.5f, 0.5f},     // the smaller ratio wins
+        {anigif::StretchFill, 50, 60, 0.5f, 1.5f},    // independent
+        {anigif::StretchShrink, 300, 80, 1.0f, 1.0f}, // larger both ways: unscaled
+        {anigif::StretchShrink, 300, 20, 0.5f, 0.5f}, // larger one way only: scaled down
+        {anigif::StretchAutoSize, 7, 7, 1.0f, 1.0f},
+    };
+    for (const auto& c : cases) {
+        gif.stretchMode = c.stretch;
+        host.setInnerSize(c.w, c.h);
+        ASSERT_TRUE(load(bytes));
+        EXPECT_FLOAT_EQ(gif.scaleX, c.sx) << c.stretch << " " << c.w;
+        EXPECT_FLOAT_EQ(gif.scaleY, c.sy) << c.stretch << " " << c.w;
+    }
+    // The size proposed back: halves round to the even neighbour.
+    gif.stretchMode = anigif::StretchFit;
+    int32_t w = 25, h = 1000;
+    float sx = 0, sy = 0;
+    gif.screenWidth = 10;
+    gif.screenHeight = 5;
+    gif.ComputeScale(w, h, sx, sy);
+    EXPECT_EQ(w, 25);
+    EXPECT_EQ(h, 12);  // 2.5 * 5 = 12.5
+}
+
 TEST_F(BuildFrames, BuildsWhatACutStreamHolds) {
     const auto a = pattern(10, 10, 0), b = pattern(12, 40, 1);
     const auto full = GifBuilder()
