@@ -89,7 +89,8 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
             if (f.Disposal == 2 || f.Disposal == 3) maskNeeded = true;
         }
         int64_t longestBlock = 0;
-        for (const BlockSpan& b : Blocks.span()) longestBlock = std::max<int64_t>(longestBlock, b.Length);
+        for (const BlockSpan& b : Blocks.span())
+            longestBlock = std::max<int64_t>(longestBlock, b.Length);
 
         const FrameInfo& first = Frames(1);
         if (!runMode || n == 1) {
@@ -180,7 +181,10 @@ void ucAniGIF::renderFrame(int32_t i) {
     pos += block.Length;
     RebuildBuffer(pos) = kTrailer;
 
-    f.StripX = i == 1 ? 0 : Frames(i - 1).StripX + Frames(i - 1).Width;
+    f.StripX =
+        i == 1
+            ? 0
+            : platform::checkedNarrow<int32_t>(int64_t{Frames(i - 1).StripX} + Frames(i - 1).Width);
 
     // Decode the rebuilt stream into the cell; a frame the decoder rejects stays index 0.
     platform::Surface& strip = *Strip;

@@ -16,14 +16,12 @@ namespace anigif {
 // the subscript error (RuntimeError 9); nothing is ever read or written out of bounds.
 template <typename T>
 class OneBased {
-public:
+  public:
     int32_t upperBound() const noexcept { return static_cast<int32_t>(items_.size()); }
     bool empty() const noexcept { return items_.empty(); }
 
     // Makes the table 1..n with all entries default (n <= 0 empties it).
-    void redim(int32_t n) {
-        items_.assign(n > 0 ? static_cast<size_t>(n) : 0, T{});
-    }
+    void redim(int32_t n) { items_.assign(n > 0 ? static_cast<size_t>(n) : 0, T{}); }
     // Makes the table 1..n keeping the entries that remain.
     void redimPreserve(int32_t n) { items_.resize(n > 0 ? static_cast<size_t>(n) : 0); }
     void clear() noexcept {
@@ -51,7 +49,7 @@ public:
     std::span<T> span() noexcept { return items_; }
     std::span<const T> span() const noexcept { return items_; }
 
-private:
+  private:
     std::vector<T> items_;
 };
 

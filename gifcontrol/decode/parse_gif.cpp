@@ -47,8 +47,8 @@ void ucAniGIF::ReadBytes(int32_t n) {
     if (n <= 0 || ReadPos < 1) return;
     const int64_t last = int64_t{ReadPos} + n - 1;
     if (last > GifBytes.upperBound()) return;
-    const auto src = GifBytes.span().subspan(static_cast<size_t>(ReadPos) - 1,
-                                             static_cast<size_t>(n));
+    const auto src =
+        GifBytes.span().subspan(static_cast<size_t>(ReadPos) - 1, static_cast<size_t>(n));
     std::copy(src.begin(), src.end(), ScratchBytes.begin());
     ReadPos += n;
 }

@@ -89,8 +89,8 @@ void ucAniGIF::ComposeFrame(int32_t frameIndex, bool afterPresentation,
     if (Mask && Strip) {
         if (f.TableIndex < 0 || static_cast<size_t>(f.TableIndex) >= ColorTables.size())
             platform::raiseSubscript("ComposeFrame");
-        const uint32_t count =
-            std::min<uint32_t>(ColorTables[static_cast<size_t>(f.TableIndex)][kColorCountEntry], 256);
+        const uint32_t count = std::min<uint32_t>(
+            ColorTables[static_cast<size_t>(f.TableIndex)][kColorCountEntry], 256);
         if (MaskPalette.size() != 256) MaskPalette.assign(256, 0);
         const std::span<const uint32_t> entries(MaskPalette.data(), count);
         if (f.TransFlag == 1) {

@@ -32,7 +32,7 @@ std::vector<uint8_t> snapshot(const platform::Surface& s) {
 }
 
 class ComposeFrame : public ::testing::Test {
-protected:
+  protected:
     ComposeFrame() { gif.delayMode = anigif::DelayOff; }
 
     void load(int w, int h, const std::vector<GifFrame>& frames) {

@@ -26,7 +26,7 @@ GifFrame withControl(GifFrame f, int disposal, bool transparent = false, uint8_t
 }
 
 class BuildFrames : public ::testing::Test {
-protected:
+  protected:
     BuildFrames() { gif.delayMode = anigif::DelayOff; }
 
     bool load(const Bytes& bytes) { return gif.loadGifBytes(bytes); }
@@ -128,11 +128,16 @@ TEST_F(BuildFrames, ChoosesTheSurfacesByFramesAndRunMode) {
     };
     const Case cases[] = {
         {"single frame", gifWith({withControl(frame, 2, true)}), false, false},
-        {"all disposal 2", gifWith({withControl(frame, 2), withControl(frame, 2, true)}), false, false},
-        {"opaque, full size, keep", gifWith({withControl(frame, 1), withControl(small, 1)}), true, false},
-        {"restore to background", gifWith({withControl(frame, 1), withControl(small, 2)}), true, true},
-        {"restore to previous", gifWith({withControl(frame, 1), withControl(small, 3)}), true, true},
-        {"transparent first frame", gifWith({withControl(frame, 1, true), withControl(small, 1)}), true, true},
+        {"all disposal 2", gifWith({withControl(frame, 2), withControl(frame, 2, true)}), false,
+         false},
+        {"opaque, full size, keep", gifWith({withControl(frame, 1), withControl(small, 1)}), true,
+         false},
+        {"restore to background", gifWith({withControl(frame, 1), withControl(small, 2)}), true,
+         true},
+        {"restore to previous", gifWith({withControl(frame, 1), withControl(small, 3)}), true,
+         true},
+        {"transparent first frame", gifWith({withControl(frame, 1, true), withControl(small, 1)}),
+         true, true},
         {"transparent, small first frame",
          gifWith({withControl(small, 1), withControl(frame, 1, true)}), true, true},
         {"transparent later, full first frame",
@@ -189,7 +194,8 @@ TEST_F(BuildFrames, DefersTheRemainingFramesWhenAsked) {
 }
 
 TEST_F(BuildFrames, ScalesTheNewImageToTheControlBeforeItsFirstPaint) {
-    const auto bytes = GifBuilder().globalTable({0, 0xFFFFFF}).frame(pattern(100, 40, 0, 2)).build();
+    const auto bytes =
+        GifBuilder().globalTable({0, 0xFFFFFF}).frame(pattern(100, 40, 0, 2)).build();
     struct Case {
         int32_t stretch;
         double w, h;
@@ -197,10 +203,10 @@ TEST_F(BuildFrames, ScalesTheNewImageToTheControlBeforeItsFirstPaint) {
     };
     const Case cases[] = {
         {anigif::StretchNone, 50, 20, 1.0f, 1.0f},
-        {anigif::StretchFit, 50, 60, 0.5f, 0.5f},     // the smaller ratio wins
-        {anigif::StretchFill, 50, 60, 0.5f, 1.5f},    // independent
-        {anigif::StretchShrink, 300, 80, 1.0f, 1.0f}, // larger both ways: unscaled
-        {anigif::StretchShrink, 300, 20, 0.5f, 0.5f}, // larger one way only: scaled down
+        {anigif::StretchFit, 50, 60, 0.5f, 0.5f},      // the smaller ratio wins
+        {anigif::StretchFill, 50, 60, 0.5f, 1.5f},     // independent
+        {anigif::StretchShrink, 300, 80, 1.0f, 1.0f},  // larger both ways: unscaled
+        {anigif::StretchShrink, 300, 20, 0.5f, 0.5f},  // larger one way only: scaled down
         {anigif::StretchAutoSize, 7, 7, 1.0f, 1.0f},
     };
     for (const auto& c : cases) {

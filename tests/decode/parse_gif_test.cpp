@@ -25,7 +25,7 @@ GifFrame withControl(GifFrame f, int disposal, int delayCs = 0) {
 }
 
 class ParseGif : public ::testing::Test {
-protected:
+  protected:
     // Runs the parser alone, with the state LoadAndStart gives it.
     int16_t parse(const Bytes& bytes) {
         gif.ResetDecoder();
@@ -49,11 +49,13 @@ Bytes twoFrameGif() {
 
 TEST_F(ParseGif, AcceptsEitherVersionInAnyLetterCase) {
     for (const char* sig : {"GIF89a", "gif89a", "GiF87A", "GIF87a"}) {
-        const auto bytes = GifBuilder().signature(sig).globalTable({0, 0xFFFFFF}).frame(solid(4, 3)).build();
+        const auto bytes =
+            GifBuilder().signature(sig).globalTable({0, 0xFFFFFF}).frame(solid(4, 3)).build();
         EXPECT_EQ(parse(bytes), 1) << sig;
     }
     for (const char* sig : {"GIF88a", "GIF8", "PNG89a"}) {
-        const auto bytes = GifBuilder().signature(sig).globalTable({0, 0xFFFFFF}).frame(solid(4, 3)).build();
+        const auto bytes =
+            GifBuilder().signature(sig).globalTable({0, 0xFFFFFF}).frame(solid(4, 3)).build();
         EXPECT_EQ(parse(bytes), 0) << sig;
     }
     EXPECT_EQ(parse({}), 0);
@@ -142,8 +144,8 @@ TEST_F(ParseGif, ReadsTheLoopCountInAnyLetterCase) {
     ASSERT_EQ(parse(base().loop(9, "ANIMEXTS1.0").frame(solid(4, 4)).build()), 1);
     EXPECT_EQ(gif.loopSetting, 0);
     // A NETSCAPE block whose sub-block is not 3 bytes is skipped without reading a count.
-    const Bytes odd = {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0',
-                       2,    1,    9,  0};
+    const Bytes odd = {0x21, 0xFF, 11,  'N', 'E', 'T', 'S', 'C', 'A',
+                       'P',  'E',  '2', '.', '0', 2,   1,   9,   0};
     ASSERT_EQ(parse(base().raw(odd).frame(solid(4, 4)).build()), 1);
     EXPECT_EQ(gif.loopSetting, 0);
 }
@@ -211,7 +213,13 @@ TEST_F(ParseGif, StopsAtThe32767thFrame) {
 TEST_F(ParseGif, ReadsAShortControlExtensionAtFixedOffsets) {
     // A graphic control extension whose size byte says 0 is still read as if it were 4.
     const Bytes gce = {0x21, 0xF9, 0, 0x09, 0x0A, 0x00, 0x05, 0x00};
-    ASSERT_EQ(parse(GifBuilder().screen(4, 4).globalTable({0, 0xFFFFFF}).raw(gce).frame(solid(4, 4)).build()), 1);
+    ASSERT_EQ(parse(GifBuilder()
+                        .screen(4, 4)
+                        .globalTable({0, 0xFFFFFF})
+                        .raw(gce)
+                        .frame(solid(4, 4))
+                        .build()),
+              1);
     EXPECT_EQ(gif.Frames(1).Disposal, 2);
     EXPECT_EQ(gif.Frames(1).Delay, 100);
     EXPECT_EQ(gif.Frames(1).TransFlag, 1);
