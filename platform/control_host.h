@@ -9,6 +9,9 @@
 //  - `refresh` repaints at once: the control's paint handler has run when the call returns.
 //  - `setSize` changes the control's inner size; the host then delivers the control's resize
 //    handler, also for a change the control made itself.
+//  - `paintTarget` is the control's drawing target while its paint handler runs: a 24-bit
+//    surface of the rounded inner size that already holds what lies behind the control, so
+//    that transparent pixels show it. Outside the paint handler it may be null.
 //  - `raiseEvent` returns after the host's handler has run; the control reads its by-reference
 //    arguments back from `args` afterwards.
 #include <cstdint>
@@ -23,6 +26,8 @@
 
 namespace platform {
 
+class Surface;  // platform/surface.h
+
 // One argument of a raised event. Booleans travel as bool; the host maps them to whatever its
 // event surface uses.
 struct EventArg {
@@ -35,7 +40,7 @@ using PictureBytes = std::vector<uint8_t>;
 using PicturePtr = std::shared_ptr<const PictureBytes>;
 
 class ControlHost {
-public:
+  public:
     virtual ~ControlHost() = default;
 
     // Ambient run mode: true while the host program runs, false in a form designer.
@@ -43,6 +48,9 @@ public:
 
     // Repaints the control now (synchronously).
     virtual void refresh() = 0;
+    // The drawing target of the paint in progress; null when there is none (nothing to draw on,
+    // or no paint running).
+    virtual Surface* paintTarget() { return nullptr; }
 
     // The control's inner size in pixels (the host may keep fractions).
     virtual double scaleWidth() const = 0;

@@ -1,5 +1,8 @@
 #include "platform/headless_host.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace platform {
 
 void HeadlessHost::clearRecords() {
@@ -12,6 +15,23 @@ void HeadlessHost::clearRecords() {
 
 void HeadlessHost::refresh() {
     ++refreshes_;
+    // The inner size in whole pixels, kept within what a surface can hold.
+    auto pixels = [](double v) {
+        return std::isfinite(v) && v >= 0.5 ? static_cast<int32_t>(std::min(std::nearbyint(v), 1e6))
+                                            : 0;
+    };
+    const int32_t w = pixels(width_), h = pixels(height_);
+    if (w == 0 || h == 0) {
+        surface_.reset();
+    } else if (!surface_ || surface_->width() != w || surface_->height() != h) {
+        surface_ = Surface::create(24, w, h);
+    }
+    if (surface_) surface_->fill(0, 0, w, h, background_);
+    struct Painting {
+        bool& flag;
+        explicit Painting(bool& f) : flag(f) { flag = true; }
+        ~Painting() { flag = false; }
+    } painting(painting_);
     if (onPaint) onPaint();
 }
 

@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "platform/control_host.h"
+#include "platform/surface.h"
 
 namespace platform {
 
 class HeadlessHost : public ControlHost {
-public:
+  public:
     // An event as it was raised, with its arguments as the handler left them.
     struct RecordedEvent {
         int32_t number = 0;
@@ -29,12 +30,26 @@ public:
     // Settings.
     void setUserMode(bool run) { userMode_ = run; }
     // Sets the inner size without delivering the resize handler (as a host does before load).
-    void setInnerSize(double widthPx, double heightPx) { width_ = widthPx; height_ = heightPx; }
+    void setInnerSize(double widthPx, double heightPx) {
+        width_ = widthPx;
+        height_ = heightPx;
+    }
     // Container units per pixel (15 for twips, 1 for pixels).
-    void setUnitsPerPixel(double x, double y) { unitsX_ = x; unitsY_ = y; }
+    void setUnitsPerPixel(double x, double y) {
+        unitsX_ = x;
+        unitsY_ = y;
+    }
     void setParentWindow(WindowId window) { window_ = window; }
     void setTimerService(TimerService* timers) { timers_ = timers; }
     void setAsyncReadAccepted(bool accepted) { asyncAccepted_ = accepted; }
+    // Colour (0x00RRGGBB) of what lies behind the control: every refresh fills the paint target
+    // with it before the paint handler draws.
+    void setBackground(uint32_t rgb) { background_ = rgb & 0x00FFFFFFu; }
+    uint32_t background() const { return background_; }
+
+    // The surface the last refresh painted: 24 bits, the inner size rounded to whole pixels;
+    // null before the first refresh or while the inner size is below one pixel.
+    const Surface* surface() const { return surface_.get(); }
 
     // Callbacks into the control: its paint handler (run by refresh) and resize handler (run
     // after setSize). Events go to `onEvent` first, which may change by-reference arguments.
@@ -53,6 +68,7 @@ public:
     // ControlHost.
     bool userMode() const override { return userMode_; }
     void refresh() override;
+    Surface* paintTarget() override { return painting_ ? surface_.get() : nullptr; }
     double scaleWidth() const override { return width_; }
     double scaleHeight() const override { return height_; }
     void setSize(double widthPx, double heightPx) override;
@@ -81,7 +97,7 @@ public:
     int32_t foreColor() const override { return foreColor_; }
     void setForeColor(int32_t colour) override { foreColor_ = colour; }
 
-private:
+  private:
     bool userMode_ = true;
     double width_ = 0, height_ = 0;
     double unitsX_ = 1, unitsY_ = 1;
@@ -93,6 +109,10 @@ private:
     PicturePtr mouseIcon_;
     int32_t lineStyle_ = 0;
     int32_t foreColor_ = 0;
+
+    uint32_t background_ = 0xFFFFFF;
+    std::unique_ptr<Surface> surface_;
+    bool painting_ = false;
 
     int refreshes_ = 0;
     std::vector<std::string> changed_;

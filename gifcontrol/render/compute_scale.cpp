@@ -1,20 +1,10 @@
 // Scale factors and control size for the Stretch mode.
 #include <algorithm>
-#include <cmath>
 
+#include "gifcontrol/render/rounding.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 
 namespace anigif {
-namespace {
-
-// Nearest whole number, halves to the even neighbour; the overflow error when out of range.
-int32_t roundHalfEven(double v) {
-    const double r = std::nearbyint(v);
-    if (!(r >= -2147483648.0 && r <= 2147483647.0)) platform::raiseOverflow("ComputeScale");
-    return static_cast<int32_t>(r);
-}
-
-}  // namespace
 
 void ucAniGIF::ComputeScale(int32_t& width, int32_t& height, float& newScaleX, float& newScaleY) {
     if (currentFrame == 0) return;
@@ -40,8 +30,8 @@ void ucAniGIF::ComputeScale(int32_t& width, int32_t& height, float& newScaleX, f
     } else {
         newScaleY = newScaleX;
     }
-    width = roundHalfEven(static_cast<double>(newScaleX) * screenWidth);
-    height = roundHalfEven(static_cast<double>(newScaleY) * screenHeight);
+    width = roundHalfEven(static_cast<double>(newScaleX) * screenWidth, "ComputeScale");
+    height = roundHalfEven(static_cast<double>(newScaleY) * screenHeight, "ComputeScale");
 }
 
 }  // namespace anigif

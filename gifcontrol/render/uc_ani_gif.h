@@ -316,6 +316,44 @@ private:
          }},
         [this](std::string_view text, std::string_view title) { reportTimerError(text, title); }};
     void reportTimerError(std::string_view text, std::string_view title) const;
+
+    // ==== Rendering (render/paint_frame.cpp, render/compute_scale.cpp, render/mirror_frames.cpp)
+    // ComputeScale and MirrorFrames are declared above. Targets are 24-bit surfaces; drawing
+    // without scaling is exact, scaled drawing averages areas and blends transparent edges
+    // with what lies beneath.
+public:
+    // A drawing rectangle: position and size.
+    struct DrawRect {
+        int32_t x = 0, y = 0, w = 0, h = 0;
+    };
+
+    // Draws frame frameIndex onto target: straight from the strip when there is no composite
+    // (offsets scaled with the picture), else composed and presented at (offsetX, offsetY)
+    // over the control's whole inner size (offsets not scaled). False when frameIndex is 0.
+    // The overflow error when a position or size does not fit 32 bits; the subscript error
+    // for a frame number outside the table.
+    bool PaintFrame(int32_t frameIndex, platform::Surface& target);
+    // index > 0 draws that frame's strip cell, index < 0 presents the composite, into rect of
+    // target; stretch scales the source into rect. Solid background, transparency and the
+    // loaded-table cache as the control's drawing rules say.
+    void BlitFrame(int32_t index, platform::Surface& target, bool stretch, const DrawRect& rect);
+    // The host's paint event: PaintFrame(currentFrame) on the host's paint target, then at
+    // design time the outline of the inner area in the host's line style and fore colour.
+    void UserControl_Paint();
+    // The host's resize event: ComputeScale on the rounded inner size, then sets the control
+    // to the resulting size. Ignored while nothing is loaded and during its own size change.
+    void UserControl_Resize();
+
+private:
+    // Draws the outline rectangle (0, 0)-(w, h), right and bottom edges exclusive.
+    void drawOutline(platform::Surface& target, int32_t w, int32_t h) const;
+
+    bool resizeInProgress_ = false;
+    // The loaded-table cache (TableCount) names a table whose transparent entry was blackened.
+    bool loadedTableBlackened_ = false;
+    // Working rows of scaled drawing, kept between paints to avoid reallocation.
+    std::vector<uint32_t> scaleSource_;
+    std::vector<uint32_t> scaleRows_;
 };
 
 }  // namespace anigif

@@ -1,0 +1,56 @@
+#pragma once
+// The pixel loops behind BlitFrame, onto 24-bit targets. Exact copies combine the target with a
+// source through colour lookups (copy, or AND then OR); scaled copies average areas of the
+// source with premultiplied coverage, so that a transparent edge blends with the target instead
+// of darkening it.
+//
+// Every function clips to the target and the source; nothing outside either is read or written.
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/surface.h"
+
+namespace anigif::draw {
+
+// A source rectangle: an 8-bit cell or a 24-bit picture.
+struct SourceRect {
+    int32_t x = 0, y = 0, w = 0, h = 0;
+};
+struct TargetRect {
+    int32_t x = 0, y = 0, w = 0, h = 0;
+};
+
+// Colours of an 8-bit source by index, 0x00RRGGBB.
+using Lookup = std::array<uint32_t, 256>;
+
+// Exact cell copy of an 8-bit source onto a 24-bit target at (dx, dy), cut to the cell and the
+// target. Without andLut every pixel becomes orLut[index]; with it the pixel becomes
+// (target AND andLut[index]) OR orLut[index], byte by byte.
+void cellExact(platform::Surface& dst, int32_t dx, int32_t dy, const platform::Surface& src,
+               const SourceRect& cell, const Lookup* andLut, const Lookup& orLut) noexcept;
+
+// Exact copy of a 24-bit picture onto a 24-bit target at (dx, dy). With a 1-bit mask of the same
+// size the pixel becomes (target AND mask colour) OR picture, mask bit 1 being white.
+void pictureExact(platform::Surface& dst, int32_t dx, int32_t dy, const platform::Surface& src,
+                  const platform::Surface* mask, const SourceRect& from) noexcept;
+
+// Working memory of the scaled copies, owned by the caller and reused between calls.
+struct ScaleScratch {
+    std::vector<uint32_t>& source;  // one source row, premultiplied 0xAARRGGBB
+    std::vector<uint32_t>& rows;    // horizontally averaged rows, four channels each
+};
+
+// Scaled copy of an 8-bit cell into `to`. A pixel whose index has covers[index] false keeps the
+// target; the rest show colours[index]. Each target pixel is the area average of the source
+// pixels it covers, blended over the target by the covered share.
+void cellScaled(platform::Surface& dst, const TargetRect& to, const platform::Surface& src,
+                const SourceRect& cell, const Lookup& colors, const std::array<bool, 256>& covers,
+                ScaleScratch scratch);
+
+// Scaled copy of a 24-bit picture into `to`; with a mask, pixels whose mask bit is 1 (white) keep
+// the target.
+void pictureScaled(platform::Surface& dst, const TargetRect& to, const platform::Surface& src,
+                   const platform::Surface* mask, const SourceRect& from, ScaleScratch scratch);
+
+}  // namespace anigif::draw
