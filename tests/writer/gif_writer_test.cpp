@@ -387,6 +387,24 @@ TEST(GifWriterCodes, FullTableEmitsClearAt12BitsAndRestartsAt9) {
     EXPECT_EQ(d.indices, pixels);
 }
 
+TEST(GifWriterCodes, ProbedSlotHoldingZeroEndsTheSearch) {
+    // (16, 1) takes slot 0, so the string (0, 0), whose key is 0, lands at slot 5002. (165,
+    // 150) takes slot 2501; (5, 156) also hashes to 2501 and probes on to 5002, where the 0
+    // ends the search: (5, 156) replaces (0, 0), and the second (0, 0) is not found again.
+    const Bytes pixels = {16, 1, 0, 0, 165, 150, 5, 156, 0, 0};
+    const int n = static_cast<int>(pixels.size());
+    const Strip strip = frameStrip(n, 1, [&](int x, int) { return pixels[x]; });
+    const Bytes file = encodeFrameGif(strip.source(0, n, 1, giftest::testPalette(256)));
+    CodeReader codes(imageData(file, 791));
+    std::vector<int> read;
+    for (int i = 0; i < 12; ++i) read.push_back(codes.read(9));
+    EXPECT_EQ(read, (std::vector<int>{256, 16, 1, 0, 0, 165, 150, 5, 156, 0, 0, 257}));
+
+    Decoded d;
+    ASSERT_TRUE(decode(file, d));
+    EXPECT_EQ(d.indices, pixels);
+}
+
 // --- Round trips through giflib -------------------------------------------------------------
 
 struct RoundTripCase {
@@ -429,6 +447,30 @@ TEST(GifWriterRoundTrip, LargeAndNoisyFramesDecodeToTheSameIndicesAndColours) {
         for (int y = 0; y < c.height; ++y)
             for (int x = 0; x < c.width; ++x) expected.push_back(c.pixel(x, y));
         EXPECT_TRUE(d.indices == expected);
+    }
+}
+
+TEST(GifWriterRoundTrip, ManySmallRandomFramesAtRandomCells) {
+    // Sizes, cell positions and runs of repeated indices vary, so that sub-block ends, code
+    // width changes and table clears fall at ever different places.
+    std::mt19937 rng(2024);
+    const auto colours = giftest::testPalette(256);
+    for (int n = 0; n < 300; ++n) {
+        const int w = 1 + static_cast<int>(rng() % 90), h = 1 + static_cast<int>(rng() % 60);
+        const int x0 = static_cast<int>(rng() % 7), spread = 1 << (rng() % 9);
+        Strip strip(w + x0 + static_cast<int>(rng() % 5), h + static_cast<int>(rng() % 4));
+        uint8_t value = 0;
+        for (int y = 0; y < strip.height; ++y)
+            for (int x = 0; x < strip.width; ++x) {
+                if (rng() % 4 == 0) value = static_cast<uint8_t>(rng() % spread);
+                strip.at(x, y) = value;
+            }
+        Decoded d;
+        ASSERT_TRUE(decode(encodeFrameGif(strip.source(x0, w, h, colours)), d)) << n;
+        ASSERT_EQ(d.indices.size(), static_cast<size_t>(w * h)) << n;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(d.indices[y * w + x], strip.at(x0 + x, y)) << n << ": " << x << "," << y;
     }
 }
 
