@@ -192,6 +192,19 @@ TEST_F(MainWindowTest, TypingBeforeAnyNumberWarnsEmptiesAndOpensTheDialogModeles
     EXPECT_EQ(label1->text(), QStringLiteral("4"));
 }
 
+TEST_F(MainWindowTest, ADialogOnceShownModalComesBackModelessFromTheAnswerBox) {
+    saveList(QString());  // modal, saved empty: hidden, and still no number
+    Form2* dialog = form1->numberListDialog();
+    ASSERT_NE(dialog, nullptr);
+    auto seen = answerNextBox();
+    type(QStringLiteral("7"));
+    EXPECT_EQ(seen->count, 1);
+    EXPECT_EQ(form1->numberListDialog(), dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
 TEST_F(MainWindowTest, PictureButtonsShowPressedPictureAndActOnlyOnReleaseInside) {
     const QPoint centre = image3->rect().center();
     QTest::mousePress(image3, Qt::LeftButton, {}, centre);

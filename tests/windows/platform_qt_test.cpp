@@ -1,6 +1,7 @@
 // The Qt platform adapters: single instance, picture folder, fonts.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFontInfo>
 #include <QSignalSpy>
@@ -29,7 +30,8 @@ TEST(SingleInstance, OnlyTheFirstCopyRunsAndALaterOneCallsItForward) {
 }
 
 TEST(SingleInstance, TheLockIsFreeAgainWhenTheFirstCopyEnds) {
-    const QString key = QStringLiteral("kavrilo-test-release");
+    const QString key = QStringLiteral("kavrilo-test-release-") +
+                        QString::number(QCoreApplication::applicationPid());
     {
         SingleInstance first(key);
         ASSERT_TRUE(first.isPrimary());
