@@ -10,7 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libfuzzer-14-dev libclang-rt-14-dev
   fonts-wqy-zenhei fonts-noto-cjk
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps x11-utils libx11-dev imagemagick
 )
 
 missing=()
