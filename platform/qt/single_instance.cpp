@@ -25,7 +25,12 @@ SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(pa
     // tryLock removes a lock whose owning process no longer exists, so a killed copy never
     // blocks the next start.
     primary_ = lock_->tryLock(0);
-    if (!primary_) return;
+    if (!primary_) {
+        // Only a lock held by a live copy stops this one; a folder we cannot write to must not
+        // keep the program from starting at all.
+        if (lock_->error() == QLockFile::LockFailedError) return;
+        primary_ = true;
+    }
 
     server_ = std::make_unique<QLocalServer>();
     QLocalServer::removeServer(socketName_);  // a socket file left by a killed copy

@@ -1,7 +1,8 @@
 #pragma once
 // One running copy per user. The first copy holds a lock file and listens on a local socket;
 // a later copy finds the lock taken, tells the first to come forward and ends.
-// A lock left behind by a killed copy is stale (its process is gone) and is taken over.
+// A lock left behind by a killed copy is stale (its process is gone) and is taken over; when
+// no lock can be made at all (temporary folder not writable) the copy runs.
 #include <QLocalServer>
 #include <QLockFile>
 #include <QObject>

@@ -40,6 +40,19 @@ TEST(SingleInstance, TheLockIsFreeAgainWhenTheFirstCopyEnds) {
     EXPECT_TRUE(again.isPrimary());
 }
 
+TEST(SingleInstance, AnUnwritableTemporaryFolderDoesNotStopTheProgram) {
+    const bool hadTmpdir = qEnvironmentVariableIsSet("TMPDIR");
+    const QByteArray saved = qgetenv("TMPDIR");
+    qputenv("TMPDIR", "/nonexistent-kavrilo-tmp");
+    SingleInstance instance(QStringLiteral("kavrilo-test-nowhere"));
+    if (hadTmpdir) {
+        qputenv("TMPDIR", saved);
+    } else {
+        qunsetenv("TMPDIR");
+    }
+    EXPECT_TRUE(instance.isPrimary());
+}
+
 TEST(PictureFolder, UnreadableOrOversizedFilesGiveNothing) {
     QTemporaryDir dir;
     PictureFolder folder(dir.path());
