@@ -93,8 +93,11 @@ void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
     if (f.TableIndex < 0 || static_cast<size_t>(f.TableIndex) >= ColorTables.size())
         platform::raiseSubscript("BlitFrame");
     const ColorTable& table = ColorTables[static_cast<size_t>(f.TableIndex)];
-    const auto n = static_cast<size_t>(std::min<uint32_t>(table[kColorCountEntry], 256));
     const bool transparent = f.TransFlag == 1;
+    // All 256 entries are loaded, not only the table's colour count: an index beyond the count
+    // then shows that entry of the table (black) whatever was loaded before, and the loaded-table
+    // cache stays right for every index.
+    constexpr size_t n = 256;
 
     // First pass of a transparent frame: the mask palette, white only at the transparent index,
     // so that an AND keeps the target there and clears it elsewhere.
@@ -114,7 +117,7 @@ void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
         if (transparent) colours[f.TransIndex] = 0;
         Strip->setColorTable(0, std::span<const uint32_t>(colours).first(n));
         TableCount = f.TableIndex;
-        loadedTableBlackened_ = transparent && f.TransIndex < n;
+        loadedTableBlackened_ = transparent;
     }
     draw::Lookup orLut{};
     std::copy_n(Strip->colorTable().begin(), 256, orLut.begin());
