@@ -61,86 +61,6 @@ std::optional<int64_t> numericValue(const PropertyValue& v) {
     }
 }
 
-// Builds the document tree for the file through nlohmann's own builder, but keeps it bounded:
-// nesting beyond the layout's three levels and lists longer than any valid file's are refused
-// while parsing, so hostile input never drives deep recursion or large trees. Also remembers
-// where in the file a fault lies, to name the entry in the message.
-class BoundedSax {
-  public:
-    explicit BoundedSax(Json& root) : dom_(root, false) {}
-
-    bool null() { return item() && dom_.null(); }
-    bool boolean(bool v) { return item() && dom_.boolean(v); }
-    bool number_integer(Json::number_integer_t v) { return item() && dom_.number_integer(v); }
-    bool number_unsigned(Json::number_unsigned_t v) { return item() && dom_.number_unsigned(v); }
-    bool number_float(Json::number_float_t v, const Json::string_t& s) {
-        return item() && dom_.number_float(v, s);
-    }
-    bool string(Json::string_t& v) { return item() && dom_.string(v); }
-    bool binary(Json::binary_t& v) { return item() && dom_.binary(v); }
-    bool start_object(std::size_t len) { return open(len) && dom_.start_object(len); }
-    bool key(Json::string_t& k) { return dom_.key(k); }
-    bool end_object() { return close() && dom_.end_object(); }
-    bool start_array(std::size_t len) { return open(len) && dom_.start_array(len); }
-    bool end_array() { return close() && dom_.end_array(); }
-    bool parse_error(std::size_t position, const std::string&,
-                     const nlohmann::detail::exception& e) {
-        position_ = position;
-        const std::string what = e.what();
-        if (what.find("unexpected end of input") != std::string::npos) {
-            fault_ = "the file is truncated";
-        } else {
-            const auto colon = what.rfind(": ");
-            fault_ = "the data is damaged (" +
-                     (colon == std::string::npos ? what : what.substr(colon + 2)) + ")";
-        }
-        return false;
-    }
-
-    const std::string& fault() const { return fault_; }
-    std::size_t position() const { return position_; }
-    // 1-based number of the entry being read when parsing stopped, 0 outside the entry list.
-    std::size_t entry() const { return counts_.size() >= 2 ? counts_[1] : 0; }
-
-  private:
-    static constexpr std::size_t kMaxDepth = 3;
-
-    bool item() {
-        if (counts_.empty()) return true;
-        if (++counts_.back() > PropertyBag::kMaxEntries) {
-            fault_ = counts_.size() == 2 ? "there are more than " +
-                                               std::to_string(PropertyBag::kMaxEntries) + " entries"
-                                         : "a list in the file is too long";
-            return false;
-        }
-        return true;
-    }
-    bool open(std::size_t len) {
-        if (!item()) return false;
-        if (counts_.size() >= kMaxDepth) {
-            fault_ = "the data is nested deeper than the layout allows";
-            return false;
-        }
-        if (len != static_cast<std::size_t>(-1) && len > PropertyBag::kMaxEntries) {
-            fault_ = counts_.size() == 1 ? "there are more than " +
-                                               std::to_string(PropertyBag::kMaxEntries) + " entries"
-                                         : "a list in the file is too long";
-            return false;
-        }
-        counts_.push_back(0);
-        return true;
-    }
-    bool close() {
-        counts_.pop_back();
-        return true;
-    }
-
-    nlohmann::detail::json_sax_dom_parser<Json> dom_;
-    std::vector<std::size_t> counts_;
-    std::string fault_;
-    std::size_t position_ = 0;
-};
-
 std::optional<int64_t> integerOf(const Json& j) {
     if (j.is_number_unsigned()) {
         const auto u = j.get<uint64_t>();
@@ -201,6 +121,71 @@ Json valueJson(const PropertyValue& v) {
             return v.toBool();
     }
     return nullptr;
+}
+
+// Walks the CBOR item heads of the whole file before any tree is built, without recursion:
+// refuses truncation, trailing bytes, the kinds of item the layout never uses (maps, tags,
+// indefinite lengths) and nesting or lists beyond the layout's bounds. What passes is a small,
+// shallow item that the JSON library then turns into a tree safely.
+struct OpenList {
+    uint64_t declared, left;
+};
+
+[[noreturn]] void refuseAt(const std::vector<OpenList>& open, size_t pos, const std::string& what) {
+    std::string entry;
+    if (open.size() >= 2)
+        entry = "entry " + std::to_string(open[1].declared - open[1].left + 1) + ": ";
+    refuse(entry + what + " (at byte " + std::to_string(pos) + ")");
+}
+
+void checkStructure(std::span<const uint8_t> data) {
+    std::vector<OpenList> open;
+    size_t pos = 0;
+    const auto fail = [&](const std::string& what) { refuseAt(open, pos, what); };
+    do {
+        if (pos >= data.size()) fail("the file is truncated");
+        const uint8_t head = data[pos++];
+        const int major = head >> 5, info = head & 31;
+        uint64_t arg = static_cast<uint64_t>(info);
+        if (info >= 24 && info <= 27) {
+            const size_t n = size_t{1} << (info - 24);
+            if (data.size() - pos < n) fail("the file is truncated");
+            arg = 0;
+            for (size_t i = 0; i < n; ++i) arg = arg << 8 | data[pos++];
+        } else if (info == 31) {
+            fail("the data is damaged (indefinite lengths are not used)");
+        } else if (info > 27) {
+            fail("the data is damaged (reserved item head)");
+        }
+        switch (major) {
+            case 2:
+            case 3:  // byte and text strings
+                if (arg > data.size() - pos) fail("the file is truncated");
+                pos += static_cast<size_t>(arg);
+                break;
+            case 4:  // array
+                if (open.size() >= 3) fail("the data is nested deeper than the layout allows");
+                if (arg > PropertyBag::kMaxEntries)
+                    fail(open.size() == 1
+                             ? "there are more than " + std::to_string(PropertyBag::kMaxEntries) +
+                                   " entries"
+                             : "a list in the file is too long");
+                if (arg > 0) {
+                    open.push_back(OpenList{arg, arg});
+                    continue;  // the array's items follow
+                }
+                break;
+            case 5:
+                refuseAt(open, pos, "the data is damaged (maps are not used)");
+            case 6:
+                refuseAt(open, pos, "the data is damaged (tags are not used)");
+            default:
+                break;  // integers, Booleans, null, floats: checked by type later
+        }
+        // One item is complete; close every list it completes.
+        while (!open.empty() && --open.back().left == 0) open.pop_back();
+    } while (!open.empty());
+    if (pos != data.size()) fail("the data is damaged (bytes follow the end of the data)");
 }
 
 }  // namespace
@@ -324,18 +309,13 @@ PropertyBag PropertyBag::fromBytes(std::span<const uint8_t> data) {
         refuse("the file is not a property bag (it does not start with \"" +
                std::string(kFormatName) + "\")");
 
+    checkStructure(data);
     Json doc;
-    BoundedSax sax(doc);
-    bool parsed = false;
     try {
-        parsed = Json::sax_parse(data.begin(), data.end(), &sax, Json::input_format_t::cbor, true);
+        doc =
+            Json::from_cbor(data.begin(), data.end(), true, true, Json::cbor_tag_handler_t::error);
     } catch (const nlohmann::json::exception& e) {
         refuse(std::string("the data is damaged (") + e.what() + ")");
-    }
-    if (!parsed) {
-        std::string where = sax.entry() > 0 ? "entry " + std::to_string(sax.entry()) + ": " : "";
-        refuse(where + (sax.fault().empty() ? "the data is damaged" : sax.fault()) + " (at byte " +
-               std::to_string(sax.position()) + ")");
     }
 
     if (!doc.is_array() || doc.size() != 3)
