@@ -1,5 +1,6 @@
-// Every case of the GIF conformance suite, loaded through the control (parse, strip build,
-// compositing) and presented over transparent black, against the suite's reference pixels.
+// Every case of the GIF conformance suite, loaded from its file and painted through the control
+// (parse, strip build, compositing, PaintFrame) as anigif-render paints it, seen over
+// transparent black, against the suite's reference pixels.
 //
 // The suite describes what a browser-style viewer shows. Where the control is designed to show
 // something else, the case is listed in kByDesign with the reason, and the test asserts the
@@ -202,7 +203,7 @@ Evaluation evaluate(const std::string& name) {
     auto& problems = ev.problems;
     const SuiteCase sc = readCase(kSuite, name);
     const auto bytes = readFileBytes(kSuite / sc.input);
-    LoadedGif gif(bytes);
+    LoadedGif gif(kSuite / sc.input);
     auto& c = gif.control();
     const auto shown = gif.presentAll();
     const int32_t n = gif.frameCount();

@@ -1,34 +1,32 @@
 #pragma once
-// Loading a GIF into a headless control in run mode with every frame decoded at once, and
-// showing each frame through the reference presentation.
+// A GIF painted frame by frame exactly as anigif-render paints it (headless host, run mode,
+// every frame decoded at once, frame 1 by Refresh and the rest by ActionStep), unscaled, once
+// over a black and once over a white host background: where the two agree the pixel is the
+// control's, where they differ the control left it transparent.
 #include <cstdint>
-#include <memory>
-#include <span>
+#include <filesystem>
 #include <vector>
 
-#include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/headless_host.h"
-#include "platform/manual_clock.h"
-#include "tests/conformance/presentation.h"
+#include "apps/anigif-render/render_session.h"
+#include "tests/conformance/suite_case.h"
 
 namespace conformance {
 
 class LoadedGif {
   public:
-    explicit LoadedGif(std::span<const uint8_t> bytes);
+    explicit LoadedGif(const std::filesystem::path& file);
 
-    anigif::ucAniGIF& control() { return *control_; }
-    int32_t frameCount() const { return control_->FrameCount(); }
+    // The control painted over black; its frame table and colour tables are the GIF's.
+    anigif::ucAniGIF& control() { return overBlack_.control(); }
+    int32_t frameCount() { return overBlack_.control().FrameCount(); }
 
-    // Frame 1..frameCount as it is presented, composed over the frames before it exactly as the
-    // animation plays them in order (composite and mask when the control made them, else the
-    // frame on its own). Runs the compositor; call once per load.
+    // Frame 1..frameCount as painted in order, over transparent black: a pixel the control left
+    // transparent is (0, 0, 0, 0), every other pixel its colour with alpha 255. Call once.
     std::vector<RgbaImage> presentAll();
 
   private:
-    platform::ManualClock clock_;
-    platform::HeadlessHost host_;
-    std::unique_ptr<anigif::ucAniGIF> control_;
+    anigifrender::RenderSession overBlack_;
+    anigifrender::RenderSession overWhite_;
 };
 
 }  // namespace conformance

@@ -1,0 +1,96 @@
+#include "apps/anigif-render/render_session.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace anigifrender {
+
+RenderSession::RenderSession(const Options& options) : options_(options) {
+    host_.setUserMode(true);
+    host_.setTimerService(&clock_);
+    host_.setBackground(options.background);
+    control_ = std::make_unique<anigif::ucAniGIF>(host_);
+    host_.onPaint = [this] { control_->UserControl_Paint(); };
+    host_.onResize = [this] { control_->UserControl_Resize(); };
+
+    auto& c = *control_;
+    c.DelayAnimation(anigif::DelayOff);
+    if (options.size) host_.setInnerSize(options.size->first, options.size->second);
+    // Before a load the settings are plain values; out-of-range modes are ignored.
+    if (options.stretch && *options.stretch >= anigif::StretchNone &&
+        *options.stretch <= anigif::StretchAutoSize)
+        c.stretchMode = *options.stretch;
+    if (options.mirror && *options.mirror >= anigif::MirrorNone &&
+        *options.mirror <= anigif::MirrorBoth)
+        c.mirrorStyle = *options.mirror;
+    if (options.offset) {
+        c.offsetX = options.offset->first;
+        c.offsetY = options.offset->second;
+    }
+    if (options.solid) {
+        c.bkgColor = *options.solid;
+        c.bkgColorUsed = true;
+    }
+}
+
+bool RenderSession::load(std::string_view fileName) {
+    painted_ = 0;
+    std::ifstream in(std::string(fileName), std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                     std::istreambuf_iterator<char>()};
+    if (!in.good() && !in.eof()) return false;
+    if (!control_->loadGifBytes(bytes)) return false;
+    control_->Action(anigif::ActionPause);
+    if (!options_.size) host_.setSize(control_->screenWidth, control_->screenHeight);
+    return control_->FrameCount() > 0;
+}
+
+const platform::Surface* RenderSession::paintNext() {
+    auto& c = *control_;
+    if (c.FrameCount() == 0) return nullptr;
+    if (painted_++ == 0)
+        host_.refresh();
+    else
+        c.Action(anigif::ActionStep);
+    return host_.surface();
+}
+
+std::string RenderSession::summaryLine() const {
+    const auto& c = *control_;
+    if (c.FrameCount() == 0) return "gif frames=0";
+    return "gif frames=" + std::to_string(c.FrameCount()) + " width=" +
+           std::to_string(c.screenWidth) + " height=" + std::to_string(c.screenHeight) +
+           " loops=" + std::to_string(c.loopSetting);
+}
+
+std::string RenderSession::frameLine(int32_t i) const {
+    const anigif::FrameInfo& f = control_->Frames(i);
+    return "frame " + std::to_string(i) + " left=" + std::to_string(f.Left) +
+           " top=" + std::to_string(f.Top) + " width=" + std::to_string(f.Width) +
+           " height=" + std::to_string(f.Height) + " delay=" + std::to_string(f.Delay) +
+           " table=" + std::to_string(f.TableIndex) + " stripx=" + std::to_string(f.StripX) +
+           " transindex=" + std::to_string(f.TransIndex) +
+           " transflag=" + std::to_string(f.TransFlag) + " disposal=" + std::to_string(f.Disposal);
+}
+
+bool writePpm(const platform::Surface& s, const std::string& path) {
+    std::ofstream out(path, std::ios::binary);
+    if (!out) return false;
+    out << "P6\n" << s.width() << ' ' << s.height() << "\n255\n";
+    std::vector<char> line(static_cast<size_t>(s.width()) * 3);
+    for (int32_t y = 0; y < s.height(); ++y) {
+        const uint8_t* p = s.line(y);
+        for (int32_t x = 0; x < s.width(); ++x) {
+            line[static_cast<size_t>(x) * 3] = static_cast<char>(p[x * 3 + 2]);
+            line[static_cast<size_t>(x) * 3 + 1] = static_cast<char>(p[x * 3 + 1]);
+            line[static_cast<size_t>(x) * 3 + 2] = static_cast<char>(p[x * 3]);
+        }
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    }
+    out.close();
+    return static_cast<bool>(out);
+}
+
+}  // namespace anigifrender
