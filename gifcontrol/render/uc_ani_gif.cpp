@@ -76,6 +76,7 @@ void ucAniGIF::ResetDecoder() noexcept {
     Mask.reset();
     ColorTables.clear();
     ColorTables.shrink_to_fit();
+    ReleaseColorTableCache();
     MaskPalette.clear();
     MaskPalette.shrink_to_fit();
     PowersOfTwo.fill(0);

@@ -354,6 +354,62 @@ private:
     // Working rows of scaled drawing, kept between paints to avoid reallocation.
     std::vector<uint32_t> scaleSource_;
     std::vector<uint32_t> scaleRows_;
+
+    // ==== Palette access (persist/palette_access.cpp) ========================================
+    // The host reads and replaces the colours of the loaded tables and can keep a copy of all
+    // of them to take changes back. Palette values are 0x00RRGGBB (red in bits 16-23), unlike
+    // the 0x00BBGGRR of SolidBkgColor. None of this is stored with the properties; every load
+    // (ResetDecoder) starts from the file's colours and an empty copy.
+public:
+    // A host array of 32-bit integers with its own lower bound: element lowerBound + i is
+    // values[i]. An array that was never dimensioned has dimensioned false.
+    struct PaletteArray {
+        bool dimensioned = false;
+        int32_t lowerBound = 0;
+        std::vector<int32_t> values;
+
+        // Element `index`; the subscript error outside lowerBound .. lowerBound + size - 1.
+        int32_t& operator()(int32_t index);
+        int32_t operator()(int32_t index) const;
+        // Makes the array first .. last, all 0 (an empty array when last < first).
+        void redim(int32_t first, int32_t last);
+    };
+
+    // Fills paletteEntries with the colours of a table, indices 0 .. count - 1: FrameIndex 0
+    // the global table, k >= 1 the local table of frame k. False, with the array untouched,
+    // while nothing is loaded, for a negative index, a frame beyond the frame count, a frame
+    // that uses the global table, or a table without colours. A playing animation is paused
+    // for the call and resumed after it. Never throws.
+    bool GetPalette(int32_t FrameIndex, PaletteArray& paletteEntries) noexcept;
+    // Replaces the colours of the table FrameIndex chooses (as in GetPalette) with the table's
+    // colour count of elements from the array's lower bound on; further elements are ignored.
+    // False, with nothing changed, when nothing is loaded, the array was never dimensioned,
+    // there is no such table or the array holds fewer elements than the table has colours.
+    // A playing animation is paused and resumed (the next frame shows the colours); otherwise
+    // the control repaints at once. Never throws.
+    bool SetPalette(int32_t FrameIndex, const PaletteArray& paletteEntries) noexcept;
+    // Takes a copy of every colour table unless one is held already (then false, the held copy
+    // unchanged). Works whether or not a GIF is loaded. A failed allocation raises the
+    // out-of-memory error.
+    bool CacheColorTables();
+    // Puts the held copy back as the live tables (false when none is held) and, when
+    // bReleaseCache, releases it. No repaint: the restored colours show at the next paint.
+    // A failed allocation raises the out-of-memory error.
+    bool RestoreColorTables(bool bReleaseCache);
+    // True while a copy is held.
+    bool ColorTablesCached() const noexcept { return colorTableCacheHeld_; }
+
+private:
+    // Empties the colour-table cache (part of every ResetDecoder).
+    void ReleaseColorTableCache() noexcept;
+    // The table FrameIndex chooses, or null.
+    ColorTable* chooseColorTable(int32_t FrameIndex) noexcept;
+    // Pauses a playing animation; true when it did, so that resumeAfterPalette plays again.
+    bool pauseForPalette() noexcept;
+    void resumeAfterPalette(bool paused) noexcept;
+
+    bool colorTableCacheHeld_ = false;
+    std::vector<ColorTable> colorTableCache_;
 };
 
 }  // namespace anigif
