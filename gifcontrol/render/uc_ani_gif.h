@@ -27,6 +27,7 @@
 #include "gifcontrol/decode/gif_tables.h"
 #include "gifcontrol/render/timer_binding.h"
 #include "platform/control_host.h"
+#include "platform/property_bag.h"
 #include "platform/surface.h"
 
 namespace anigif {
@@ -410,6 +411,22 @@ private:
 
     bool colorTableCacheHeld_ = false;
     std::vector<ColorTable> colorTableCache_;
+
+    // ==== Stored properties (persist/stored_properties.cpp) ===================================
+    // The control's stored description: GifBytes exactly as received plus thirteen settings,
+    // under fixed keys ("GIF", "Delay", "Stretch", "Loops", "DelayLoad", "Mirror", "MouseIcon",
+    // "MousePointer", "Enabled", "OffsetX", "OffsetY", "BkgFill", "BkgUsed", "StepDelay").
+public:
+    // Writes every key in that order; a value equal to its default is not stored, "GIF" always
+    // is (empty when nothing is held). MouseIcon, MousePointer and Enabled come from the host.
+    void WriteProperties(platform::PropertyBag& PropBag) const;
+    // Called once, right after creation, for an instance with a stored description. Applies
+    // the stored values without clamping or change notices (an absent key keeps its default),
+    // then runs LoadAndStart and, when that loaded frames, reads "Loops" with the GIF's own
+    // count as default and restarts the loop counter from it. A value that does not convert to
+    // its target's type raises RuntimeError (6 overflow, 13 type mismatch); the values applied
+    // before it stay. A GIF that fails to load is no error: the control stays empty.
+    void ReadProperties(const platform::PropertyBag& PropBag);
 };
 
 }  // namespace anigif

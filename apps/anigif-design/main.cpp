@@ -1,0 +1,237 @@
+// anigif-design: makes, prints and unpacks stored descriptions of the animated-GIF control.
+//
+//   anigif-design FILE.gif OUT [--stretch N] [--loops N] [--delay MS] [--mirror N]
+//                 [--delay-load N] [--offset X Y] [--solid BBGGRR] [--stepped MS] [--extent X Y]
+//   anigif-design --dump FILE
+//   anigif-design --extract FILE KEY OUT
+//
+// Making a description places a control on a windowless host in design mode, assigns it the
+// GIF as a picture (so the description stores the file's bytes exactly), applies the options
+// through the control's property setters and saves what WriteProperties stores. Errors print
+// "error: " and the reason and end with status 1.
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gifcontrol/decode/bytes_to_picture.h"
+#include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/headless_host.h"
+#include "platform/property_bag.h"
+#include "sha256.h"
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: anigif-design FILE.gif OUT [--stretch N] [--loops N] [--delay MS] [--mirror N]\n"
+    "                     [--delay-load N] [--offset X Y] [--solid BBGGRR] [--stepped MS]\n"
+    "                     [--extent X Y]\n"
+    "       anigif-design --dump FILE\n"
+    "       anigif-design --extract FILE KEY OUT\n";
+
+// An error for the user: printed after "error: ".
+struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::vector<uint8_t> readWholeFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw Failure("cannot read " + path.string() + ": not a file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Failure("cannot read " + path.string());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+    if (in.bad()) throw Failure("cannot read " + path.string());
+    return bytes;
+}
+
+void writeWholeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw Failure("cannot write " + path.string());
+}
+
+int32_t parseNumber(std::string_view option, std::string_view text, int64_t low, int64_t high,
+                    int base = 10) {
+    int64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
+        throw Failure(std::string(option) + " takes " +
+                      (base == 16 ? "a hexadecimal colour BBGGRR" : "a whole number from " +
+                                                                        std::to_string(low) +
+                                                                        " to " +
+                                                                        std::to_string(high)) +
+                      ", not \"" + std::string(text) + "\"");
+    }
+    return static_cast<int32_t>(value);
+}
+
+std::string valueText(const platform::PropertyValue& value) {
+    switch (value.type()) {
+        case platform::PropertyType::Bytes:
+        case platform::PropertyType::Picture: {
+            const std::vector<uint8_t> bytes = value.type() == platform::PropertyType::Bytes
+                                                   ? value.toBytes()
+                                                   : value.toPicture().encoded;
+            return std::to_string(bytes.size()) + " sha256=" + design::sha256Hex(bytes);
+        }
+        case platform::PropertyType::Bool:
+            return value.toBool() ? "true" : "false";
+        case platform::PropertyType::Int16:
+        case platform::PropertyType::Int32:
+            return std::to_string(value.toInt32());
+    }
+    return {};
+}
+
+int dump(const std::filesystem::path& file) {
+    const platform::PropertyBag bag = platform::PropertyBag::loadFile(file);
+    for (const auto& entry : bag.entries()) {
+        std::cout << entry.name << ' ' << platform::propertyTypeName(entry.value.type()) << ' '
+                  << valueText(entry.value) << '\n';
+    }
+    return 0;
+}
+
+int extract(const std::filesystem::path& file, std::string_view key,
+            const std::filesystem::path& out) {
+    const platform::PropertyBag bag = platform::PropertyBag::loadFile(file);
+    const platform::PropertyValue* value = bag.find(key);
+    if (value == nullptr) throw Failure(file.string() + " holds no key \"" + std::string(key) + "\"");
+    if (value->type() != platform::PropertyType::Bytes)
+        throw Failure("key \"" + std::string(key) + "\" holds " +
+                      std::string(platform::propertyTypeName(value->type())) +
+                      ", not a byte array");
+    writeWholeFile(out, value->toBytes());
+    return 0;
+}
+
+struct DesignOptions {
+    std::optional<int32_t> stretch, loops, delay, mirror, delayLoad, stepped, solid;
+    std::optional<std::pair<int32_t, int32_t>> offset, extent;
+};
+
+DesignOptions parseOptions(const std::vector<std::string_view>& args) {
+    DesignOptions o;
+    constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view name = args[i];
+        const auto next = [&]() -> std::string_view {
+            if (i + 1 >= args.size()) throw Failure(std::string(name) + " needs a value");
+            return args[++i];
+        };
+        if (name == "--stretch") {
+            o.stretch = parseNumber(name, next(), 0, 4);
+        } else if (name == "--loops") {
+            o.loops = parseNumber(name, next(), 0, kMax);
+        } else if (name == "--delay") {
+            o.delay = parseNumber(name, next(), 10, 32700);
+        } else if (name == "--mirror") {
+            o.mirror = parseNumber(name, next(), 0, 3);
+        } else if (name == "--delay-load") {
+            o.delayLoad = parseNumber(name, next(), 0, 3);
+        } else if (name == "--stepped") {
+            o.stepped = parseNumber(name, next(), 0, kMax);
+        } else if (name == "--solid") {
+            o.solid = parseNumber(name, next(), 0, 0xFFFFFF, 16);
+        } else if (name == "--offset") {
+            const int32_t x = parseNumber(name, next(), kMin, kMax);
+            o.offset = {{x, parseNumber(name, next(), kMin, kMax)}};
+        } else if (name == "--extent") {
+            const int32_t x = parseNumber(name, next(), 0, kMax);
+            o.extent = {{x, parseNumber(name, next(), 0, kMax)}};
+        } else {
+            throw Failure("unknown option \"" + std::string(name) + "\"");
+        }
+    }
+    return o;
+}
+
+int design(const std::filesystem::path& gifFile, const std::filesystem::path& out,
+           const DesignOptions& o) {
+    const std::vector<uint8_t> bytes = readWholeFile(gifFile);
+    const std::unique_ptr<anigif::Picture> picture = anigif::BytesToPicture(bytes);
+    if (!picture) throw Failure(gifFile.string() + " is not a GIF picture");
+
+    platform::HeadlessHost host;
+    host.setUserMode(false);
+    if (o.extent) {
+        // HIMETRIC (hundredths of a millimetre) to pixels at 96 dots per inch.
+        host.setInnerSize(o.extent->first * 96.0 / 2540.0, o.extent->second * 96.0 / 2540.0);
+    }
+    anigif::ucAniGIF control(host);
+    host.onPaint = [&control] { control.UserControl_Paint(); };
+    host.onResize = [&control] { control.UserControl_Resize(); };
+
+    control.AnimatedGIF(picture.get());
+    if (control.FrameCount() == 0) throw Failure(gifFile.string() + " holds no playable frame");
+    if (o.stretch) control.Stretch(*o.stretch);
+    if (o.loops) control.Loops(*o.loops);
+    if (o.delay) control.MinFrameDelay(*o.delay);
+    if (o.mirror) control.Mirrored(*o.mirror);
+    if (o.delayLoad) control.DelayAnimation(*o.delayLoad);
+    if (o.offset) {
+        control.OffsetX(o.offset->first);
+        control.OffsetY(o.offset->second);
+    }
+    if (o.solid) {
+        control.SolidBkgColor(*o.solid);
+        control.SolidBkgColorUsed(true);
+    }
+    if (o.stepped) control.SteppedDelay(*o.stepped);
+
+    platform::PropertyBag bag;
+    if (o.extent) {
+        bag.writeProperty("_extentx", platform::PropertyValue{o.extent->first});
+        bag.writeProperty("_extenty", platform::PropertyValue{o.extent->second});
+    }
+    control.WriteProperties(bag);
+    bag.saveFile(out);
+    return 0;
+}
+
+int run(const std::vector<std::string_view>& args) {
+    if (!args.empty() && args[0] == "--dump") {
+        if (args.size() != 2) throw Failure("--dump takes one file");
+        return dump(args[1]);
+    }
+    if (!args.empty() && args[0] == "--extract") {
+        if (args.size() != 4) throw Failure("--extract takes a file, a key and an output file");
+        return extract(args[1], args[2], args[3]);
+    }
+    if (args.size() < 2 || args[0].starts_with("--") || args[1].starts_with("--"))
+        throw Failure("a GIF file and an output file are needed");
+    return design(args[0], args[1], parseOptions({args.begin() + 2, args.end()}));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kUsage;
+        return 0;
+    }
+    try {
+        return run(args);
+    } catch (const Failure& e) {
+        std::cerr << "error: " << e.what() << '\n';
+        if (args.size() < 2) std::cerr << kUsage;
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "error: " << e.what() << '\n';
+        return 1;
+    }
+}
