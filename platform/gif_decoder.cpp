@@ -3,6 +3,7 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -10,23 +11,53 @@ namespace platform {
 
 namespace {
 
-// What giflib reads from: the caller's bytes, never past their end.
+constexpr std::size_t kHeaderBytes = 13;  // signature, version, logical screen descriptor
+
+// What giflib reads from: the caller's bytes, never past their end, seen through a rewritten
+// header. The signature is served in upper case (giflib insists on "GIF"; we accept any case),
+// and the global colour table is cut out of the stream: the adapter reads it itself, and giflib
+// would otherwise parse it colour by colour for every frame the control rebuilds.
 struct MemoryReader {
     std::span<const uint8_t> bytes;
-    std::size_t pos = 0;
+    std::array<uint8_t, kHeaderBytes> header{};
+    std::size_t skipped = 0;  // bytes of global colour table left out after the header
+    std::size_t pos = 0;      // position in the stream as giflib sees it
+
+    explicit MemoryReader(std::span<const uint8_t> b) : bytes(b) {
+        std::memcpy(header.data(), b.data(), std::min(b.size(), kHeaderBytes));
+        for (std::size_t i = 0; i < 3; ++i)
+            if (header[i] >= 'a' && header[i] <= 'z') header[i] = static_cast<uint8_t>(header[i] - 32);
+        if (b.size() >= kHeaderBytes && (header[10] & 0x80) != 0) {
+            const std::size_t table = 3 * (std::size_t{2} << (header[10] & 7));
+            // A stream cut inside the table is left for giflib to refuse.
+            if (b.size() >= kHeaderBytes + table) {
+                skipped = table;
+                header[10] &= 0x7F;
+            }
+        }
+    }
+    std::size_t size() const { return bytes.size() - skipped; }
+    // The global colour table as 0x00RRGGBB, when it was cut out.
+    std::vector<uint32_t> globalTable() const {
+        std::vector<uint32_t> table(skipped / 3);
+        const uint8_t* p = bytes.data() + kHeaderBytes;
+        for (std::size_t i = 0; i < table.size(); ++i, p += 3)
+            table[i] = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+        return table;
+    }
 };
 
 int readFromMemory(GifFileType* gif, GifByteType* out, int wanted) {
     auto* reader = static_cast<MemoryReader*>(gif->UserData);
     if (reader == nullptr || out == nullptr || wanted <= 0) return 0;
-    const std::size_t left = reader->bytes.size() - reader->pos;
-    const std::size_t n = std::min(left, static_cast<std::size_t>(wanted));
-    if (n > 0) std::memcpy(out, reader->bytes.data() + reader->pos, n);
-    // giflib insists on an upper-case "GIF"; the signature is accepted in any letter case.
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t at = reader->pos + i;
-        if (at < 3 && out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<GifByteType>(out[i] - 32);
+    const std::size_t n = std::min(reader->size() - reader->pos, static_cast<std::size_t>(wanted));
+    std::size_t done = 0;
+    if (reader->pos < kHeaderBytes) {
+        done = std::min(n, kHeaderBytes - reader->pos);
+        std::memcpy(out, reader->header.data() + reader->pos, done);
     }
+    if (done < n)
+        std::memcpy(out + done, reader->bytes.data() + reader->skipped + reader->pos + done, n - done);
     reader->pos += n;
     return static_cast<int>(n);
 }
@@ -95,7 +126,7 @@ GifDecodeStatus decodeFirstGifImage(std::span<const uint8_t> bytes,
                                     const std::function<GifLineTarget(const GifImageInfo&)>& target)
     noexcept {
     if (!hasSignature(bytes)) return GifDecodeStatus::NotGif;
-    MemoryReader reader{bytes, 0};
+    MemoryReader reader(bytes);
     int error = 0;
     std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&reader, readFromMemory, &error));
     if (!gif) return GifDecodeStatus::NotGif;
@@ -134,7 +165,8 @@ GifDecodeStatus decodeFirstGifImage(std::span<const uint8_t> bytes,
         info.width = gif->Image.Width;
         info.height = gif->Image.Height;
         info.interlaced = gif->Image.Interlace;
-        info.colors = tableOf(gif->Image.ColorMap != nullptr ? gif->Image.ColorMap : gif->SColorMap);
+        info.colors = gif->Image.ColorMap != nullptr ? tableOf(gif->Image.ColorMap)
+                                                     : reader.globalTable();
         info.transparentIndex = transparent;
         lines = target(info);
     } catch (...) {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include <sys/mman.h>
+
 #include "platform/runtime_error.h"
 
 namespace platform {
@@ -18,7 +20,35 @@ int32_t RowBytes(int32_t bitsPerPixel, int32_t width) {
     return static_cast<int32_t>((bitsWide & ~int64_t{31}) / 8);
 }
 
-void Surface::FreeDeleter::operator()(uint8_t* p) const noexcept { std::free(p); }
+void Surface::FreeDeleter::operator()(uint8_t* p) const noexcept {
+    if (mappedBytes != 0)
+        munmap(p, mappedBytes);
+    else
+        std::free(p);
+}
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} * 1024 * 1024;
+constexpr std::size_t kMapFrom = 2 * kHugePage;
+
+// Zero-filled pixel memory. Large surfaces (a long frame strip, a full-HD composite) are mapped
+// with transparent huge pages where the system offers them: faulting in hundreds of megabytes
+// page by page costs more than decoding into them.
+uint8_t* allocatePixels(std::size_t size, std::size_t& mappedBytes) noexcept {
+    mappedBytes = 0;
+    if (size < kMapFrom) return static_cast<uint8_t*>(std::calloc(size, 1));
+    const std::size_t mapped = (size + kHugePage - 1) / kHugePage * kHugePage;
+    void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+#ifdef MADV_HUGEPAGE
+    madvise(p, mapped, MADV_HUGEPAGE);  // a hint; without it the pages are simply small
+#endif
+    mappedBytes = mapped;
+    return static_cast<uint8_t*>(p);
+}
+
+}  // namespace
 
 Surface::~Surface() = default;
 
@@ -34,15 +64,15 @@ std::unique_ptr<Surface> Surface::create(int32_t bitsPerPixel, int32_t width, in
     }
     const auto size = static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height);
     if (size > kMaxSurfaceBytes) return nullptr;
-    // calloc: the pixels start at zero and untouched pages cost no memory.
-    auto* data = static_cast<uint8_t*>(std::calloc(size, 1));
+    std::size_t mappedBytes = 0;
+    uint8_t* data = allocatePixels(size, mappedBytes);
     if (data == nullptr) return nullptr;
     std::unique_ptr<Surface> s(new (std::nothrow) Surface());
     if (!s) {
-        std::free(data);
+        FreeDeleter{mappedBytes}(data);
         return nullptr;
     }
-    s->data_.reset(data);
+    s->data_ = std::unique_ptr<uint8_t, FreeDeleter>(data, FreeDeleter{mappedBytes});
     s->bits_ = bitsPerPixel;
     s->width_ = width;
     s->height_ = height;

@@ -82,7 +82,9 @@ public:
     void fillBytes(uint8_t value) noexcept;
 
 private:
+    // Small surfaces come from the heap, large ones are mapped directly (see create).
     struct FreeDeleter {
+        std::size_t mappedBytes;  // 0 = heap block
         void operator()(uint8_t* p) const noexcept;
     };
     Surface() = default;

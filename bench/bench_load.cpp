@@ -1,0 +1,456 @@
+// Load speed and memory of the GIF control against its peers, in one process, on GIFs generated
+// here and encoded with giflib's encoder:
+//   memcpy   copying the GIF bytes once (the floor)
+//   giflib   raw giflib decoding of every frame to indices (DGifSlurp)
+//   qt       Qt's QImageReader reading every frame (only when built with Qt)
+//   anigif   the control's whole load: ParseGif and both passes of BuildFrames
+// After the runs a table of ratios is printed, and the peak memory of each load is measured in a
+// child process against GIF bytes + strip + composite + mask.
+//
+//   bench_load [--benchmark_filter=...] [--benchmark_repetitions=N] [--no-memory]
+// The ratio table uses CPU time, the best of the repetitions.
+#include <benchmark/benchmark.h>
+#include <gif_lib.h>
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/headless_host.h"
+#include "platform/manual_clock.h"
+
+#ifdef KAVRILO_BENCH_WITH_QT
+#include <QBuffer>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QImage>
+#include <QImageReader>
+#endif
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// ---- Workloads -------------------------------------------------------------------------------
+
+struct FrameSpec {
+    int left = 0, top = 0, width = 0, height = 0;
+    int disposal = 1;
+    int transparent = -1;
+    int delayCs = 10;
+    std::vector<uint32_t> localTable;  // 0x00RRGGBB, 256 entries or empty
+    std::vector<uint8_t> indices;      // row-major, top line first
+};
+
+struct Workload {
+    std::string name;
+    Bytes bytes;
+    int frames = 0;
+    int64_t pixels = 0;  // sum of frame areas
+};
+
+// Small deterministic generator, so every run measures the same files.
+class Rng {
+public:
+    explicit Rng(uint64_t seed) : s_(seed * 0x9E3779B97F4A7C15ull + 1) {}
+    uint32_t next() {
+        s_ ^= s_ << 13;
+        s_ ^= s_ >> 7;
+        s_ ^= s_ << 17;
+        return static_cast<uint32_t>(s_ >> 11);
+    }
+    int range(int lo, int hi) { return lo + static_cast<int>(next() % uint32_t(hi - lo + 1)); }
+
+private:
+    uint64_t s_;
+};
+
+std::vector<uint32_t> rainbow(int shift) {
+    std::vector<uint32_t> t(256);
+    for (uint32_t i = 0; i < 256; ++i) {
+        const uint32_t k = (i + static_cast<uint32_t>(shift)) & 0xFF;
+        t[i] = (k << 16) | (((k * 3) & 0xFF) << 8) | ((255 - k) & 0xFF);
+    }
+    return t;
+}
+
+int writeToVector(GifFileType* gif, const GifByteType* data, int n) {
+    auto* out = static_cast<Bytes*>(gif->UserData);
+    out->insert(out->end(), data, data + n);
+    return n;
+}
+
+ColorMapObject* makeMap(const std::vector<uint32_t>& colours) {
+    std::vector<GifColorType> c(colours.size());
+    for (size_t i = 0; i < colours.size(); ++i)
+        c[i] = {static_cast<GifByteType>(colours[i] >> 16), static_cast<GifByteType>(colours[i] >> 8),
+                static_cast<GifByteType>(colours[i])};
+    return GifMakeMapObject(static_cast<int>(c.size()), c.data());
+}
+
+// Encodes the frames with giflib's encoder into memory.
+Bytes encode(int screenW, int screenH, const std::vector<uint32_t>& global,
+             const std::vector<FrameSpec>& frames, bool interlaced) {
+    Bytes out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, writeToVector, &error);
+    if (gif == nullptr) return {};
+    EGifSetGifVersion(gif, true);
+    ColorMapObject* globalMap = makeMap(global);
+    bool ok = EGifPutScreenDesc(gif, screenW, screenH, 8, 0, globalMap) == GIF_OK;
+    GifFreeMapObject(globalMap);
+    // Loop for ever.
+    const GifByteType netscape[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    const GifByteType loop[] = {1, 0, 0};
+    ok = ok && EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
+         EGifPutExtensionBlock(gif, 11, netscape) == GIF_OK &&
+         EGifPutExtensionBlock(gif, 3, loop) == GIF_OK && EGifPutExtensionTrailer(gif) == GIF_OK;
+    for (const FrameSpec& f : frames) {
+        if (!ok) break;
+        GraphicsControlBlock gcb{};
+        gcb.DisposalMode = f.disposal;
+        gcb.DelayTime = f.delayCs;
+        gcb.TransparentColor = f.transparent;
+        GifByteType ext[4];
+        EGifGCBToExtension(&gcb, ext);
+        ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) == GIF_OK;
+        ColorMapObject* local = f.localTable.empty() ? nullptr : makeMap(f.localTable);
+        ok = ok && EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, interlaced, local) == GIF_OK;
+        GifFreeMapObject(local);
+        auto putLine = [&](int y) {
+            auto* line = const_cast<GifPixelType*>(f.indices.data() + size_t(y) * size_t(f.width));
+            ok = ok && EGifPutLine(gif, line, f.width) == GIF_OK;
+        };
+        if (interlaced) {
+            const int start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
+            for (int pass = 0; pass < 4; ++pass)
+                for (int y = start[pass]; y < f.height; y += step[pass]) putLine(y);
+        } else {
+            for (int y = 0; y < f.height; ++y) putLine(y);
+        }
+    }
+    if (EGifCloseFile(gif, &error) != GIF_OK || !ok) return {};
+    return out;
+}
+
+// A gradient with some noise; `noise` is the amplitude (0 = smooth).
+FrameSpec gradientFrame(Rng& rng, int w, int h, int phase, int noise) {
+    FrameSpec f;
+    f.width = w;
+    f.height = h;
+    f.indices.resize(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int n = noise > 0 ? static_cast<int>(rng.next() % uint32_t(noise)) : 0;
+            f.indices[size_t(y) * w + x] = static_cast<uint8_t>((x / 4 + y / 3 + phase + n) & 0xFF);
+        }
+    return f;
+}
+
+// Sets roughly a third of the frame transparent, in horizontal runs.
+void punchHoles(Rng& rng, FrameSpec& f, uint8_t index) {
+    f.transparent = index;
+    for (int y = 0; y < f.height; ++y) {
+        const int start = rng.range(0, f.width - 1);
+        const int len = rng.range(0, f.width * 2 / 3);
+        for (int x = start; x < std::min(f.width, start + len); ++x)
+            f.indices[size_t(y) * f.width + x] = index;
+    }
+}
+
+Workload decoration(bool interlaced) {
+    std::vector<FrameSpec> frames;
+    for (int i = 0; i < 6; ++i) {
+        FrameSpec f;
+        f.width = f.height = 200;
+        f.disposal = i % 2 == 0 ? 2 : 1;
+        f.transparent = 0;
+        f.indices.assign(200 * 200, 0);
+        const int cx = 40 + 24 * i, cy = 100 + (i % 3) * 20 - 20;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 200; ++x) {
+                const int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+                if (d2 < 50 * 50) f.indices[size_t(y) * 200 + x] = static_cast<uint8_t>(1 + d2 / 160);
+            }
+        frames.push_back(std::move(f));
+    }
+    return {"decoration", encode(200, 200, rainbow(0), frames, interlaced), 6, 6 * 200 * 200};
+}
+
+Workload large(bool interlaced) {
+    Rng rng(2);
+    std::vector<FrameSpec> frames;
+    int64_t pixels = 0;
+    for (int i = 0; i < 100; ++i) {
+        FrameSpec f;
+        if (i == 0) {
+            f = gradientFrame(rng, 500, 500, 0, 6);
+            f.disposal = 1;
+        } else {
+            const int w = rng.range(60, 400), h = rng.range(60, 400);
+            f = gradientFrame(rng, w, h, i * 5, 6);
+            f.left = rng.range(0, 500 - w);
+            f.top = rng.range(0, 500 - h);
+            f.disposal = 1 + i % 3;
+            if (i % 2 == 1) punchHoles(rng, f, 255);
+            if (i % 10 == 5) f.localTable = rainbow(i);
+        }
+        pixels += int64_t{f.width} * f.height;
+        frames.push_back(std::move(f));
+    }
+    return {"large", encode(500, 500, rainbow(0), frames, interlaced), 100, pixels};
+}
+
+Workload huge(bool interlaced) {
+    Rng rng(3);
+    std::vector<FrameSpec> frames;
+    for (int i = 0; i < 20; ++i) frames.push_back(gradientFrame(rng, 1920, 1080, i * 11, 24));
+    return {"huge", encode(1920, 1080, rainbow(0), frames, interlaced), 20, 20ll * 1920 * 1080};
+}
+
+Workload manySmall(bool interlaced) {
+    Rng rng(4);
+    std::vector<FrameSpec> frames;
+    for (int i = 0; i < 1000; ++i) {
+        FrameSpec f = gradientFrame(rng, 64, 64, i, 4);
+        f.disposal = 1 + i % 2;
+        if (i % 4 == 0) punchHoles(rng, f, 255);
+        frames.push_back(std::move(f));
+    }
+    return {"many-small", encode(64, 64, rainbow(0), frames, interlaced), 1000, 1000ll * 64 * 64};
+}
+
+// ---- Peers -----------------------------------------------------------------------------------
+
+struct Reader {
+    const Bytes* bytes;
+    size_t pos = 0;
+};
+
+int readFromVector(GifFileType* gif, GifByteType* out, int n) {
+    auto* r = static_cast<Reader*>(gif->UserData);
+    const size_t take = std::min(r->bytes->size() - r->pos, static_cast<size_t>(n));
+    std::memcpy(out, r->bytes->data() + r->pos, take);
+    r->pos += take;
+    return static_cast<int>(take);
+}
+
+int giflibDecode(const Bytes& bytes) {
+    Reader r{&bytes};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&r, readFromVector, &error);
+    if (gif == nullptr) return 0;
+    const int frames = DGifSlurp(gif) == GIF_OK ? gif->ImageCount : 0;
+    if (frames > 0) benchmark::DoNotOptimize(gif->SavedImages[frames - 1].RasterBits[0]);
+    DGifCloseFile(gif, &error);
+    return frames;
+}
+
+#ifdef KAVRILO_BENCH_WITH_QT
+int qtDecode(const Bytes& bytes) {
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "gif");
+    int frames = 0;
+    while (reader.canRead()) {
+        QImage image = reader.read();
+        if (image.isNull()) break;
+        benchmark::DoNotOptimize(image.constBits());
+        ++frames;
+    }
+    return frames;
+}
+#endif
+
+// The control's whole load, both passes at once (DelayAnimation off), in run mode.
+struct ControlLoad {
+    platform::ManualClock clock;
+    platform::HeadlessHost host;
+    std::unique_ptr<anigif::ucAniGIF> control;
+
+    explicit ControlLoad(const Bytes& bytes) {
+        host.setUserMode(true);
+        host.setInnerSize(100, 100);
+        host.setTimerService(&clock);
+        control = std::make_unique<anigif::ucAniGIF>(host);
+        control->delayMode = anigif::DelayOff;
+        control->loadGifBytes(bytes);
+    }
+    int frames() const { return control->FrameCount(); }
+    // What a loaded GIF has to hold at least: its bytes, the strip, composite and mask.
+    int64_t floorBytes(size_t gifBytes) const {
+        int64_t n = static_cast<int64_t>(gifBytes);
+        for (const auto* s : {control->Strip.get(), control->Composite.get(), control->Mask.get()})
+            if (s != nullptr) n += static_cast<int64_t>(s->sizeBytes());
+        return n;
+    }
+};
+
+// ---- Runs and the summary ---------------------------------------------------------------------
+
+std::vector<Workload>& workloads() {
+    static std::vector<Workload> all;
+    return all;
+}
+
+// CPU seconds per iteration of each run, by name: the loads are single-threaded, and CPU time
+// stays meaningful on a busy machine.
+class CapturingReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !r.error_occurred) {
+                const double t = r.cpu_accumulated_time / double(r.iterations);
+                auto [it, added] = seconds.emplace(r.benchmark_name(), t);
+                if (!added) it->second = std::min(it->second, t);  // best of the repetitions
+            }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> seconds;
+};
+
+void registerAll() {
+    for (const Workload& w : workloads()) {
+        const Workload* wp = &w;
+        auto add = [&](const char* peer, auto fn) {
+            benchmark::RegisterBenchmark(("load/" + w.name + "/" + peer).c_str(),
+                                         [wp, fn](benchmark::State& state) {
+                                             int frames = 0;
+                                             for (auto _ : state) frames = fn(wp->bytes);
+                                             if (frames != wp->frames && frames != -1)
+                                                 state.SkipWithError("wrong frame count");
+                                             state.SetBytesProcessed(state.iterations() *
+                                                                     int64_t(wp->bytes.size()));
+                                             state.counters["Mpix/s"] = benchmark::Counter(
+                                                 double(wp->pixels) * 1e-6 * double(state.iterations()),
+                                                 benchmark::Counter::kIsRate);
+                                         })
+                ->Unit(benchmark::kMillisecond);
+        };
+        add("memcpy", [](const Bytes& b) {
+            Bytes copy(b);
+            benchmark::DoNotOptimize(copy.data());
+            return -1;
+        });
+        add("giflib", giflibDecode);
+#ifdef KAVRILO_BENCH_WITH_QT
+        add("qt", qtDecode);
+#endif
+        add("anigif", [](const Bytes& b) { return ControlLoad(b).frames(); });
+    }
+}
+
+void printRatios(const std::map<std::string, double>& s) {
+    auto get = [&](const std::string& w, const char* peer) {
+        auto it = s.find("load/" + w + "/" + peer);
+        return it == s.end() ? 0.0 : it->second;
+    };
+    std::printf("\n%-24s %10s %10s %10s %10s %14s %10s\n", "workload", "GIF MiB", "giflib ms",
+                "qt ms", "anigif ms", "anigif/giflib", "qt/anigif");
+    for (const Workload& w : workloads()) {
+        const double g = get(w.name, "giflib"), q = get(w.name, "qt"), a = get(w.name, "anigif");
+        if (a == 0) continue;
+        std::printf("%-24s %10.2f %10.2f %10.2f %10.2f %14.3f %10.3f\n", w.name.c_str(),
+                    double(w.bytes.size()) / 1048576.0, g * 1e3, q * 1e3, a * 1e3,
+                    g > 0 ? a / g : 0.0, q > 0 ? q / a : 0.0);
+    }
+}
+
+// ---- Memory ----------------------------------------------------------------------------------
+
+int64_t statusKiB(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const size_t n = std::strlen(key);
+    while (std::getline(in, line))
+        if (line.compare(0, n, key) == 0) return std::stoll(line.substr(n + 1));
+    return -1;
+}
+
+// Loads each workload in a child process and reports its peak resident growth during the load.
+void measureMemory() {
+    std::printf("\n%-24s %12s %12s %8s\n", "workload", "peak MiB", "floor MiB", "ratio");
+    for (const Workload& w : workloads()) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            // Large blocks come straight from the system, and free heap memory left by earlier
+            // work goes back to it, so that the resident size shows what the load itself holds.
+            mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+            { ControlLoad warmUp(w.bytes); }  // code pages and one-time set-up are not the load's
+            malloc_trim(0);
+            double result[2] = {-1, -1};
+            std::ofstream("/proc/self/clear_refs") << "5";  // reset the peak to the current size
+            const int64_t before = statusKiB("VmRSS:");
+            ControlLoad load(w.bytes);
+            const int64_t peak = statusKiB("VmHWM:");
+            if (before >= 0 && peak >= 0 && load.frames() == w.frames) {
+                result[0] = double(peak - before) * 1024.0;
+                result[1] = double(load.floorBytes(w.bytes.size()));
+            }
+            if (write(fds[1], result, sizeof result) != sizeof result) _exit(1);
+            _exit(0);
+        }
+        close(fds[1]);
+        double result[2] = {-1, -1};
+        if (pid > 0 && read(fds[0], result, sizeof result) != sizeof result) result[0] = -1;
+        close(fds[0]);
+        if (pid > 0) waitpid(pid, nullptr, 0);
+        if (result[0] < 0) {
+            std::printf("%-24s %12s\n", w.name.c_str(), "failed");
+            continue;
+        }
+        std::printf("%-24s %12.2f %12.2f %8.3f\n", w.name.c_str(), result[0] / 1048576.0,
+                    result[1] / 1048576.0, result[0] / result[1]);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef KAVRILO_BENCH_WITH_QT
+    QCoreApplication app(argc, argv);
+#endif
+    bool memory = true;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-memory") == 0)
+            memory = false;
+        else
+            args.push_back(argv[i]);
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+
+    for (bool interlaced : {false, true}) {
+        for (auto make : {decoration, large, huge, manySmall}) {
+            Workload w = make(interlaced);
+            if (w.bytes.empty()) {
+                std::fprintf(stderr, "could not encode %s\n", w.name.c_str());
+                return 1;
+            }
+            if (interlaced) w.name += "-interlaced";
+            workloads().push_back(std::move(w));
+        }
+    }
+    registerAll();
+    CapturingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printRatios(reporter.seconds);
+    if (memory) measureMemory();
+    benchmark::Shutdown();
+    return 0;
+}
