@@ -4,22 +4,30 @@
 // surface as OUTDIR/frame-NNNN.ppm. Standard output: the GIF summary line, then one line per
 // frame of the frame table. A file that does not load prints "gif frames=0" and exits with 1;
 // wrong arguments or an unwritable folder exit with 2.
+//
+// --snapshot K OUT.gif: after the frames, steps on (wrapping to frame 1) until frame K is the
+// current frame and writes the GIF that reading AnimatedGIF encodes for it to OUT.gif. A K
+// outside 1 .. n or a file that cannot be written exits with 2; no picture exits with 1.
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 #include "apps/anigif-render/render_session.h"
+#include "gifcontrol/decode/bytes_to_picture.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: anigif-render [--size W H] [--stretch N] [--mirror N] [--offset X Y]\n"
-    "                     [--solid BBGGRR] [--background RRGGBB] FILE.gif OUTDIR\n";
+    "                     [--solid BBGGRR] [--background RRGGBB] [--snapshot K OUT.gif]\n"
+    "                     FILE.gif OUTDIR\n";
 
 bool parseInt(std::string_view text, int32_t& value) {
     const char* end = text.data() + text.size();
@@ -39,12 +47,40 @@ int usage(const std::string& problem) {
     return 2;
 }
 
+// Steps the session on to frame `frame` and writes the AnimatedGIF bytes of it to `path`.
+int writeSnapshot(anigifrender::RenderSession& session, int32_t frame, const std::string& path) {
+    auto& control = session.control();
+    if (frame < 1 || frame > control.FrameCount())
+        return usage("--snapshot frame " + std::to_string(frame) + " is not in 1.." +
+                     std::to_string(control.FrameCount()));
+    // Each step moves on by one and wraps, so at most FrameCount() steps reach any frame.
+    for (int32_t steps = 0; control.CurrentFrame() != frame && steps < control.FrameCount();
+         ++steps)
+        session.paintNext();
+    const auto picture = control.AnimatedGIF();
+    if (!picture) {
+        std::cerr << "anigif-render: frame " << frame << " gives no picture\n";
+        return 1;
+    }
+    const auto& bytes = picture->bytes();
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        std::cerr << "anigif-render: cannot write " << path << '\n';
+        return 2;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     anigifrender::Options options;
     std::string positional[2];
     int positionals = 0;
+    std::optional<std::pair<int32_t, std::string>> snapshot;
     for (int k = 1; k < argc; ++k) {
         const std::string_view arg = argv[k];
         auto need = [&](int n) { return k + n < argc; };
@@ -74,6 +110,11 @@ int main(int argc, char** argv) {
             else
                 options.background = colour;
             k += 1;
+        } else if (arg == "--snapshot") {
+            if (!need(2) || !parseInt(argv[k + 1], a))
+                return usage("--snapshot needs a frame number and a file name");
+            snapshot.emplace(a, argv[k + 2]);
+            k += 2;
         } else if (arg.size() > 1 && arg[0] == '-' && positionals == 0) {
             return usage("unknown option " + std::string(arg));
         } else {
@@ -115,5 +156,6 @@ int main(int argc, char** argv) {
         }
     }
     std::cout.flush();
+    if (snapshot) return writeSnapshot(session, snapshot->first, snapshot->second);
     return 0;
 }
