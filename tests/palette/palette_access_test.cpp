@@ -158,6 +158,15 @@ TEST_F(PaletteAccess, SetPaletteNeedsAFullArrayAndCopiesFromItsLowerBound) {
     Palette back;
     ASSERT_TRUE(gif->GetPalette(2, back));
     EXPECT_EQ(back.values, (std::vector<int32_t>{0, 3, 6, 9}));
+
+    // An empty array (upper bound one below the lower) is no array of two colours.
+    load(giftest::GifBuilder()
+             .screen(1, 1)
+             .globalTable({kRed, kGreen})
+             .frame(giftest::makeFrame(1, 1, [](int, int) { return uint8_t{1}; }))
+             .build());
+    EXPECT_FALSE(gif->SetPalette(0, empty));
+    EXPECT_EQ(gif->ColorTables[0][1], kGreen);
 }
 
 TEST_F(PaletteAccess, CacheStatesAndTheLoadThatEmptiesThem) {
