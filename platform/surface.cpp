@@ -30,7 +30,21 @@ void Surface::FreeDeleter::operator()(uint8_t* p) const noexcept {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} * 1024 * 1024;
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAVRILO_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define KAVRILO_ASAN 1
+#endif
+#ifdef KAVRILO_ASAN
+// Under AddressSanitizer every surface comes from the heap, where overruns are caught.
+constexpr std::size_t kMapFrom = SIZE_MAX;
+#else
 constexpr std::size_t kMapFrom = 2 * kHugePage;
+#endif
 
 // Zero-filled pixel memory. Large surfaces (a long frame strip, a full-HD composite) are mapped
 // with transparent huge pages where the system offers them: faulting in hundreds of megabytes
