@@ -57,7 +57,8 @@ std::vector<uint8_t> readWholeFile(const std::filesystem::path& path) {
 
 void writeWholeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) throw Failure("cannot write " + path.string());
 }
@@ -68,10 +69,9 @@ int32_t parseNumber(std::string_view option, std::string_view text, int64_t low,
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
     if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
         throw Failure(std::string(option) + " takes " +
-                      (base == 16 ? "a hexadecimal colour BBGGRR" : "a whole number from " +
-                                                                        std::to_string(low) +
-                                                                        " to " +
-                                                                        std::to_string(high)) +
+                      (base == 16 ? "a hexadecimal colour BBGGRR"
+                                  : "a whole number from " + std::to_string(low) + " to " +
+                                        std::to_string(high)) +
                       ", not \"" + std::string(text) + "\"");
     }
     return static_cast<int32_t>(value);
@@ -108,7 +108,8 @@ int extract(const std::filesystem::path& file, std::string_view key,
             const std::filesystem::path& out) {
     const platform::PropertyBag bag = platform::PropertyBag::loadFile(file);
     const platform::PropertyValue* value = bag.find(key);
-    if (value == nullptr) throw Failure(file.string() + " holds no key \"" + std::string(key) + "\"");
+    if (value == nullptr)
+        throw Failure(file.string() + " holds no key \"" + std::string(key) + "\"");
     if (value->type() != platform::PropertyType::Bytes)
         throw Failure("key \"" + std::string(key) + "\" holds " +
                       std::string(platform::propertyTypeName(value->type())) +

@@ -1,6 +1,7 @@
 // Kavrilo: number-decomposition practice for kindergarten children.
 #include <QApplication>
 
+#include "decoration.h"
 #include "platform/qt/chinese_ui.h"
 #include "platform/qt/picture_folder.h"
 #include "platform/qt/single_instance.h"
@@ -23,7 +24,8 @@ int main(int argc, char** argv) {
     // The program ends when the main window closes, whatever other window is hidden or shown.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    windows::Form1 form1(platform::qt::PictureFolder::besideProgram());
+    windows::Form1 form1(platform::qt::PictureFolder::besideProgram(),
+                         decoration::createDecoration);
     QObject::connect(&form1, &windows::Form1::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     QObject::connect(&instance, &platform::qt::SingleInstance::activationRequested, &form1,

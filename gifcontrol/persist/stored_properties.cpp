@@ -33,8 +33,7 @@ void ucAniGIF::WriteProperties(platform::PropertyBag& PropBag) const {
     PropBag.writeProperty("Delay", PropertyValue{minFrameDelay}, PropertyValue{kDefaultDelay});
     PropBag.writeProperty("Stretch", PropertyValue{stretchMode}, PropertyValue{kDefaultStretch});
     PropBag.writeProperty("Loops", PropertyValue{loopSetting}, PropertyValue{int16_t{0}});
-    PropBag.writeProperty("DelayLoad", PropertyValue{delayMode},
-                          PropertyValue{kDefaultDelayLoad});
+    PropBag.writeProperty("DelayLoad", PropertyValue{delayMode}, PropertyValue{kDefaultDelayLoad});
     PropBag.writeProperty("Mirror", PropertyValue{Mirrored()}, PropertyValue{int32_t{0}});
     PropBag.writeProperty("MouseIcon", pictureOf(host_->mouseIcon()), PictureData{});
     PropBag.writeProperty("MousePointer", PropertyValue{host_->mousePointer()},
@@ -65,9 +64,10 @@ void ucAniGIF::ReadProperties(const platform::PropertyBag& PropBag) {
 
     host_->setEnabled(PropBag.readProperty("Enabled", PropertyValue{true}).toBool());
     const PictureData icon = PropBag.readProperty("MouseIcon", PictureData{}).toPicture();
-    host_->setMouseIcon(icon.empty() ? nullptr
-                                     : std::make_shared<const platform::PictureBytes>(icon.encoded));
-    host_->setMousePointer(PropBag.readProperty("MousePointer", PropertyValue{int32_t{0}}).toInt16());
+    host_->setMouseIcon(
+        icon.empty() ? nullptr : std::make_shared<const platform::PictureBytes>(icon.encoded));
+    host_->setMousePointer(
+        PropBag.readProperty("MousePointer", PropertyValue{int32_t{0}}).toInt16());
 
     bkgColor = PropBag.readProperty("BkgFill", PropertyValue{int32_t{0}}).toInt32();
     bkgColorUsed = PropBag.readProperty("BkgUsed", PropertyValue{false}).toBool();
