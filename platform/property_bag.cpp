@@ -158,6 +158,11 @@ void checkStructure(std::span<const uint8_t> data) {
             fail("the data is damaged (reserved item head)");
         }
         switch (major) {
+            case 0:
+            case 1:  // integers: beyond 64-bit signed, the parser would wrap them silently
+                if (arg > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()))
+                    refuseAt(open, pos, "a number is out of range");
+                break;
             case 2:
             case 3:  // byte and text strings
                 if (arg > data.size() - pos) fail("the file is truncated");

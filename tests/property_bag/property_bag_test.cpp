@@ -264,6 +264,7 @@ TEST(PropertyBagDamage, BadEntriesAreRefusedNamingEntryAndFault) {
         {Json::array({"delay", "int16", -32769}), "out of range"},
         {Json::array({"loops", "int32", 2147483648LL}), "out of range"},
         {Json::array({"loops", "int32", 1.5}), "not an integer"},
+        {Json::array({"loops", "int32", UINT64_MAX}), "a number is out of range"},
         {Json::array({"enabled", "bool", 1}), "not a Boolean"},
         {Json::array({"data", "bytes", "text"}), "not a byte string"},
         {Json::array({"icon", "picture", 3}), "not a byte string"},
