@@ -32,7 +32,8 @@
 
 namespace anigif {
 
-class Picture;  // gifcontrol/decode/bytes_to_picture.h
+class Picture;   // gifcontrol/decode/bytes_to_picture.h
+class GifArray;  // gifcontrol/decode/gif_array.h
 
 enum AnimationAction : int32_t {
     ActionStop = 0,
@@ -427,6 +428,109 @@ public:
     // its target's type raises RuntimeError (6 overflow, 13 type mismatch); the values applied
     // before it stay. A GIF that fails to load is no error: the control stays empty.
     void ReadProperties(const platform::PropertyBag& PropBag);
+
+    // ==== Loading sources and public surface =================================================
+    // (decode/loading_sources.cpp, render/public_surface.cpp)
+    // Members a host calls: the loaders, the properties not owned by the clock or the renderer,
+    // the host's mouse, hit-test and download notifications, and the help strings.
+public:
+    // Property name under which remote GIFs are read.
+    static constexpr std::string_view kRemotePropertyName = "remoteGIF";
+    // Read option of remote reads: take the cached copy when the network fails.
+    static constexpr int32_t kRemoteReadOption = 0x80000;
+
+    // Loads the file named FileName (UTF-8; any character, including those at or above code
+    // 256, names the same file as on the file system). True when a GIF was loaded. A missing,
+    // unreadable, empty or non-regular file releases GifBytes, leaves the control empty and
+    // gives false. Never throws.
+    bool LoadAnimatedGIF_File(std::string_view FileName) noexcept;
+    // Loads the GIF held in an array of one or two dimensions: element size x the element
+    // counts bytes, copied as raw memory but never beyond what the array holds. No array, an
+    // empty one or one of three or more dimensions releases GifBytes and gives false. Never
+    // throws.
+    bool LoadAnimatedGIF_Array(const GifArray& Bytes) noexcept;
+    // Asks the host to read RemotePath asynchronously under "remoteGIF"; nothing for an empty
+    // path. The outcome arrives through UserControl_AsyncReadComplete / _AsyncReadProgress as
+    // RemoteLoadComplete (then the load) or RemoteLoadFailure. A refused request raises
+    // RemoteLoadFailure at once. The GIF on show keeps playing until a download is accepted.
+    void LoadAnimatedGIF_Remote(std::string_view RemotePath);
+    // AnimatedGIF set: ignored in run mode. At design time the picture's encoded bytes become
+    // GifBytes (none releases them) and are loaded at their own size (scale 1); then a repaint
+    // and the notice "AnimatedGIF".
+    void AnimatedGIF(const Picture* aGif);
+
+    // Host notifications of an asynchronous read: completion with the data (BytesRead is the
+    // count the host reports; only the bytes Value really holds are read), and progress, whose
+    // StatusCode 0 means the read failed.
+    void UserControl_AsyncReadComplete(std::string_view PropertyName,
+                                       std::span<const uint8_t> Value, int64_t BytesRead);
+    void UserControl_AsyncReadProgress(std::string_view PropertyName, int32_t StatusCode,
+                                       int64_t BytesRead);
+    // Hit test: every point of the control is part of it.
+    static constexpr int32_t kHitResultHit = 3;
+    int32_t UserControl_HitTest(float /*X*/, float /*Y*/) const noexcept { return kHitResultHit; }
+    // Host mouse events, x and y in control pixels: raised as Click, MouseDown, MouseUp and
+    // MouseMove with X and Y in the container's units, each rounded down.
+    void UserControl_Click();
+    void UserControl_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
+    void UserControl_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
+    void UserControl_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
+
+    // Enabled: the host control's own enabled state; let notifies "Enabled".
+    bool Enabled() const;
+    void Enabled(bool Enable);
+    // FrameCount let: accepted and ignored.
+    void FrameCount(int32_t /*nrFrames*/) noexcept {}
+    // The overall image size in the container's units, rounded down; the overflow error when
+    // that does not fit 32 bits.
+    int32_t ActualWidth() const;
+    int32_t ActualHeight() const;
+    // Stretch: values 0..4 that differ from the current mode are taken: the control pauses,
+    // resizes, returns to its previous state (a stopped control is rewound to frame 1 with
+    // FrameChanged(1, False)), repaints unless playing and notifies "Stretch".
+    int32_t Stretch() const noexcept { return stretchMode; }
+    void Stretch(int32_t newScale);
+    // Mirrored: values 0..3. While nothing is loaded the value is stored and notified as it
+    // stands; otherwise a change mirrors the frames in place (the current frame is kept),
+    // resumes playing or repaints, and notifies "Mirrored". The getter never shows the
+    // deferred-load mark.
+    int32_t Mirrored() const noexcept { return mirrorStyle & ~kMirrorFirstFrameDone; }
+    void Mirrored(int32_t MirrorStyle);
+    // MouseIcon: the host control's mouse icon. Setting none also resets MousePointer to 0;
+    // notifies "MouseIcon". Host failures are ignored.
+    platform::PicturePtr MouseIcon() const noexcept;
+    void MouseIcon(platform::PicturePtr MousePic) noexcept;
+    // MousePointer: the host control's mouse pointer (16 bits there); values the host refuses
+    // or that do not fit 16 bits are ignored.
+    int32_t MousePointer() const noexcept;
+    void MousePointer(int32_t Pointer) noexcept;
+    // Offsets in pixels added to the picture position; a change repaints at once unless the
+    // control is playing in run mode (the next tick paints it then).
+    int32_t OffsetX() const noexcept { return offsetX; }
+    void OffsetX(int32_t NewOffset);
+    int32_t OffsetY() const noexcept { return offsetY; }
+    void OffsetY(int32_t NewOffset);
+    // Solid background (0x00BBGGRR or a system-colour reference): repaints only at design time
+    // and only while SolidBkgColorUsed is true; at run time the next paint draws it.
+    int32_t SolidBkgColor() const noexcept { return bkgColor; }
+    void SolidBkgColor(int32_t Color);
+    bool SolidBkgColorUsed() const noexcept { return bkgColorUsed; }
+    // Repaints only at design time.
+    void SolidBkgColorUsed(bool IgnoreTransparency);
+    // Repaints the control at once.
+    void Refresh();
+
+    // The help string of a public member (property, method or event; names compare without
+    // case); empty for a name the control does not describe.
+    static std::string_view helpString(std::string_view memberName) noexcept;
+
+private:
+    void raiseRemoteLoadFailure();
+    void raiseMouseEvent(int32_t number, std::string_view name, int16_t Button, int16_t Shift,
+                         float X, float Y);
+    // After a successful load: Stretch modes 1, 3 and 4 fit the control to the new image.
+    void resizeAfterLoad();
+
 };
 
 }  // namespace anigif

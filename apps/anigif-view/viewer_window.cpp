@@ -1,0 +1,394 @@
+#include "apps/anigif-view/viewer_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <functional>
+#include <limits>
+#include <type_traits>
+#include <variant>
+
+#include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/qt/gif_widget.h"
+
+namespace viewer {
+namespace {
+
+constexpr int kStageMargin = 16;
+
+QString help(const char* member) {
+    const std::string_view text = anigif::ucAniGIF::helpString(member);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A grey checkerboard, so that transparent parts of the picture are easy to tell.
+QBrush checkerBrush() {
+    QPixmap tile(16, 16);
+    tile.fill(QColor(204, 204, 204));
+    QPainter p(&tile);
+    p.fillRect(0, 0, 8, 8, QColor(255, 255, 255));
+    p.fillRect(8, 8, 8, 8, QColor(255, 255, 255));
+    return QBrush(tile);
+}
+
+QString argText(const platform::EventArg& arg) {
+    return std::visit(
+        [](auto v) -> QString {
+            using T = decltype(v);
+            if constexpr (std::is_same_v<T, bool>) {
+                return v ? QStringLiteral("True") : QStringLiteral("False");
+            } else {
+                return QString::number(v);
+            }
+        },
+        arg.value);
+}
+
+// Keeps the stage large enough for the control, and the size fields in step with it.
+class StageFollower : public QObject {
+  public:
+    StageFollower(QWidget* stage, QWidget* gif, std::function<void()> changed)
+        : QObject(gif), stage_(stage), changed_(std::move(changed)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            auto* w = static_cast<QWidget*>(watched);
+            stage_->setMinimumSize(w->width() + 2 * kStageMargin, w->height() + 2 * kStageMargin);
+            changed_();
+        }
+        return false;
+    }
+
+  private:
+    QWidget* stage_;
+    std::function<void()> changed_;
+};
+
+}  // namespace
+
+ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("anigif-view"));
+    setAcceptDrops(true);
+
+    stage_ = new QWidget;
+    QPalette palette = stage_->palette();
+    palette.setBrush(QPalette::Window, checkerBrush());
+    stage_->setPalette(palette);
+    stage_->setAutoFillBackground(true);
+    gif_ = new platform::qt::AniGifWidget(stage_);
+    gif_->move(kStageMargin, kStageMargin);
+    gif_->resize(200, 200);
+    // A viewer shows pictures at their own size until told otherwise.
+    gif_->control().Stretch(anigif::StretchAutoSize);
+    gif_->installEventFilter(new StageFollower(stage_, gif_, [this] {
+        if (width_ == nullptr) return;
+        const QSignalBlocker bw(width_), bh(height_);
+        width_->setValue(gif_->width());
+        height_->setValue(gif_->height());
+    }));
+
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(stage_);
+    scroll->setWidgetResizable(true);
+
+    log_ = new QPlainTextEdit;
+    log_->setReadOnly(true);
+    log_->setMaximumBlockCount(2000);
+    log_->setPlaceholderText(QStringLiteral("Events appear here as the control raises them."));
+
+    auto* left = new QSplitter(Qt::Vertical);
+    left->addWidget(scroll);
+    left->addWidget(log_);
+    left->setStretchFactor(0, 3);
+    left->setStretchFactor(1, 1);
+
+    auto* central = new QSplitter(Qt::Horizontal);
+    central->addWidget(left);
+    central->addWidget(buildPanel());
+    central->setStretchFactor(0, 1);
+    setCentralWidget(central);
+
+    frame_ = new QLabel;
+    frame_->setToolTip(help("CurrentFrame"));
+    loopsRemaining_ = new QLabel;
+    loopsRemaining_->setToolTip(help("LoopsRemaining"));
+    size_ = new QLabel;
+    size_->setToolTip(help("ActualWidth"));
+    statusBar()->addWidget(frame_);
+    statusBar()->addWidget(loopsRemaining_);
+    statusBar()->addWidget(size_);
+
+    buildActions();
+
+    gif_->onEvent = [this](int32_t number, std::string_view name,
+                           std::span<platform::EventArg> args) {
+        if (number == anigif::EventRemoteLoadComplete && cancelRemote_->isChecked())
+            args[2].value = true;
+        if (number == anigif::EventMouseMove && !logMoves_->isChecked()) return;
+        QStringList parts;
+        for (const auto& a : args)
+            parts << QStringLiteral("%1=%2").arg(
+                QString::fromUtf8(a.name.data(), qsizetype(a.name.size())), argText(a));
+        log_->appendPlainText(QStringLiteral("%1 %2(%3)")
+                                  .arg(number)
+                                  .arg(QString::fromUtf8(name.data(), qsizetype(name.size())))
+                                  .arg(parts.join(QStringLiteral(", "))));
+        if (number == anigif::EventFrameChanged || number == anigif::EventLoopsEnded ||
+            number == anigif::EventRemoteLoadComplete)
+            updateCounters();
+    };
+    // A remote GIF is loaded after its RemoteLoadComplete: take its settings then.
+    connect(gif_, &platform::qt::AniGifWidget::controlEvent, this,
+            [this](int number, const QString&, const QVariantList&) {
+                if (number == anigif::EventRemoteLoadComplete) syncPanel();
+            });
+
+    syncPanel();
+    updateCounters();
+    resize(900, 640);
+}
+
+void ViewerWindow::buildActions() {
+    QToolBar* bar = addToolBar(QStringLiteral("Playing"));
+    auto add = [&](const QString& text, const QKeySequence& key, const QString& tip, auto slot) {
+        QAction* action = bar->addAction(text);
+        action->setShortcut(key);
+        action->setToolTip(tip);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    add(QStringLiteral("Open…"), QKeySequence::Open, help("LoadAnimatedGIF_File"),
+        [this] { openFileDialog(); });
+    add(QStringLiteral("Open address…"), QKeySequence(Qt::CTRL | Qt::Key_L),
+        QStringLiteral("Download a GIF from an http, https or file address"),
+        [this] { openAddressDialog(); });
+    bar->addSeparator();
+    auto act = [this](int32_t a) {
+        return [this, a] {
+            gif_->control().Action(a);
+            updateCounters();
+        };
+    };
+    const QString actionHelp = help("Action");
+    add(QStringLiteral("Play"), QKeySequence(Qt::Key_F5), actionHelp, act(anigif::ActionPlay));
+    add(QStringLiteral("Pause"), QKeySequence(Qt::Key_F6), actionHelp, act(anigif::ActionPause));
+    add(QStringLiteral("Step"), QKeySequence(Qt::Key_F7), actionHelp, act(anigif::ActionStep));
+    add(QStringLiteral("Restart"), QKeySequence(Qt::Key_F8), actionHelp,
+        act(anigif::ActionRestart));
+    add(QStringLiteral("Stop"), QKeySequence(Qt::Key_F9), actionHelp, act(anigif::ActionStop));
+    bar->addSeparator();
+    add(QStringLiteral("Refresh"), QKeySequence::Refresh, help("Refresh"),
+        [this] { gif_->control().Refresh(); });
+    add(QStringLiteral("Clear log"), QKeySequence(), QString(), [this] { log_->clear(); });
+}
+
+QWidget* ViewerWindow::buildPanel() {
+    auto* panel = new QWidget;
+    auto* form = new QFormLayout(panel);
+    auto& c = gif_->control();
+
+    auto spin = [&](int low, int high, const char* member) {
+        auto* s = new QSpinBox;
+        s->setRange(low, high);
+        s->setToolTip(help(member));
+        return s;
+    };
+    auto combo = [&](const QStringList& items, const char* member) {
+        auto* box = new QComboBox;
+        box->addItems(items);
+        box->setToolTip(help(member));
+        return box;
+    };
+
+    stretch_ = combo({QStringLiteral("0 None"), QStringLiteral("1 Fit"), QStringLiteral("2 Fill"),
+                      QStringLiteral("3 Shrink"), QStringLiteral("4 Auto size")},
+                     "Stretch");
+    mirrored_ = combo({QStringLiteral("0 None"), QStringLiteral("1 Horizontal"),
+                       QStringLiteral("2 Vertical"), QStringLiteral("3 Both")},
+                      "Mirrored");
+    loops_ = spin(0, 1000000, "Loops");
+    loops_->setSpecialValueText(QStringLiteral("0 (for ever)"));
+    minDelay_ = spin(10, 32700, "MinFrameDelay");
+    minDelay_->setSuffix(QStringLiteral(" ms"));
+    steppedDelay_ = spin(0, 600000, "SteppedDelay");
+    steppedDelay_->setSuffix(QStringLiteral(" ms"));
+    steppedDelay_->setSpecialValueText(QStringLiteral("off"));
+    offsetX_ = spin(-10000, 10000, "OffsetX");
+    offsetY_ = spin(-10000, 10000, "OffsetY");
+    width_ = new QSpinBox;
+    width_->setRange(1, 8000);
+    height_ = new QSpinBox;
+    height_->setRange(1, 8000);
+    width_->setToolTip(QStringLiteral("The control's inner width in pixels"));
+    height_->setToolTip(QStringLiteral("The control's inner height in pixels"));
+    solidUsed_ = new QCheckBox(QStringLiteral("Use"));
+    solidUsed_->setToolTip(help("SolidBkgColorUsed"));
+    solidColour_ = new QPushButton;
+    solidColour_->setToolTip(help("SolidBkgColor"));
+    cancelRemote_ = new QCheckBox(QStringLiteral("Refuse downloads (Cancel)"));
+    cancelRemote_->setToolTip(help("RemoteLoadComplete"));
+    logMoves_ = new QCheckBox(QStringLiteral("Log mouse moves"));
+    logMoves_->setToolTip(help("MouseMove"));
+
+    auto* sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(width_);
+    sizeRow->addWidget(new QLabel(QStringLiteral("×")));
+    sizeRow->addWidget(height_);
+    auto* solidRow = new QHBoxLayout;
+    solidRow->addWidget(solidUsed_);
+    solidRow->addWidget(solidColour_);
+
+    form->addRow(QStringLiteral("Stretch"), stretch_);
+    form->addRow(QStringLiteral("Mirrored"), mirrored_);
+    form->addRow(QStringLiteral("Loops"), loops_);
+    form->addRow(QStringLiteral("MinFrameDelay"), minDelay_);
+    form->addRow(QStringLiteral("SteppedDelay"), steppedDelay_);
+    form->addRow(QStringLiteral("OffsetX"), offsetX_);
+    form->addRow(QStringLiteral("OffsetY"), offsetY_);
+    form->addRow(QStringLiteral("Control size"), sizeRow);
+    form->addRow(QStringLiteral("SolidBkgColor"), solidRow);
+    form->addRow(QString(), cancelRemote_);
+    form->addRow(QString(), logMoves_);
+
+    using Combo = QComboBox;
+    connect(stretch_, &Combo::currentIndexChanged, this, [this, &c](int v) {
+        c.Stretch(v);
+        updateCounters();
+    });
+    connect(mirrored_, &Combo::currentIndexChanged, this, [&c](int v) { c.Mirrored(v); });
+    connect(loops_, &QSpinBox::valueChanged, this, [this, &c](int v) {
+        c.Loops(v);
+        updateCounters();
+    });
+    connect(minDelay_, &QSpinBox::valueChanged, this, [&c](int v) { c.MinFrameDelay(v); });
+    connect(steppedDelay_, &QSpinBox::valueChanged, this, [&c](int v) { c.SteppedDelay(v); });
+    connect(offsetX_, &QSpinBox::valueChanged, this, [&c](int v) { c.OffsetX(v); });
+    connect(offsetY_, &QSpinBox::valueChanged, this, [&c](int v) { c.OffsetY(v); });
+    connect(width_, &QSpinBox::editingFinished, this, [this] { applyControlSize(); });
+    connect(height_, &QSpinBox::editingFinished, this, [this] { applyControlSize(); });
+    connect(solidUsed_, &QCheckBox::toggled, this, [&c](bool on) {
+        c.SolidBkgColorUsed(on);
+        c.Refresh();  // at run time the control waits for the next paint
+    });
+    connect(solidColour_, &QPushButton::clicked, this, [this] { chooseSolidColour(); });
+    return panel;
+}
+
+void ViewerWindow::open(const QString& fileOrAddress) {
+    const QUrl url(fileOrAddress, QUrl::StrictMode);
+    const bool address = url.isValid() && url.scheme().size() > 1 && !url.isLocalFile();
+    if (address) {
+        log_->appendPlainText(QStringLiteral("Downloading %1").arg(fileOrAddress));
+        gif_->control().LoadAnimatedGIF_Remote(fileOrAddress.toStdString());
+        return;
+    }
+    const QString path = url.isLocalFile() ? url.toLocalFile() : fileOrAddress;
+    const bool ok = gif_->control().LoadAnimatedGIF_File(path.toStdString());
+    loaded(ok, path);
+}
+
+void ViewerWindow::openFileDialog() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open a GIF"), QString(),
+                                     QStringLiteral("GIF pictures (*.gif *.GIF);;All files (*)"));
+    if (!path.isEmpty()) open(path);
+}
+
+void ViewerWindow::openAddressDialog() {
+    bool ok = false;
+    const QString address =
+        QInputDialog::getText(this, QStringLiteral("Open address"),
+                              QStringLiteral("Address of a GIF (http, https or file):"),
+                              QLineEdit::Normal, QStringLiteral("https://"), &ok);
+    if (ok && !address.trimmed().isEmpty()) open(address.trimmed());
+}
+
+void ViewerWindow::loaded(bool ok, const QString& what) {
+    if (ok) {
+        setWindowTitle(QStringLiteral("%1 – anigif-view").arg(QFileInfo(what).fileName()));
+        log_->appendPlainText(QStringLiteral("Loaded %1").arg(what));
+    } else {
+        log_->appendPlainText(QStringLiteral("Could not load %1").arg(what));
+    }
+    syncPanel();
+    updateCounters();
+}
+
+void ViewerWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void ViewerWindow::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty()) return;
+    const QUrl& url = urls.first();
+    open(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    event->acceptProposedAction();
+}
+
+void ViewerWindow::syncPanel() {
+    const auto& c = gif_->control();
+    const QSignalBlocker b1(stretch_), b2(mirrored_), b3(loops_), b4(minDelay_), b5(steppedDelay_),
+        b6(offsetX_), b7(offsetY_), b8(solidUsed_);
+    stretch_->setCurrentIndex(c.Stretch());
+    mirrored_->setCurrentIndex(c.Mirrored());
+    loops_->setValue(c.Loops());
+    minDelay_->setValue(c.MinFrameDelay());
+    steppedDelay_->setValue(c.SteppedDelay());
+    offsetX_->setValue(c.OffsetX());
+    offsetY_->setValue(c.OffsetY());
+    solidUsed_->setChecked(c.SolidBkgColorUsed());
+    const auto ref = static_cast<uint32_t>(c.SolidBkgColor());
+    const QColor colour(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
+    solidColour_->setText(colour.name());
+    solidColour_->setStyleSheet(QStringLiteral("color: %1").arg(colour.name()));
+}
+
+void ViewerWindow::updateCounters() {
+    const auto& c = gif_->control();
+    frame_->setText(QStringLiteral("Frame %1 / %2").arg(c.CurrentFrame()).arg(c.FrameCount()));
+    const int32_t remaining = c.LoopsRemaining();
+    loopsRemaining_->setText(remaining == std::numeric_limits<int32_t>::max()
+                                 ? QStringLiteral("Loops remaining: for ever")
+                                 : QStringLiteral("Loops remaining: %1").arg(remaining));
+    size_->setText(QStringLiteral("Image %1 × %2").arg(c.ActualWidth()).arg(c.ActualHeight()));
+}
+
+void ViewerWindow::applyControlSize() {
+    gif_->resize(width_->value(), height_->value());
+}
+
+void ViewerWindow::chooseSolidColour() {
+    auto& c = gif_->control();
+    const auto ref = static_cast<uint32_t>(c.SolidBkgColor());
+    const QColor chosen =
+        QColorDialog::getColor(QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF), this,
+                               QStringLiteral("Solid background"));
+    if (!chosen.isValid()) return;
+    c.SolidBkgColor(
+        static_cast<int32_t>((chosen.blue() << 16) | (chosen.green() << 8) | chosen.red()));
+    c.Refresh();
+    syncPanel();
+}
+
+}  // namespace viewer

@@ -1,0 +1,224 @@
+// The sources that put GIF bytes into the control: a file, an array, a design-time picture and
+// a remote download, each ending in LoadAndStart.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "gifcontrol/decode/bytes_to_picture.h"
+#include "gifcontrol/decode/gif_array.h"
+#include "gifcontrol/render/uc_ani_gif.h"
+
+namespace anigif {
+namespace {
+
+// A download shorter than this cannot be a GIF: header, screen descriptor, trailer.
+constexpr int64_t kMinRemoteBytes = 15;
+constexpr size_t kSignatureBytes = 6;
+
+// Files larger than this are refused rather than read into memory: the frames of a bigger GIF
+// would not fit the strip's surface budget anyway.
+constexpr int64_t kMaxFileBytes = int64_t{256} * 1024 * 1024;
+
+// Closes a file descriptor on every way out.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const noexcept { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// Reads the whole regular file `name` into `out`. False for a name the file system cannot hold,
+// a missing, unreadable, empty, oversized or non-regular file, or a file that shrank while being
+// read.
+bool readWholeFile(std::string_view name, OneBased<uint8_t>& out) {
+    if (name.empty() || name.find('\0') != std::string_view::npos) return false;
+    const std::string path(name);
+    // Non-blocking, so that a named pipe cannot hang the open; it is refused below.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) return false;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    const int64_t size = info.st_size;
+    if (size <= 0 || size > kMaxFileBytes) return false;
+
+    out.redim(static_cast<int32_t>(size));
+    uint8_t* data = out.span().data();
+    int64_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd.get(), data + got, static_cast<size_t>(size - got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += n;
+    }
+    if (got < size) {
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+// The byte count an array's shape claims, cut to what it holds; -1 when the shape is not one
+// the loader takes (no array, no dimension, three or more, a negative count).
+int64_t usableArrayBytes(const GifArray& array) {
+    const int32_t d = array.dimensionCount();
+    if (!array.allocated() || d < 1 || d > 2) return -1;
+    const auto held = static_cast<uint64_t>(array.heldBytes().size());
+    // Saturates just above `held`: a shape claiming more than the memory holds is cut to it.
+    uint64_t total = array.elementSize();
+    for (int32_t k = 1; k <= d; ++k) {
+        const int64_t count = array.elementCount(k);
+        if (count < 0) return -1;
+        const auto c = static_cast<uint64_t>(count);
+        if (c != 0 && total > held / c) {
+            total = held + 1;
+        } else {
+            total *= c;
+        }
+    }
+    return static_cast<int64_t>(std::min(total, held));
+}
+
+bool isGifSignature(std::span<const uint8_t> bytes) {
+    std::string signature;
+    for (size_t k = 0; k < kSignatureBytes; ++k)
+        signature += static_cast<char>(std::tolower(static_cast<unsigned char>(bytes[k])));
+    return signature == "gif89a" || signature == "gif87a";
+}
+
+}  // namespace
+
+bool ucAniGIF::LoadAnimatedGIF_File(std::string_view FileName) noexcept {
+    try {
+        if (!readWholeFile(FileName, GifBytes)) GifBytes.clear();
+    } catch (...) {
+        GifBytes.clear();
+    }
+    if (LoadAndStart() == 0) return false;
+    try {
+        resizeAfterLoad();
+    } catch (...) {
+        // The GIF is loaded; a failing resize leaves the control at its size.
+    }
+    return true;
+}
+
+bool ucAniGIF::LoadAnimatedGIF_Array(const GifArray& Bytes) noexcept {
+    try {
+        const int64_t n = usableArrayBytes(Bytes);
+        if (n > 0) {
+            GifBytes.assign(Bytes.heldBytes().first(static_cast<size_t>(n)));
+        } else {
+            GifBytes.clear();
+        }
+    } catch (...) {
+        GifBytes.clear();
+    }
+    if (LoadAndStart() == 0) return false;
+    try {
+        resizeAfterLoad();
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+void ucAniGIF::LoadAnimatedGIF_Remote(std::string_view RemotePath) {
+    if (RemotePath.empty()) return;
+    bool started = false;
+    try {
+        started = host_->asyncRead(RemotePath, kRemotePropertyName, kRemoteReadOption);
+    } catch (...) {
+        started = false;
+    }
+    if (!started) raiseRemoteLoadFailure();
+}
+
+void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
+                                             std::span<const uint8_t> Value, int64_t BytesRead) {
+    // Never trust the reported count beyond the data actually delivered.
+    const int64_t n = std::clamp<int64_t>(BytesRead, 0, static_cast<int64_t>(Value.size()));
+    if (n < kMinRemoteBytes) {
+        raiseRemoteLoadFailure();
+        return;
+    }
+    bool proceed = false;
+    if (!isGifSignature(Value)) {
+        raiseRemoteLoadFailure();
+    } else {
+        // The logical screen size from the header, in the container's units.
+        const int32_t w = Value[6] | (Value[7] << 8);
+        const int32_t h = Value[8] | (Value[9] << 8);
+        bool cancel = false;
+        platform::EventArg args[] = {
+            {"gifWidth", static_cast<float>(std::floor(host_->scaleX(w)))},
+            {"gifHeight", static_cast<float>(std::floor(host_->scaleY(h)))},
+            {"Cancel", cancel}};
+        host_->raiseEvent(EventRemoteLoadComplete, "RemoteLoadComplete", args);
+        if (const bool* c = std::get_if<bool>(&args[2].value)) cancel = *c;
+        proceed = !cancel;
+    }
+    GifBytes.clear();
+    if (!proceed) return;
+    GifBytes.assign(Value.first(static_cast<size_t>(n)));
+    if (LoadAndStart() != 0) resizeAfterLoad();
+}
+
+void ucAniGIF::UserControl_AsyncReadProgress(std::string_view PropertyName, int32_t StatusCode,
+                                             int64_t /*BytesRead*/) {
+    if (StatusCode != 0) return;
+    try {
+        host_->cancelAsyncRead(PropertyName);
+    } catch (...) {
+    }
+    raiseRemoteLoadFailure();
+}
+
+void ucAniGIF::AnimatedGIF(const Picture* aGif) {
+    if (host_->userMode()) return;
+    if (aGif == nullptr) {
+        GifBytes.clear();
+    } else {
+        GifBytes.assign(std::span<const uint8_t>(aGif->bytes()));
+    }
+    if (LoadAndStart() != 0 && !host_->userMode()) {
+        // A picture placed at design time takes its own size.
+        const int32_t stretch = stretchMode;
+        stretchMode = StretchAutoSize;
+        try {
+            UserControl_Resize();
+        } catch (...) {
+            stretchMode = stretch;
+            throw;
+        }
+        stretchMode = stretch;
+        scaleX = scaleY = 1.0F;
+    }
+    host_->refresh();
+    host_->propertyChanged("AnimatedGIF");
+}
+
+void ucAniGIF::resizeAfterLoad() {
+    if (stretchMode == StretchFit || stretchMode == StretchShrink || stretchMode == StretchAutoSize)
+        UserControl_Resize();
+}
+
+void ucAniGIF::raiseRemoteLoadFailure() {
+    host_->raiseEvent(EventRemoteLoadFailure, "RemoteLoadFailure", {});
+}
+
+}  // namespace anigif

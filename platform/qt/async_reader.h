@@ -1,0 +1,66 @@
+#pragma once
+// Asynchronous reads of a location (http, https, file address or local path) into memory, keyed
+// by a property name, over Qt Network. This is the control host's asynchronous-read service.
+//
+// Contract:
+//  - start() never calls back from inside itself; the outcome arrives later from the event loop
+//    of the thread that owns the reader: onComplete with the data, or onProgress with status 0
+//    when the read failed (unknown scheme, network or HTTP error, timeout, too much data).
+//  - A new read under a property name replaces (cancels) a read still running under it.
+//  - cancel() stops a read; nothing is reported for it afterwards.
+//  - A read that delivers more than maxBytes() is stopped and reported as failed.
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace platform::qt {
+
+class AsyncReader : public QObject {
+    Q_OBJECT
+  public:
+    // Status codes of onProgress.
+    static constexpr int32_t kStatusFailed = 0;
+    static constexpr int32_t kStatusReceiving = 1;
+
+    using CompleteHandler = std::function<void(std::string_view propertyName,
+                                               std::span<const uint8_t> data, int64_t bytesRead)>;
+    using ProgressHandler =
+        std::function<void(std::string_view propertyName, int32_t status, int64_t bytesRead)>;
+
+    explicit AsyncReader(QObject* parent = nullptr);
+    ~AsyncReader() override;
+
+    CompleteHandler onComplete;
+    ProgressHandler onProgress;
+
+    // Starts reading `target`. False when the target is empty or not a location this reader
+    // can read (then nothing is reported later).
+    bool start(std::string_view target, std::string_view propertyName);
+    void cancel(std::string_view propertyName);
+    // Reads still running.
+    int pending() const { return static_cast<int>(replies_.size()); }
+
+    int64_t maxBytes() const { return maxBytes_; }
+    void setMaxBytes(int64_t bytes) { maxBytes_ = bytes; }
+    // Milliseconds without progress after which a read fails (0 = Qt's default, none).
+    void setTransferTimeout(int ms) { timeoutMs_ = ms; }
+
+  private:
+    void finished(QNetworkReply* reply);
+    void report(const std::string& propertyName, int32_t status, int64_t bytes);
+
+    QNetworkAccessManager* network_;
+    std::map<std::string, QNetworkReply*, std::less<>> replies_;
+    int64_t maxBytes_ = int64_t{256} * 1024 * 1024;
+    int timeoutMs_ = 30000;
+};
+
+}  // namespace platform::qt

@@ -1,0 +1,327 @@
+// Loading sources on the headless host: files (also with a Chinese name), arrays of one, two and
+// three dimensions, the design-time picture, and remote downloads served by the test.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gifcontrol/decode/bytes_to_picture.h"
+#include "gifcontrol/decode/gif_array.h"
+#include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/headless_host.h"
+#include "platform/manual_clock.h"
+#include "tests/support/gif_builder.h"
+
+namespace {
+
+using namespace anigif;
+using Strings = std::vector<std::string>;
+
+// A GIF of `frames` frames of w x h, frame k filled with colour k + 1.
+giftest::Bytes animation(int frames, int w = 6, int h = 4) {
+    giftest::GifBuilder b;
+    b.screen(w, h).globalTable(giftest::testPalette(16));
+    for (int k = 0; k < frames; ++k) {
+        auto f = giftest::makeFrame(w, h, [&](int, int) { return static_cast<uint8_t>(k + 1); });
+        f.control = true;
+        f.delayCs = 10;
+        b.frame(f);
+    }
+    return b.build();
+}
+
+class Loading : public ::testing::Test {
+  protected:
+    Loading() {
+        host.setTimerService(&clock);
+        host.setInnerSize(6, 4);
+        gif = std::make_unique<ucAniGIF>(host);
+        gif->delayMode = DelayOff;
+        host.onPaint = [this] { gif->UserControl_Paint(); };
+        host.onResize = [this] { gif->UserControl_Resize(); };
+        dir = std::filesystem::temp_directory_path() /
+              ("kavrilo-loading-" +
+               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+    }
+    ~Loading() override {
+        gif.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+
+    std::string write(const std::string& name, const giftest::Bytes& bytes) {
+        // File names are UTF-8 bytes here, as the control takes them.
+        const auto path = dir / name;
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+    Strings eventNames() const {
+        Strings out;
+        for (const auto& e : host.events()) out.push_back(e.name);
+        return out;
+    }
+    // Leaves the control with a 3-frame GIF playing, records cleared.
+    void loadPlaying() {
+        ASSERT_TRUE(gif->loadGifBytes(animation(3)));
+        ASSERT_EQ(gif->Action(), ActionPlay);
+        host.clearRecords();
+    }
+    void expectEmpty() const {
+        EXPECT_EQ(gif->FrameCount(), 0);
+        EXPECT_EQ(gif->CurrentFrame(), 0);
+        EXPECT_TRUE(gif->GifBytes.empty());
+        EXPECT_EQ(gif->Action(), ActionStop);
+    }
+
+    platform::ManualClock clock;
+    platform::HeadlessHost host;
+    std::unique_ptr<ucAniGIF> gif;
+    std::filesystem::path dir;
+};
+
+TEST_F(Loading, FileByPlainAndChineseName) {
+    const auto bytes = animation(3, 7, 5);
+    const std::string plain = write("plain.gif", bytes);
+    const std::string chinese = write("动画 小球.gif", bytes);
+
+    ASSERT_TRUE(gif->LoadAnimatedGIF_File(plain));
+    EXPECT_EQ(gif->FrameCount(), 3);
+    ASSERT_TRUE(gif->LoadAnimatedGIF_File(chinese));
+    EXPECT_EQ(gif->FrameCount(), 3);
+    EXPECT_EQ(gif->screenWidth, 7);
+    EXPECT_EQ(gif->screenHeight, 5);
+    // Stretch 1 fits the control to the picture after the load.
+    EXPECT_EQ(host.scaleHeight(), 4);
+    EXPECT_EQ(host.scaleWidth(), 6);  // 7 x 5 fitted into 6 x 4: scale 0.8 -> 5.6 rounds to 6
+}
+
+TEST_F(Loading, FileThatCannotBeReadEmptiesTheControl) {
+    const std::string empty = write("empty.gif", {});
+    const std::string notGif = write("text.gif", {'h', 'e', 'l', 'l', 'o'});
+    for (const std::string& name :
+         {(dir / "missing.gif").string(), empty, notGif, dir.string(), std::string()}) {
+        SCOPED_TRACE(name);
+        loadPlaying();
+        EXPECT_FALSE(gif->LoadAnimatedGIF_File(name));
+        expectEmpty();
+        EXPECT_FALSE(clock.isPending(host.parentWindow(), gif->timerId()));
+    }
+    // A name with an embedded NUL names no file, not its prefix.
+    const std::string good = write("good.gif", animation(2));
+    EXPECT_FALSE(gif->LoadAnimatedGIF_File(good + std::string(1, '\0') + "x"));
+}
+
+TEST_F(Loading, ArraysOfOneAndTwoDimensions) {
+    const auto bytes = animation(2);
+    EXPECT_TRUE(gif->LoadAnimatedGIF_Array(GifArray(bytes)));
+    EXPECT_EQ(gif->FrameCount(), 2);
+
+    const auto n = static_cast<int64_t>(bytes.size());
+    const std::span<const uint8_t> all(bytes);
+    EXPECT_TRUE(gif->LoadAnimatedGIF_Array(GifArray::twoDimensional(all, 1, n)));
+    EXPECT_EQ(gif->FrameCount(), 2);
+    EXPECT_TRUE(gif->LoadAnimatedGIF_Array(GifArray::twoDimensional(all, n, 1)));
+
+    // Elements of any type are copied as raw memory: element size x count bytes.
+    auto padded = bytes;
+    if (padded.size() % 2) padded.push_back(0);
+    std::vector<uint16_t> words(padded.size() / 2);
+    std::memcpy(words.data(), padded.data(), padded.size());
+    EXPECT_TRUE(gif->LoadAnimatedGIF_Array(GifArray(words)));
+    EXPECT_EQ(gif->FrameCount(), 2);
+}
+
+TEST_F(Loading, UnusableArraysEmptyTheControl) {
+    const auto bytes = animation(2);
+    const auto n = static_cast<int64_t>(bytes.size());
+    const std::vector<GifArray> unusable = {
+        GifArray(),                                               // no array
+        GifArray::raw(bytes.data(), bytes.size(), 1, {1, 1, n}),  // three dimensions
+        GifArray::raw(bytes.data(), bytes.size(), 1, {}),         // none
+        GifArray(std::span<const uint8_t>()),                     // allocated, empty
+        GifArray::raw(bytes.data(), bytes.size(), 1, {-1}),       // nonsense count
+    };
+    for (size_t k = 0; k < unusable.size(); ++k) {
+        SCOPED_TRACE(k);
+        loadPlaying();
+        EXPECT_FALSE(gif->LoadAnimatedGIF_Array(unusable[k]));
+        expectEmpty();
+    }
+}
+
+TEST_F(Loading, ArrayNeverReadPastWhatItHolds) {
+    // The shape claims far more than the memory holds: only the held bytes are read (an
+    // address sanitizer build would catch a read beyond them).
+    const auto bytes = animation(2);
+    auto held = std::make_unique<uint8_t[]>(bytes.size());
+    std::memcpy(held.get(), bytes.data(), bytes.size());
+    EXPECT_TRUE(
+        gif->LoadAnimatedGIF_Array(GifArray::raw(held.get(), bytes.size(), 4, {1000, 1000000})));
+    EXPECT_TRUE(gif->GifBytes.empty());  // released after the run-time build
+    EXPECT_EQ(gif->FrameCount(), 2);
+}
+
+TEST_F(Loading, AnimatedGifAssignment) {
+    const auto bytes = animation(3, 8, 6);
+    const auto picture = BytesToPicture(bytes);
+    ASSERT_TRUE(picture);
+
+    // Run mode: ignored, whatever was loaded stays.
+    loadPlaying();
+    gif->AnimatedGIF(picture.get());
+    EXPECT_EQ(gif->FrameCount(), 3);
+    EXPECT_EQ(gif->screenWidth, 6);
+    EXPECT_TRUE(host.changedProperties().empty());
+
+    // Design time: the picture's own bytes are loaded at their own size.
+    host.setUserMode(false);
+    gif->Stretch(StretchFill);
+    host.setInnerSize(30, 30);
+    host.clearRecords();
+    gif->AnimatedGIF(picture.get());
+    EXPECT_EQ(gif->FrameCount(), 3);
+    EXPECT_EQ(gif->screenWidth, 8);
+    EXPECT_EQ(gif->Stretch(), StretchFill);
+    EXPECT_EQ(gif->scaleX, 1.0F);
+    EXPECT_EQ(gif->scaleY, 1.0F);
+    EXPECT_EQ(host.scaleWidth(), 8);
+    EXPECT_EQ(host.scaleHeight(), 6);
+    EXPECT_EQ(host.changedProperties(), (Strings{"AnimatedGIF"}));
+    EXPECT_GE(host.refreshCount(), 1);
+    EXPECT_EQ(gif->GifBytes.upperBound(), static_cast<int32_t>(bytes.size()));
+
+    // No picture: the control is emptied, and the change is still reported.
+    host.clearRecords();
+    gif->AnimatedGIF(nullptr);
+    EXPECT_EQ(gif->FrameCount(), 0);
+    EXPECT_TRUE(gif->GifBytes.empty());
+    EXPECT_EQ(host.changedProperties(), (Strings{"AnimatedGIF"}));
+}
+
+// ---- Remote loading through the host's asynchronous read ------------------------------------
+
+class Remote : public Loading {
+  protected:
+    void complete(const giftest::Bytes& data, int64_t reported = -1) {
+        gif->UserControl_AsyncReadComplete(
+            "remoteGIF", data, reported < 0 ? static_cast<int64_t>(data.size()) : reported);
+    }
+    // A stream of exactly 15 bytes: header, screen descriptor without table, a zero byte, trailer.
+    static giftest::Bytes fifteenBytes(uint16_t w, uint16_t h) {
+        giftest::Bytes b = {'G', 'I', 'F', '8', '9', 'a'};
+        b.insert(b.end(),
+                 {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(h),
+                  static_cast<uint8_t>(h >> 8), 0, 0, 0, 0, 0x3B});
+        return b;
+    }
+    const platform::HeadlessHost::RecordedEvent* lastEvent() const {
+        return host.events().empty() ? nullptr : &host.events().back();
+    }
+};
+
+TEST_F(Remote, RequestGoesToTheHostUnderRemoteGif) {
+    gif->LoadAnimatedGIF_Remote("");
+    EXPECT_TRUE(host.asyncReads().empty());
+    EXPECT_TRUE(host.events().empty());
+
+    gif->LoadAnimatedGIF_Remote("http://127.0.0.1/a.gif");
+    ASSERT_EQ(host.asyncReads().size(), 1u);
+    EXPECT_EQ(host.asyncReads()[0].target, "http://127.0.0.1/a.gif");
+    EXPECT_EQ(host.asyncReads()[0].propertyName, "remoteGIF");
+    EXPECT_EQ(host.asyncReads()[0].readOption, 0x80000);
+    EXPECT_TRUE(host.events().empty());
+
+    host.setAsyncReadAccepted(false);
+    gif->LoadAnimatedGIF_Remote("http://127.0.0.1/b.gif");
+    EXPECT_EQ(eventNames(), (Strings{"RemoteLoadFailure"}));
+}
+
+TEST_F(Remote, ValidationOfTheDownload) {
+    loadPlaying();
+    // 14 bytes: too short, whatever they hold; the GIF on show keeps playing.
+    auto data = fifteenBytes(2, 2);
+    data.pop_back();
+    complete(data);
+    EXPECT_EQ(eventNames(), (Strings{"RemoteLoadFailure"}));
+    EXPECT_EQ(gif->FrameCount(), 3);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+
+    // A count larger than the data delivered is not believed.
+    host.clearRecords();
+    complete(data, 5000);
+    EXPECT_EQ(eventNames(), (Strings{"RemoteLoadFailure"}));
+
+    // Not a GIF signature (case does not matter for a real one).
+    host.clearRecords();
+    auto wrong = fifteenBytes(2, 2);
+    wrong[3] = '9';
+    complete(wrong);
+    EXPECT_EQ(eventNames(), (Strings{"RemoteLoadFailure"}));
+    EXPECT_EQ(gif->FrameCount(), 3);
+
+    // Fifteen bytes of a frameless GIF: validated, then loads nothing and says nothing more.
+    host.clearRecords();
+    auto lower = fifteenBytes(2, 2);
+    lower[0] = 'g';
+    lower[1] = 'i';
+    lower[2] = 'f';
+    complete(lower);
+    EXPECT_EQ(eventNames(), (Strings{"RemoteLoadComplete"}));
+    EXPECT_EQ(gif->FrameCount(), 0);
+}
+
+TEST_F(Remote, CompleteReportsTheHeaderSizeInContainerUnits) {
+    host.setUnitsPerPixel(15, 15);
+    auto data = animation(2, 3, 3);
+    data[6] = 200;  // logical screen 200 x 100, whatever the frames are
+    data[7] = 0;
+    data[8] = 100;
+    data[9] = 0;
+    complete(data);
+    ASSERT_NE(lastEvent(), nullptr);
+    const auto& e = host.events().front();
+    EXPECT_EQ(e.name, "RemoteLoadComplete");
+    EXPECT_EQ(e.number, EventRemoteLoadComplete);
+    EXPECT_EQ(std::get<float>(e.args[0].second), 3000.0F);
+    EXPECT_EQ(std::get<float>(e.args[1].second), 1500.0F);
+    EXPECT_EQ(std::get<bool>(e.args[2].second), false);
+    EXPECT_EQ(gif->FrameCount(), 2);
+}
+
+TEST_F(Remote, CancelKeepsThePreviousAnimation) {
+    loadPlaying();
+    host.onEvent = [](int32_t number, std::string_view, std::span<platform::EventArg> args) {
+        if (number == EventRemoteLoadComplete) args[2].value = true;
+    };
+    complete(animation(5));
+    EXPECT_EQ(eventNames(), (Strings{"RemoteLoadComplete"}));
+    EXPECT_EQ(gif->FrameCount(), 3);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+    clock.advance(100);
+    EXPECT_EQ(gif->CurrentFrame(), 2);
+
+    // Not cancelled: the download replaces it.
+    host.onEvent = nullptr;
+    complete(animation(5));
+    EXPECT_EQ(gif->FrameCount(), 5);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+}
+
+TEST_F(Remote, FailedProgressCancelsTheRead) {
+    gif->UserControl_AsyncReadProgress("remoteGIF", 1, 100);
+    EXPECT_TRUE(host.events().empty());
+    gif->UserControl_AsyncReadProgress("remoteGIF", 0, 100);
+    EXPECT_EQ(host.cancelledReads(), (Strings{"remoteGIF"}));
+    EXPECT_EQ(eventNames(), (Strings{"RemoteLoadFailure"}));
+}
+
+}  // namespace

@@ -1,0 +1,224 @@
+// LoadAnimatedGIF_Remote through the Qt widget host and Qt Network, against a small HTTP server
+// on the loopback interface that the test runs on its own event loop.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QByteArray>
+#include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/qt/gif_widget.h"
+#include "tests/support/gif_builder.h"
+
+namespace {
+
+using namespace anigif;
+using Strings = std::vector<std::string>;
+
+constexpr int kWaitMs = 20000;  // only a bound for a broken run; the events come at once
+
+giftest::Bytes animation(int frames, int w = 10, int h = 6) {
+    giftest::GifBuilder b;
+    b.screen(w, h).globalTable(giftest::testPalette(8));
+    for (int k = 0; k < frames; ++k) {
+        auto f = giftest::makeFrame(w, h, [&](int, int) { return static_cast<uint8_t>(k + 1); });
+        f.control = true;
+        f.delayCs = 10;
+        b.frame(f);
+    }
+    return b.build();
+}
+
+QByteArray toQt(const giftest::Bytes& b) {
+    return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+// Answers GET requests from a table of paths: status line code and body.
+class LoopbackServer {
+  public:
+    struct Answer {
+        int status = 200;
+        QByteArray body;
+    };
+
+    LoopbackServer() {
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] { accept(); });
+        listening_ = server_.listen(QHostAddress::LocalHost, 0);
+    }
+    bool listening() const { return listening_; }
+    void set(const QString& path, Answer answer) { answers_[path] = std::move(answer); }
+    std::string url(const QString& path) const {
+        return QStringLiteral("http://127.0.0.1:%1%2")
+            .arg(server_.serverPort())
+            .arg(path)
+            .toStdString();
+    }
+
+  private:
+    void accept() {
+        while (QTcpSocket* socket = server_.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                QByteArray& request = pending_[socket];
+                request += socket->readAll();
+                if (!request.contains("\r\n\r\n")) return;
+                const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
+                const QString path = words.size() > 1 ? QString::fromLatin1(words[1]) : QString();
+                pending_.erase(socket);
+                const auto it = answers_.find(path);
+                const Answer answer = it != answers_.end() ? it->second : Answer{404, "none"};
+                socket->write(QStringLiteral("HTTP/1.1 %1 Answer\r\nContent-Type: image/gif\r\n"
+                                             "Content-Length: %2\r\nConnection: close\r\n\r\n")
+                                  .arg(answer.status)
+                                  .arg(answer.body.size())
+                                  .toLatin1());
+                socket->write(answer.body);
+                socket->disconnectFromHost();
+            });
+        }
+    }
+
+    QTcpServer server_;
+    bool listening_ = false;
+    std::map<QString, Answer> answers_;
+    std::map<QTcpSocket*, QByteArray> pending_;
+};
+
+class RemoteLoad : public ::testing::Test {
+  protected:
+    RemoteLoad() {
+        widget.resize(10, 6);
+        widget.control().delayMode = DelayOff;
+        QObject::connect(&widget, &platform::qt::AniGifWidget::controlEvent,
+                         [this](int, const QString& name, const QVariantList&) {
+                             events.push_back(name.toStdString());
+                         });
+    }
+
+    // Loads `url` and waits for the download's event.
+    void loadRemote(const std::string& url) {
+        events.clear();
+        widget.control().LoadAnimatedGIF_Remote(url);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const auto& e : events)
+                    if (e == "RemoteLoadComplete" || e == "RemoteLoadFailure") return true;
+                return false;
+            },
+            kWaitMs));
+        QCoreApplication::processEvents();
+    }
+    void loadPlaying() {
+        ASSERT_TRUE(widget.control().loadGifBytes(animation(3)));
+        ASSERT_EQ(widget.control().Action(), ActionPlay);
+    }
+
+    LoopbackServer server;
+    platform::qt::AniGifWidget widget;
+    Strings events;
+};
+
+TEST_F(RemoteLoad, ValidDownloadIsValidatedThenLoaded) {
+    ASSERT_TRUE(server.listening());
+    server.set("/ok.gif", {200, toQt(animation(4, 12, 9))});
+    widget.onEvent = [](int32_t number, std::string_view, std::span<platform::EventArg> args) {
+        if (number == EventRemoteLoadComplete) {
+            EXPECT_EQ(std::get<float>(args[0].value), 12.0F);
+            EXPECT_EQ(std::get<float>(args[1].value), 9.0F);
+        }
+    };
+    loadRemote(server.url("/ok.gif"));
+    EXPECT_EQ(events, (Strings{"RemoteLoadComplete"}));
+    EXPECT_EQ(widget.control().FrameCount(), 4);
+    EXPECT_EQ(widget.control().screenWidth, 12);
+    EXPECT_EQ(widget.reader().pending(), 0);
+}
+
+TEST_F(RemoteLoad, FourteenBytesFail) {
+    ASSERT_TRUE(server.listening());
+    server.set("/short.gif", {200, toQt(animation(1)).left(14)});
+    loadPlaying();
+    loadRemote(server.url("/short.gif"));
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+    EXPECT_EQ(widget.control().FrameCount(), 3);
+    EXPECT_EQ(widget.control().Action(), ActionPlay);
+}
+
+TEST_F(RemoteLoad, CancelledDownloadKeepsThePreviousAnimation) {
+    ASSERT_TRUE(server.listening());
+    server.set("/other.gif", {200, toQt(animation(6))});
+    loadPlaying();
+    widget.onEvent = [](int32_t number, std::string_view, std::span<platform::EventArg> args) {
+        if (number == EventRemoteLoadComplete) args[2].value = true;
+    };
+    loadRemote(server.url("/other.gif"));
+    EXPECT_EQ(events, (Strings{"RemoteLoadComplete"}));
+    EXPECT_EQ(widget.control().FrameCount(), 3);
+    EXPECT_EQ(widget.control().Action(), ActionPlay);
+}
+
+TEST_F(RemoteLoad, ServerErrorsAndUnreadableAddressesFail) {
+    ASSERT_TRUE(server.listening());
+    // A server error, even with a GIF as its body.
+    server.set("/broken.gif", {500, toQt(animation(2))});
+    loadRemote(server.url("/broken.gif"));
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+    EXPECT_EQ(widget.control().FrameCount(), 0);
+
+    loadRemote(server.url("/missing.gif"));
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+
+    // A scheme the host cannot read fails at once.
+    events.clear();
+    widget.control().LoadAnimatedGIF_Remote("gopher://127.0.0.1/x.gif");
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+}
+
+TEST_F(RemoteLoad, FileAddressesAndPaths) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("本地.gif"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(toQt(animation(2)));
+    file.close();
+
+    loadRemote(QUrl::fromLocalFile(path).toString().toStdString());
+    EXPECT_EQ(events, (Strings{"RemoteLoadComplete"}));
+    EXPECT_EQ(widget.control().FrameCount(), 2);
+
+    widget.control().loadGifBytes({});
+    loadRemote(path.toStdString());
+    EXPECT_EQ(widget.control().FrameCount(), 2);
+
+    loadRemote(dir.filePath(QStringLiteral("nothing.gif")).toStdString());
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+}
+
+TEST_F(RemoteLoad, LimitOnTheDownloadSize) {
+    ASSERT_TRUE(server.listening());
+    server.set("/big.gif", {200, toQt(animation(8, 40, 40))});
+    widget.reader().setMaxBytes(100);
+    loadRemote(server.url("/big.gif"));
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+    EXPECT_EQ(widget.reader().pending(), 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
