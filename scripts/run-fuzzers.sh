@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Runs every fuzz target for the given number of seconds (split evenly), each from its seed corpus.
+# Runs every fuzz target for the given number of seconds each, from its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-total=${1:-60}
+per=${1:-60}
 targets=()
 for t in build-fuzz/bin/fuzz_*; do
   [ -x "$t" ] && targets+=("$t")
@@ -11,8 +11,6 @@ if [ ${#targets[@]} -eq 0 ]; then
   echo "no fuzz targets built"
   exit 0
 fi
-per=$(( total / ${#targets[@]} ))
-[ "$per" -lt 10 ] && per=10
 for t in "${targets[@]}"; do
   name=$(basename "$t")
   seeds="fuzz/corpus/${name#fuzz_}"
