@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace anigifrender {
@@ -18,30 +17,21 @@ RenderSession::RenderSession(const Options& options) : options_(options) {
     auto& c = *control_;
     c.DelayAnimation(anigif::DelayOff);
     if (options.size) host_.setInnerSize(options.size->first, options.size->second);
-    // Before a load the settings are plain values; out-of-range modes are ignored.
-    if (options.stretch && *options.stretch >= anigif::StretchNone &&
-        *options.stretch <= anigif::StretchAutoSize)
-        c.stretchMode = *options.stretch;
-    if (options.mirror && *options.mirror >= anigif::MirrorNone &&
-        *options.mirror <= anigif::MirrorBoth)
-        c.mirrorStyle = *options.mirror;
+    if (options.stretch) c.Stretch(*options.stretch);
+    if (options.mirror) c.Mirrored(*options.mirror);
     if (options.offset) {
-        c.offsetX = options.offset->first;
-        c.offsetY = options.offset->second;
+        c.OffsetX(options.offset->first);
+        c.OffsetY(options.offset->second);
     }
     if (options.solid) {
-        c.bkgColor = *options.solid;
-        c.bkgColorUsed = true;
+        c.SolidBkgColor(*options.solid);
+        c.SolidBkgColorUsed(true);
     }
 }
 
 bool RenderSession::load(std::string_view fileName) {
     painted_ = 0;
-    std::ifstream in(std::string(fileName), std::ios::binary);
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                     std::istreambuf_iterator<char>()};
-    if (!in.good() && !in.eof()) return false;
-    if (!control_->loadGifBytes(bytes)) return false;
+    if (!control_->LoadAnimatedGIF_File(fileName)) return false;
     control_->Action(anigif::ActionPause);
     if (!options_.size) host_.setSize(control_->screenWidth, control_->screenHeight);
     return control_->FrameCount() > 0;
@@ -51,7 +41,7 @@ const platform::Surface* RenderSession::paintNext() {
     auto& c = *control_;
     if (c.FrameCount() == 0) return nullptr;
     if (painted_++ == 0)
-        host_.refresh();
+        c.Refresh();
     else
         c.Action(anigif::ActionStep);
     return host_.surface();

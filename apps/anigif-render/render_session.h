@@ -31,7 +31,7 @@ public:
     RenderSession(const RenderSession&) = delete;
     RenderSession& operator=(const RenderSession&) = delete;
 
-    // Loads the file; false when it does not load. Without a size
+    // Loads the file through LoadAnimatedGIF_File; false when it does not load. Without a size
     // option the control then takes the image size.
     bool load(std::string_view fileName);
 

@@ -39,11 +39,29 @@ inline void putRgb(uint8_t* p, uint32_t rgb) noexcept {
     p[2] = static_cast<uint8_t>(rgb >> 16);
 }
 
+// dst |= src over n bytes, eight at a time.
+inline void orBytes(uint8_t* dst, const uint8_t* src, std::size_t n) noexcept {
+    std::size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, dst + k, 8);
+        std::memcpy(&b, src + k, 8);
+        a |= b;
+        std::memcpy(dst + k, &a, 8);
+    }
+    for (; k < n; ++k) dst[k] |= src[k];
+}
+
+// Four 0x00RRGGBB colours as the twelve bytes blue, green, red of each, in three words of
+// memory order (little-endian).
+inline void pack4(uint32_t c0, uint32_t c1, uint32_t c2, uint32_t c3, uint32_t* w) noexcept {
+    w[0] = (c0 & 0xFFFFFFu) | c1 << 24;
+    w[1] = (c1 >> 8 & 0xFFFFu) | c2 << 16;
+    w[2] = (c2 >> 16 & 0xFFu) | c3 << 8;
+}
+
 // ---- Area averaging ------------------------------------------------------------------------
 
-// Weights of one target pixel sum to kOne.
-constexpr uint32_t kWeightBits = 12;
-constexpr uint32_t kOne = 1u << kWeightBits;
 
 // For each target position of one axis that lies inside the target, the source positions it
 // covers and their shares.
@@ -51,7 +69,7 @@ struct AxisTaps {
     int32_t first = 0;             // first target position drawn
     std::vector<int32_t> start;    // per target position: first source position
     std::vector<uint32_t> at;      // per target position: index of its first weight; one extra
-    std::vector<uint16_t> weight;  // shares, kOne in all per target position
+    std::vector<float> weight;     // shares, 1 in all per target position
     int32_t maxTaps = 0;
 
     std::size_t size() const { return start.size(); }
@@ -76,16 +94,10 @@ AxisTaps axisTaps(int32_t d, int32_t dn, int32_t s, int32_t sn, int32_t dstLimit
         t.start.push_back(static_cast<int32_t>(s + k0));
         t.at.push_back(static_cast<uint32_t>(t.weight.size()));
         const double total = b - a;
-        double covered = 0;
-        uint32_t given = 0;
         for (int64_t k = k0; k < k1; ++k) {
-            covered += std::max(0.0, std::min(b, double(k + 1)) - std::max(a, double(k)));
-            uint32_t upTo = k + 1 == k1 || total <= 0
-                                ? kOne
-                                : static_cast<uint32_t>(std::lround(kOne * covered / total));
-            upTo = std::clamp(upTo, given, kOne);
-            t.weight.push_back(static_cast<uint16_t>(upTo - given));
-            given = upTo;
+            const double cover = std::min(b, double(k + 1)) - std::max(a, double(k));
+            t.weight.push_back(total > 0 ? static_cast<float>(std::max(cover, 0.0) / total)
+                                         : k == k0 ? 1.0f : 0.0f);
         }
         t.maxTaps = std::max(t.maxTaps, static_cast<int32_t>(k1 - k0));
     }
@@ -93,13 +105,17 @@ AxisTaps axisTaps(int32_t d, int32_t dn, int32_t s, int32_t sn, int32_t dstLimit
     return t;
 }
 
-inline uint32_t div255(uint32_t v) noexcept {  // exact for v <= 65535
-    v += 128;
-    return (v + (v >> 8)) >> 8;
+// Four channels (blue, green, red, alpha) of one pixel, added and scaled together.
+typedef float Channels __attribute__((vector_size(16), may_alias));
+static_assert(sizeof(Channels) == 4 * sizeof(float));
+
+Channels* channels(std::vector<float>& v, std::size_t pixels) {
+    v.resize(pixels * 4);
+    return reinterpret_cast<Channels*>(v.data());  // operator new aligns to 16 bytes
 }
 
 // Draws a source of sw x sh pixels scaled into `to`. fetch(row, from, count, out) writes source
-// pixels from .. from + count - 1 of a source row as premultiplied 0xAARRGGBB (alpha 0 or 255).
+// pixels from .. from + count - 1 of a source row as premultiplied channels (alpha 0 or 255).
 // `opaque` promises alpha 255 everywhere.
 template <typename Fetch>
 void scaled(Surface& dst, const TargetRect& to, int32_t sw, int32_t sh, bool opaque,
@@ -113,73 +129,61 @@ void scaled(Surface& dst, const TargetRect& to, int32_t sw, int32_t sh, bool opa
     const int32_t xTo = xs.start.back() + static_cast<int32_t>(xs.at.back() - xs.at[xs.size() - 1]);
     const auto nx = xs.size();
     const auto slots = static_cast<std::size_t>(ys.maxTaps);
-    scratch.source.resize(static_cast<std::size_t>(xTo - xFrom));
-    scratch.rows.resize(slots * nx * 4);
+    // Layout of the rows buffer: `slots` horizontally averaged rows, then the sum of a line.
+    Channels* source = channels(scratch.source, static_cast<std::size_t>(xTo - xFrom));
+    Channels* rows = channels(scratch.rows, (slots + 1) * nx);
+    Channels* sum = rows + slots * nx;
     std::vector<int32_t> slotRow(slots, -1);
 
     // Horizontal pass of source row r into its slot: channels scaled by 256.
-    auto horizontal = [&](int32_t r) -> const uint32_t* {
-        uint32_t* out = scratch.rows.data() + static_cast<std::size_t>(r) % slots * nx * 4;
+    auto horizontal = [&](int32_t r) -> const Channels* {
+        Channels* out = rows + static_cast<std::size_t>(r) % slots * nx;
         int32_t& tag = slotRow[static_cast<std::size_t>(r) % slots];
         if (tag == r) return out;
         tag = r;
-        fetch(r, xFrom, xTo - xFrom, scratch.source.data());
-        const uint32_t* px = scratch.source.data() - xFrom;
+        fetch(r, xFrom, xTo - xFrom, source);
+        const Channels* px = source - xFrom;
         for (std::size_t i = 0; i < nx; ++i) {
-            uint32_t b = 0, g = 0, rd = 0, a = 0;
-            const int32_t s0 = xs.start[i];
-            for (uint32_t k = xs.at[i]; k < xs.at[i + 1]; ++k) {
-                const uint32_t p = px[s0 + static_cast<int32_t>(k - xs.at[i])];
-                const uint32_t w = xs.weight[k];
-                b += w * (p & 0xFF);
-                g += w * ((p >> 8) & 0xFF);
-                rd += w * ((p >> 16) & 0xFF);
-                a += w * (p >> 24);
-            }
-            uint32_t* o = out + i * 4;
-            o[0] = b >> (kWeightBits - 8);
-            o[1] = g >> (kWeightBits - 8);
-            o[2] = rd >> (kWeightBits - 8);
-            o[3] = a >> (kWeightBits - 8);
+            Channels acc = {0, 0, 0, 0};
+            const Channels* p = px + xs.start[i];
+            const float* w = xs.weight.data() + xs.at[i];
+            const uint32_t n = xs.at[i + 1] - xs.at[i];
+            for (uint32_t k = 0; k < n; ++k) acc += w[k] * p[k];
+            out[i] = acc;
         }
         return out;
     };
 
-    constexpr uint32_t kShift = kWeightBits + 8;
-    constexpr uint32_t kHalf = 1u << (kShift - 1);
-    std::vector<const uint32_t*> taps(slots);
-    std::vector<uint32_t> tapWeight(slots);
     for (std::size_t j = 0; j < ys.size(); ++j) {
         const uint32_t n = ys.at[j + 1] - ys.at[j];
+        for (std::size_t i = 0; i < nx; ++i) sum[i] = Channels{0.5f, 0.5f, 0.5f, 0.0f};
         for (uint32_t k = 0; k < n; ++k) {
-            taps[k] = horizontal(ys.start[j] + static_cast<int32_t>(k));
-            tapWeight[k] = ys.weight[ys.at[j] + k];
+            const Channels* h = horizontal(ys.start[j] + static_cast<int32_t>(k));
+            const float w = ys.weight[ys.at[j] + k];
+            for (std::size_t i = 0; i < nx; ++i) sum[i] += w * h[i];
         }
-        uint8_t* line = dst.line(ys.first + static_cast<int32_t>(j)) + std::ptrdiff_t{xs.first} * 3;
-        for (std::size_t i = 0; i < nx; ++i) {
-            uint32_t b = kHalf, g = kHalf, r = kHalf, a = kHalf;
-            for (uint32_t k = 0; k < n; ++k) {
-                const uint32_t* h = taps[k] + i * 4;
-                const uint32_t w = tapWeight[k];
-                b += w * h[0];
-                g += w * h[1];
-                r += w * h[2];
-                a += w * h[3];
+        // Premultiplied colour plus what the uncovered share leaves of the target; the 0.5
+        // already in the sum rounds to nearest.
+        uint8_t* p = dst.line(ys.first + static_cast<int32_t>(j)) + std::ptrdiff_t{xs.first} * 3;
+        for (std::size_t i = 0; i < nx; ++i, p += 3) {
+            Channels v = sum[i];
+            if (!opaque && v[3] < 254.5f) {
+                const float keep = std::max(0.0f, 1.0f - v[3] * (1.0f / 255.0f));
+                v += keep * Channels{float(p[0]), float(p[1]), float(p[2]), 0.0f};
             }
-            uint8_t* p = line + i * 3;
-            if (opaque) {
-                p[0] = static_cast<uint8_t>(std::min(b >> kShift, 255u));
-                p[1] = static_cast<uint8_t>(std::min(g >> kShift, 255u));
-                p[2] = static_cast<uint8_t>(std::min(r >> kShift, 255u));
-                continue;
-            }
-            const uint32_t keep = 255 - std::min(a >> kShift, 255u);
-            p[0] = static_cast<uint8_t>(std::min((b >> kShift) + div255(keep * p[0]), 255u));
-            p[1] = static_cast<uint8_t>(std::min((g >> kShift) + div255(keep * p[1]), 255u));
-            p[2] = static_cast<uint8_t>(std::min((r >> kShift) + div255(keep * p[2]), 255u));
+            p[0] = static_cast<uint8_t>(std::clamp(v[0], 0.0f, 255.0f));
+            p[1] = static_cast<uint8_t>(std::clamp(v[1], 0.0f, 255.0f));
+            p[2] = static_cast<uint8_t>(std::clamp(v[2], 0.0f, 255.0f));
         }
     }
 }
+
+// Byte values as floats, to turn source bytes into channels without conversions.
+constexpr std::array<float, 256> kByte = [] {
+    std::array<float, 256> t{};
+    for (int k = 0; k < 256; ++k) t[static_cast<std::size_t>(k)] = static_cast<float>(k);
+    return t;
+}();
 
 bool inside(const Surface& s, const SourceRect& r) {
     return r.w > 0 && r.h > 0 && r.x >= 0 && r.y >= 0 && int64_t{r.x} + r.w <= s.width() &&
@@ -205,12 +209,28 @@ void cellExact(Surface& dst, int32_t dx, int32_t dy, const Surface& src, const S
     for (int32_t j = 0; j < ys.n; ++j) {
         const uint8_t* s = src.line(ys.s + j) + xs.s;
         uint8_t* d = dst.line(ys.d + j) + std::ptrdiff_t{xs.d} * 3;
+        // Four pixels at a time as three whole words; the rest one by one.
+        int32_t i = 0;
         if (andLut == nullptr) {
-            for (int32_t i = 0; i < xs.n; ++i, d += 3) putRgb(d, orLut[s[i]]);
+            for (; i + 4 <= xs.n; i += 4, d += 12) {
+                uint32_t words[3];
+                pack4(orLut[s[i]], orLut[s[i + 1]], orLut[s[i + 2]], orLut[s[i + 3]], words);
+                std::memcpy(d, words, 12);
+            }
+            for (; i < xs.n; ++i, d += 3) putRgb(d, orLut[s[i]]);
             continue;
         }
-        for (int32_t i = 0; i < xs.n; ++i, d += 3) {
-            const uint32_t a = (*andLut)[s[i]], o = orLut[s[i]];
+        const Lookup& andL = *andLut;
+        for (; i + 4 <= xs.n; i += 4, d += 12) {
+            uint32_t keep[3], add[3], words[3];
+            pack4(andL[s[i]], andL[s[i + 1]], andL[s[i + 2]], andL[s[i + 3]], keep);
+            pack4(orLut[s[i]], orLut[s[i + 1]], orLut[s[i + 2]], orLut[s[i + 3]], add);
+            std::memcpy(words, d, 12);
+            for (int k = 0; k < 3; ++k) words[k] = (words[k] & keep[k]) | add[k];
+            std::memcpy(d, words, 12);
+        }
+        for (; i < xs.n; ++i, d += 3) {
+            const uint32_t a = andL[s[i]], o = orLut[s[i]];
             d[0] = static_cast<uint8_t>((d[0] & a) | o);
             d[1] = static_cast<uint8_t>((d[1] & (a >> 8)) | (o >> 8));
             d[2] = static_cast<uint8_t>((d[2] & (a >> 16)) | (o >> 16));
@@ -246,16 +266,22 @@ void pictureExact(Surface& dst, int32_t dx, int32_t dy, const Surface& src, cons
         int32_t i = 0;
         while (i < xs.n) {
             const int32_t x = xs.s + i;
-            if ((x & 7) == 0 && i + 8 <= xs.n) {
+            if ((x & 7) == 0 && xs.n - i >= 8) {
+                // A run of whole mask bytes that are all covered (0) or all uncovered (0xFF).
                 const uint8_t bits = m[x >> 3];
-                if (bits == 0x00) {  // all covered: the picture replaces the target
-                    std::memcpy(d + std::ptrdiff_t{i} * 3, s + std::ptrdiff_t{i} * 3, 24);
-                    i += 8;
-                    continue;
-                }
-                if (bits == 0xFF) {  // none covered: the target keeps its pixels, OR the rest
-                    for (int k = 0; k < 24; ++k) d[i * 3 + k] |= s[i * 3 + k];
-                    i += 8;
+                if (bits == 0x00 || bits == 0xFF) {
+                    int32_t end = i + 8;
+                    while (xs.n - end >= 8 && m[(xs.s + end) >> 3] == bits) end += 8;
+                    uint8_t* dp = d + std::ptrdiff_t{i} * 3;
+                    const uint8_t* sp = s + std::ptrdiff_t{i} * 3;
+                    const auto runBytes = static_cast<std::size_t>(end - i) * 3;
+                    if (bits == 0x00) {
+                        std::memcpy(dp, sp, runBytes);  // covered: the picture replaces the target
+                    } else {
+                        // Uncovered: the target ANDs with white and keeps its pixels, then the OR.
+                        orBytes(dp, sp, runBytes);
+                    }
+                    i = end;
                     continue;
                 }
             }
@@ -279,14 +305,17 @@ void cellScaled(Surface& dst, const TargetRect& to, const Surface& src, const So
                 const Lookup& colors, const std::array<bool, 256>& covers,
                 ScaleScratch scratch) {
     if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 8 || !inside(src, cell)) return;
-    std::array<uint32_t, 256> premul{};
+    Channels premul[256];
     bool opaque = true;
     for (std::size_t k = 0; k < 256; ++k) {
-        premul[k] = covers[k] ? 0xFF000000u | (colors[k] & 0xFFFFFFu) : 0;
+        const uint32_t c = colors[k];
+        premul[k] = covers[k] ? Channels{float(c & 0xFF), float((c >> 8) & 0xFF),
+                                         float((c >> 16) & 0xFF), 255.0f}
+                              : Channels{0, 0, 0, 0};
         opaque = opaque && covers[k];
     }
     scaled(dst, to, cell.w, cell.h, opaque, scratch,
-           [&](int32_t r, int32_t from, int32_t count, uint32_t* out) {
+           [&](int32_t r, int32_t from, int32_t count, Channels* out) {
                const uint8_t* s = src.line(cell.y + r) + cell.x + from;
                for (int32_t i = 0; i < count; ++i) out[i] = premul[s[i]];
            });
@@ -299,16 +328,21 @@ void pictureScaled(Surface& dst, const TargetRect& to, const Surface& src, const
                  mask->height() != src.height()))
         return;
     scaled(dst, to, from.w, from.h, mask == nullptr, scratch,
-           [&](int32_t r, int32_t first, int32_t count, uint32_t* out) {
+           [&](int32_t r, int32_t first, int32_t count, Channels* out) {
                const int32_t y = from.y + r;
                const uint8_t* s = src.line(y) + std::ptrdiff_t{from.x + first} * 3;
                for (int32_t i = 0; i < count; ++i, s += 3)
-                   out[i] = 0xFF000000u | uint32_t{s[2]} << 16 | uint32_t{s[1]} << 8 | s[0];
+                   out[i] = Channels{kByte[s[0]], kByte[s[1]], kByte[s[2]], 255.0f};
                if (!mask) return;
                const uint8_t* m = mask->line(y);
-               for (int32_t i = 0; i < count; ++i) {
+               for (int32_t i = 0; i < count;) {
                    const int32_t x = from.x + first + i;
-                   if ((m[x >> 3] >> (7 - (x & 7))) & 1u) out[i] = 0;
+                   if ((x & 7) == 0 && count - i >= 8 && m[x >> 3] == 0) {
+                       i += 8;  // eight covered pixels
+                       continue;
+                   }
+                   if ((m[x >> 3] >> (7 - (x & 7))) & 1u) out[i] = Channels{0, 0, 0, 0};
+                   ++i;
                }
            });
 }

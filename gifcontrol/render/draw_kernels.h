@@ -37,8 +37,8 @@ void pictureExact(platform::Surface& dst, int32_t dx, int32_t dy, const platform
 
 // Working memory of the scaled copies, owned by the caller and reused between calls.
 struct ScaleScratch {
-    std::vector<uint32_t>& source;  // one source row, premultiplied 0xAARRGGBB
-    std::vector<uint32_t>& rows;    // horizontally averaged rows, four channels each
+    std::vector<float>& source;  // one source row, four premultiplied channels each
+    std::vector<float>& rows;    // horizontally averaged rows, four channels each
 };
 
 // Scaled copy of an 8-bit cell into `to`. A pixel whose index has covers[index] false keeps the

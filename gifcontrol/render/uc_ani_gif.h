@@ -354,8 +354,8 @@ private:
     // The loaded-table cache (TableCount) names a table whose transparent entry was blackened.
     bool loadedTableBlackened_ = false;
     // Working rows of scaled drawing, kept between paints to avoid reallocation.
-    std::vector<uint32_t> scaleSource_;
-    std::vector<uint32_t> scaleRows_;
+    std::vector<float> scaleSource_;
+    std::vector<float> scaleRows_;
 
     // ==== Palette access (persist/palette_access.cpp) ========================================
     // The host reads and replaces the colours of the loaded tables and can keep a copy of all

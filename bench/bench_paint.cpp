@@ -1,0 +1,216 @@
+// Painting speed: one paint per frame over a whole animation, on the composite path and on the
+// direct path, unstretched and stretched to 0.72 (as in the main window), against
+//   floor    a plain memory copy of the same 24-bit target, once per frame
+//   qmovie   Qt's QMovie advancing through the same animation (decode and compose per frame;
+//            only when built with Qt)
+// Times are per whole animation; the table after the runs prints the ratios.
+//
+//   bench_paint [--benchmark_filter=...] [--benchmark_repetitions=N]
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/headless_host.h"
+#include "platform/manual_clock.h"
+#include "tests/support/gif_builder.h"
+
+#ifdef KAVRILO_BENCH_WITH_QT
+#include <QBuffer>
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMovie>
+#endif
+
+namespace {
+
+using giftest::Bytes;
+
+constexpr int kSide = 500;
+constexpr int kFrames = 12;
+constexpr float kStretch = 0.72f;
+
+// 500 x 500 animations of drawn-looking artwork: a full first frame, then frames of moving
+// shapes. "composite": partial frames with transparency and every disposal method, so the
+// control composes them; "direct": full frames that all restore to the background, so it draws
+// each straight from the strip.
+Bytes makeAnimation(bool composite) {
+    std::vector<uint32_t> palette(256);
+    for (uint32_t i = 0; i < 256; ++i)
+        palette[i] = ((i * 7) & 0xFF) << 16 | ((255 - i) & 0xFF) << 8 | ((i * 3) & 0xFF);
+    giftest::GifBuilder b;
+    b.screen(kSide, kSide).globalTable(palette).loop(0);
+    for (int k = 0; k < kFrames; ++k) {
+        const bool full = !composite || k == 0;
+        const int w = full ? kSide : 200, h = full ? kSide : 160;
+        auto f = giftest::makeFrame(w, h, [&](int x, int y) {
+            const int dx = x - w / 2, dy = y - h / 2;
+            if (!full && dx * dx + dy * dy > (h / 2) * (h / 2)) return uint8_t{0};  // transparent
+            return static_cast<uint8_t>(1 + ((x / 24 + y / 20 + k) % 40) * 6);
+        });
+        f.control = true;
+        f.delayCs = 10;
+        if (composite) {
+            f.left = full ? 0 : (k * 29) % (kSide - w);
+            f.top = full ? 0 : (k * 47) % (kSide - h);
+            f.disposal = full ? 1 : 1 + k % 3;
+            f.transparent = !full;
+        } else {
+            f.disposal = 2;
+            f.transparent = k % 2 == 1;  // every other frame shows the host through index 0
+        }
+        f.transIndex = 0;
+        b.frame(f);
+    }
+    return b.build();
+}
+
+// A loaded control ready to paint onto its own target of the control's inner size.
+struct Painter {
+    platform::ManualClock clock;
+    platform::HeadlessHost host;
+    std::unique_ptr<anigif::ucAniGIF> gif;
+    std::unique_ptr<platform::Surface> target;
+
+    Painter(const Bytes& bytes, bool stretched) {
+        host.setTimerService(&clock);
+        const double side = stretched ? kSide * double(kStretch) : kSide;
+        host.setInnerSize(side, side);
+        gif = std::make_unique<anigif::ucAniGIF>(host);
+        gif->delayMode = anigif::DelayOff;
+        gif->stretchMode = anigif::StretchFit;
+        gif->loadGifBytes(bytes);
+        gif->Action(anigif::ActionPause);
+        const auto px = static_cast<int32_t>(std::lround(side));
+        target = platform::Surface::create(24, px, px);
+        target->fill(0, 0, px, px, 0xC0C0C0);
+    }
+    int32_t frames() const { return gif->FrameCount(); }
+};
+
+void paintAnimation(benchmark::State& state, const Bytes& bytes, bool stretched,
+                    bool wantComposite) {
+    Painter p(bytes, stretched);
+    if (p.frames() != kFrames || (p.gif->Composite != nullptr) != wantComposite) {
+        state.SkipWithError("unexpected load");
+        return;
+    }
+    for (auto _ : state) {
+        for (int32_t i = 1; i <= kFrames; ++i) p.gif->PaintFrame(i, *p.target);
+        benchmark::DoNotOptimize(p.target->bits());
+        benchmark::ClobberMemory();
+    }
+}
+
+void floorCopy(benchmark::State& state) {
+    auto src = platform::Surface::create(24, kSide, kSide);
+    auto dst = platform::Surface::create(24, kSide, kSide);
+    src->fill(0, 0, kSide, kSide, 0x123456);
+    for (auto _ : state) {
+        for (int i = 0; i < kFrames; ++i) {
+            std::memcpy(dst->bits(), src->bits(), dst->sizeBytes());
+            benchmark::DoNotOptimize(dst->bits());
+            benchmark::ClobberMemory();
+        }
+    }
+}
+
+#ifdef KAVRILO_BENCH_WITH_QT
+void qmovieAnimation(benchmark::State& state, const Bytes& bytes) {
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
+    for (auto _ : state) {
+        QBuffer buffer;
+        buffer.setData(data);
+        QMovie movie(&buffer, "gif");
+        movie.setCacheMode(QMovie::CacheNone);
+        int shown = 0;
+        while (shown < kFrames && movie.jumpToNextFrame()) {
+            const QImage image = movie.currentImage();
+            benchmark::DoNotOptimize(image.constBits());
+            ++shown;
+        }
+        if (shown != kFrames) {
+            state.SkipWithError("QMovie did not show every frame");
+            return;
+        }
+    }
+}
+#endif
+
+// Keeps the fastest CPU time (milliseconds) of each benchmark over its repetitions.
+class BestReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& r : runs) {
+            if (r.error_occurred || r.run_type != Run::RT_Iteration) continue;
+            const double ms = r.GetAdjustedCPUTime();  // every run reports milliseconds
+            auto [it, added] = millis.emplace(r.run_name.function_name, ms);
+            if (!added) it->second = std::min(it->second, ms);
+        }
+    }
+    std::map<std::string, double> millis;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef KAVRILO_BENCH_WITH_QT
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+#endif
+    const Bytes composite = makeAnimation(true);
+    const Bytes direct = makeAnimation(false);
+
+    auto reg = [](const std::string& name, auto fn) {
+        benchmark::RegisterBenchmark(name.c_str(), fn)->Unit(benchmark::kMillisecond);
+    };
+    reg("floor/memcpy", floorCopy);
+    for (const bool stretched : {false, true}) {
+        const std::string scale = stretched ? "stretched" : "unstretched";
+        reg("paint/composite/" + scale, [&, stretched](benchmark::State& s) {
+            paintAnimation(s, composite, stretched, true);
+        });
+        reg("paint/direct/" + scale, [&, stretched](benchmark::State& s) {
+            paintAnimation(s, direct, stretched, false);
+        });
+    }
+#ifdef KAVRILO_BENCH_WITH_QT
+    reg("qmovie/composite", [&](benchmark::State& s) { qmovieAnimation(s, composite); });
+    reg("qmovie/direct", [&](benchmark::State& s) { qmovieAnimation(s, direct); });
+#endif
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    BestReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    auto ms = [&](const std::string& name) {
+        const auto it = reporter.millis.find(name);
+        return it == reporter.millis.end() ? 0.0 : it->second;
+    };
+    auto ratio = [](double a, double b) { return a > 0 && b > 0 ? a / b : 0.0; };
+    std::printf("\n%d frames of %dx%d, times per whole animation (best CPU ms)\n", kFrames, kSide,
+                kSide);
+    std::printf("%-12s %12s %12s %10s %12s %12s %10s\n", "path", "unstretched", "stretched",
+                "str/unstr", "x floor", "qmovie", "qmovie/us");
+    for (const char* path : {"composite", "direct"}) {
+        const double un = ms(std::string("paint/") + path + "/unstretched");
+        const double st = ms(std::string("paint/") + path + "/stretched");
+        const double qm = ms(std::string("qmovie/") + path);
+        std::printf("%-12s %12.3f %12.3f %9.2fx %11.2fx %12.3f %9.2fx\n", path, un, st,
+                    ratio(st, un), ratio(un, ms("floor/memcpy")), qm, ratio(qm, un));
+    }
+    std::printf("floor: %.3f ms for %d copies of the 24-bit target\n", ms("floor/memcpy"),
+                kFrames);
+    return 0;
+}
