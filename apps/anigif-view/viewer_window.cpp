@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -29,6 +30,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "apps/anigif-view/palette_panel.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/qt/gif_widget.h"
 
@@ -138,7 +140,17 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     statusBar()->addWidget(loopsRemaining_);
     statusBar()->addWidget(size_);
 
+    auto* paletteDock = new QDockWidget(QStringLiteral("Palette"), this);
+    auto* palettePanel = new PalettePanel(gif_, paletteDock);
+    paletteDock->setWidget(palettePanel);
+    addDockWidget(Qt::RightDockWidgetArea, paletteDock);
+
     buildActions();
+    QAction* saveFrame = addToolBar(QStringLiteral("Frame"))
+                             ->addAction(QStringLiteral("Save frame as GIF…"), palettePanel,
+                                         [palettePanel] { palettePanel->saveCurrentFrame(); });
+    saveFrame->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    saveFrame->setToolTip(help("AnimatedGIF"));
 
     gif_->onEvent = [this](int32_t number, std::string_view name,
                            std::span<platform::EventArg> args) {
@@ -160,7 +172,10 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     // A remote GIF is loaded after its RemoteLoadComplete: take its settings then.
     connect(gif_, &platform::qt::AniGifWidget::controlEvent, this,
             [this](int number, const QString&, const QVariantList&) {
-                if (number == anigif::EventRemoteLoadComplete) syncPanel();
+                if (number == anigif::EventRemoteLoadComplete) {
+                    syncPanel();
+                    if (auto* p = findChild<PalettePanel*>()) p->showTable();
+                }
             });
 
     syncPanel();
@@ -332,6 +347,7 @@ void ViewerWindow::loaded(bool ok, const QString& what) {
     }
     syncPanel();
     updateCounters();
+    if (auto* p = findChild<PalettePanel*>()) p->showTable();
 }
 
 void ViewerWindow::dragEnterEvent(QDragEnterEvent* event) {

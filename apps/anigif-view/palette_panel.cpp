@@ -1,0 +1,174 @@
+#include "apps/anigif-view/palette_panel.h"
+
+#include <QColorDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "gifcontrol/decode/bytes_to_picture.h"
+#include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/qt/gif_widget.h"
+
+namespace viewer {
+namespace {
+
+constexpr int kColumns = 16;
+constexpr int kCell = 18;
+
+// Palette values are 0x00RRGGBB.
+QColor toColour(int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    return QColor(static_cast<int>((v >> 16) & 0xFF), static_cast<int>((v >> 8) & 0xFF),
+                  static_cast<int>(v & 0xFF));
+}
+
+int32_t fromColour(const QColor& c) {
+    return static_cast<int32_t>((static_cast<uint32_t>(c.red()) << 16) |
+                                (static_cast<uint32_t>(c.green()) << 8) |
+                                static_cast<uint32_t>(c.blue()));
+}
+
+}  // namespace
+
+PalettePanel::PalettePanel(platform::qt::AniGifWidget* gif, QWidget* parent)
+    : QWidget(parent), gif_(gif) {
+    table_ = new QSpinBox;
+    table_->setRange(0, 32767);
+    table_->setSpecialValueText(QStringLiteral("global"));
+    table_->setPrefix(QStringLiteral("frame "));
+    table_->setToolTip(QStringLiteral("0 shows the global table, k the own table of frame k"));
+
+    grid_ = new QTableWidget(0, kColumns);
+    grid_->horizontalHeader()->hide();
+    grid_->verticalHeader()->hide();
+    grid_->horizontalHeader()->setDefaultSectionSize(kCell);
+    grid_->verticalHeader()->setDefaultSectionSize(kCell);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->setSelectionMode(QAbstractItemView::NoSelection);
+    grid_->setFixedWidth(kColumns * kCell + 2 * grid_->frameWidth() + 20);
+    grid_->setToolTip(QStringLiteral("Double-click a colour to change it"));
+
+    auto* cacheButton = new QPushButton(QStringLiteral("Cache"));
+    restore_ = new QPushButton(QStringLiteral("Restore"));
+    restoreRelease_ = new QPushButton(QStringLiteral("Restore && release"));
+    auto* save = new QPushButton(QStringLiteral("Save frame as GIF…"));
+    status_ = new QLabel;
+    status_->setWordWrap(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cacheButton);
+    buttons->addWidget(restore_);
+    buttons->addWidget(restoreRelease_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table_);
+    layout->addWidget(grid_, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(save);
+    layout->addWidget(status_);
+
+    connect(table_, &QSpinBox::valueChanged, this, [this] { showTable(); });
+    connect(grid_, &QTableWidget::cellDoubleClicked, this, &PalettePanel::editColour);
+    connect(cacheButton, &QPushButton::clicked, this, &PalettePanel::cache);
+    connect(restore_, &QPushButton::clicked, this, [this] { restore(false); });
+    connect(restoreRelease_, &QPushButton::clicked, this, [this] { restore(true); });
+    connect(save, &QPushButton::clicked, this, &PalettePanel::saveCurrentFrame);
+    showTable();
+}
+
+void PalettePanel::showTable() {
+    auto& control = gif_->control();
+    anigif::ucAniGIF::PaletteArray colours;
+    const bool ok = control.GetPalette(table_->value(), colours);
+    grid_->clearContents();
+    const int count = ok ? static_cast<int>(colours.values.size()) : 0;
+    grid_->setRowCount((count + kColumns - 1) / kColumns);
+    for (int i = 0; i < count; ++i) {
+        auto* item = new QTableWidgetItem;
+        const QColor c = toColour(colours.values[static_cast<size_t>(i)]);
+        item->setBackground(c);
+        item->setToolTip(QStringLiteral("%1: #%2").arg(i).arg(static_cast<uint32_t>(fromColour(c)),
+                                                              6, 16, QLatin1Char('0')));
+        grid_->setItem(i / kColumns, i % kColumns, item);
+    }
+    const bool cached = control.ColorTablesCached();
+    restore_->setEnabled(cached);
+    restoreRelease_->setEnabled(cached);
+    if (ok)
+        report(QStringLiteral("%1 colours%2")
+                   .arg(count)
+                   .arg(cached ? QStringLiteral(", copy held") : QString()));
+    else
+        report(control.CurrentFrame() == 0 ? QStringLiteral("Nothing loaded")
+                                           : QStringLiteral("No table of its own"));
+}
+
+void PalettePanel::editColour(int row, int column) {
+    auto& control = gif_->control();
+    anigif::ucAniGIF::PaletteArray colours;
+    if (!control.GetPalette(table_->value(), colours)) return;
+    const int index = row * kColumns + column;
+    if (index >= static_cast<int>(colours.values.size())) return;
+    const QColor chosen = QColorDialog::getColor(toColour(colours(index)), this,
+                                                 QStringLiteral("Colour %1").arg(index));
+    if (!chosen.isValid()) return;
+    colours(index) = fromColour(chosen);
+    if (!control.SetPalette(table_->value(), colours)) report(QStringLiteral("Not replaced"));
+    showTable();
+}
+
+void PalettePanel::cache() {
+    const bool taken = gif_->control().CacheColorTables();
+    showTable();
+    if (!taken) report(QStringLiteral("A copy is held already"));
+}
+
+void PalettePanel::restore(bool release) {
+    auto& control = gif_->control();
+    control.RestoreColorTables(release);
+    // Restoring does not repaint; show the colours now rather than at the next frame.
+    control.Refresh();
+    showTable();
+}
+
+bool PalettePanel::saveCurrentFrame() {
+    const auto picture = gif_->control().AnimatedGIF();
+    if (!picture) {
+        QMessageBox::information(this, QStringLiteral("Save frame"),
+                                 QStringLiteral("There is no frame to save."));
+        return false;
+    }
+    const QString name = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save current frame as GIF"),
+        QStringLiteral("frame-%1.gif").arg(gif_->control().CurrentFrame()),
+        QStringLiteral("GIF pictures (*.gif)"));
+    if (name.isEmpty()) return false;
+    const auto& bytes = picture->bytes();
+    QFile file(name);
+    const bool written =
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+        file.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()) &&
+        file.flush();
+    if (!written) {
+        QMessageBox::warning(this, QStringLiteral("Save frame"),
+                             QStringLiteral("Cannot write %1: %2").arg(name, file.errorString()));
+        return false;
+    }
+    report(QStringLiteral("Saved frame %1 (%2 bytes)")
+               .arg(gif_->control().CurrentFrame())
+               .arg(bytes.size()));
+    return true;
+}
+
+void PalettePanel::report(const QString& text) {
+    status_->setText(text);
+}
+
+}  // namespace viewer
