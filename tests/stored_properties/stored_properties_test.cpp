@@ -254,4 +254,27 @@ TEST(ReadProperties, RunModeDefersTheRestAndPlaysAtTheGifsPace) {
     EXPECT_TRUE(after.find("gif")->toBytes().empty());
 }
 
+TEST(ReadProperties, ExtremeStoredValuesStillLoadPaintAndPlay) {
+    // Stored values skip the setters' range checks, so every member that uses them later must
+    // cope with whatever a description holds.
+    PropertyBag bag = bagWithGif(threeFrameGif(0));
+    bag.writeProperty("Delay", PropertyValue{int16_t{-32768}});
+    bag.writeProperty("Stretch", PropertyValue{int32_t{99}});
+    bag.writeProperty("DelayLoad", PropertyValue{int32_t{-77}});
+    bag.writeProperty("Mirror", PropertyValue{int32_t{1000}});
+    bag.writeProperty("OffsetX", PropertyValue{int32_t{2147483647}});
+    bag.writeProperty("OffsetY", PropertyValue{int32_t{-2147483647 - 1}});
+    bag.writeProperty("BkgFill", PropertyValue{int32_t{-1}});
+    bag.writeProperty("BkgUsed", PropertyValue{true});
+    bag.writeProperty("StepDelay", PropertyValue{int32_t{-5}});
+    bag.writeProperty("Loops", PropertyValue{int32_t{-3}});
+    Fixture f(/*run=*/true);
+    f.control->ReadProperties(bag);
+    EXPECT_EQ(f.control->FrameCount(), 3);
+    f.control->Action(anigif::ActionPlay);
+    f.clock.advance(2000);
+    f.host.refresh();
+    EXPECT_GE(f.control->CurrentFrame(), 1);
+}
+
 }  // namespace
