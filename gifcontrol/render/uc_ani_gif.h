@@ -9,8 +9,8 @@
 //   render/compose_frame.cpp  ComposeFrame
 //   render/uc_ani_gif.cpp     creation, termination, LoadAndStart, ResetDecoder, events
 //
-// Everything runs on the host's user-interface thread. Errors: members that the spec of the
-// control lets fail silently report failure by their result (a frame count of 0, false);
+// Everything runs on the host's user-interface thread. Errors: members that the control lets
+// fail silently report failure by their result (a frame count of 0, false);
 // overflow and subscript errors are platform::RuntimeError.
 //
 // State is kept in plain public fields named as the control's design names them: the decoded
