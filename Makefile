@@ -21,7 +21,7 @@ build-asan: deps
 	@cmake --build --preset asan -j $(JOBS)
 
 test-asan: build-asan
-	@ctest --preset asan -j $(JOBS)
+	@LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --preset asan -j $(JOBS)
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null
