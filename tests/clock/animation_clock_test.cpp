@@ -3,78 +3,39 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/headless_host.h"
-#include "platform/manual_clock.h"
-#include "tests/support/gif_builder.h"
+#include "tests/support/control_fixture.h"
 
 namespace {
 
-using anigif::ucAniGIF;
 using namespace anigif;  // Action and delay-mode names
 using Strings = std::vector<std::string>;
 
 constexpr platform::WindowId kWindow = 77;
 
-// A GIF of frames with the given delays (hundredths of a second), each frame one colour.
-giftest::Bytes gifWithDelays(const std::vector<int>& delaysCs, int loops = -1) {
-    giftest::GifBuilder b;
-    b.screen(4, 4).globalTable(giftest::testPalette(8));
-    if (loops >= 0) b.loop(loops);
-    for (size_t k = 0; k < delaysCs.size(); ++k) {
-        auto f = giftest::makeFrame(4, 4, [&](int, int) { return static_cast<uint8_t>(k + 1); });
-        f.control = true;
-        f.delayCs = delaysCs[k];
-        f.disposal = 1;
-        b.frame(f);
-    }
-    return b.build();
-}
-
-class Clock : public ::testing::Test {
+// Paints are only recorded, not drawn: these tests look at the timing, not the picture.
+class Clock : public giftest::ControlFixture {
   protected:
     Clock() {
-        host.setTimerService(&clock);
         host.setParentWindow(kWindow);
         host.setInnerSize(4, 4);
-        gif = std::make_unique<ucAniGIF>(host);
-        gif->delayMode = DelayOff;
         host.onPaint = [this] { painted.push_back(gif->currentFrame); };
     }
 
-    void loadBytes(const giftest::Bytes& bytes) {
-        ASSERT_TRUE(gif->loadGifBytes(bytes));
-        host.clearRecords();
-        painted.clear();
-    }
+    // A GIF of frames with the given delays (hundredths of a second), each frame one colour.
     void load(const std::vector<int>& delaysCs, int loops = -1) {
-        loadBytes(gifWithDelays(delaysCs, loops));
+        loadBytes(giftest::solidAnimation(4, 4, 8, delaysCs, 1, loops));
     }
-
-    // Events since the last call, as "FrameChanged(3,T)" / "LoopsEnded".
+    // Events since the last call.
     Strings events() {
-        Strings out;
-        for (const auto& e : host.events()) {
-            std::string s = e.name;
-            if (e.name == "FrameChanged")
-                s += "(" + std::to_string(std::get<int32_t>(e.args[0].second)) + "," +
-                     (std::get<bool>(e.args[1].second) ? "T" : "F") + ")";
-            out.push_back(s);
-        }
+        Strings out = ControlFixture::events();
         host.clearRecords();
         return out;
     }
-    bool timerPending() const { return clock.isPending(kWindow, gif->timerId()); }
     std::optional<uint32_t> interval() const { return clock.interval(kWindow, gif->timerId()); }
-
-    platform::ManualClock clock;
-    platform::HeadlessHost host;
-    std::unique_ptr<ucAniGIF> gif;
-    std::vector<int32_t> painted;
 };
 
 TEST_F(Clock, OneLoopOverThreeFramesEndsOnFrameOne) {

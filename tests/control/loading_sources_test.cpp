@@ -12,10 +12,7 @@
 
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "gifcontrol/decode/gif_array.h"
-#include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/headless_host.h"
-#include "platform/manual_clock.h"
-#include "tests/support/gif_builder.h"
+#include "tests/support/control_fixture.h"
 
 namespace {
 
@@ -24,26 +21,13 @@ using Strings = std::vector<std::string>;
 
 // A GIF of `frames` frames of w x h, frame k filled with colour k + 1.
 giftest::Bytes animation(int frames, int w = 6, int h = 4) {
-    giftest::GifBuilder b;
-    b.screen(w, h).globalTable(giftest::testPalette(16));
-    for (int k = 0; k < frames; ++k) {
-        auto f = giftest::makeFrame(w, h, [&](int, int) { return static_cast<uint8_t>(k + 1); });
-        f.control = true;
-        f.delayCs = 10;
-        b.frame(f);
-    }
-    return b.build();
+    return giftest::solidAnimation(w, h, 16, std::vector<int>(static_cast<size_t>(frames), 10));
 }
 
-class Loading : public ::testing::Test {
+class Loading : public giftest::ControlFixture {
   protected:
     Loading() {
-        host.setTimerService(&clock);
         host.setInnerSize(6, 4);
-        gif = std::make_unique<ucAniGIF>(host);
-        gif->delayMode = DelayOff;
-        host.onPaint = [this] { gif->UserControl_Paint(); };
-        host.onResize = [this] { gif->UserControl_Resize(); };
         dir = std::filesystem::temp_directory_path() /
               ("kavrilo-loading-" +
                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
@@ -82,9 +66,6 @@ class Loading : public ::testing::Test {
         EXPECT_EQ(gif->Action(), ActionStop);
     }
 
-    platform::ManualClock clock;
-    platform::HeadlessHost host;
-    std::unique_ptr<ucAniGIF> gif;
     std::filesystem::path dir;
 };
 

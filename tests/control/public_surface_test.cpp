@@ -8,11 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/headless_host.h"
-#include "platform/manual_clock.h"
 #include "platform/runtime_error.h"
-#include "tests/support/gif_builder.h"
+#include "tests/support/control_fixture.h"
 
 namespace {
 
@@ -34,52 +31,19 @@ giftest::Bytes animation(int frames, int w = 8, int h = 4) {
     return b.build();
 }
 
-class PublicSurface : public ::testing::Test {
+class PublicSurface : public giftest::ControlFixture {
   protected:
-    PublicSurface() {
-        host.setTimerService(&clock);
-        host.setInnerSize(8, 4);
-        gif = std::make_unique<ucAniGIF>(host);
-        gif->delayMode = DelayOff;
-        host.onPaint = [this] {
-            gif->UserControl_Paint();
-            painted.push_back(gif->currentFrame);
-        };
-        host.onResize = [this] { gif->UserControl_Resize(); };
-    }
-    void load(int frames = 5) {
-        ASSERT_TRUE(gif->loadGifBytes(animation(frames)));
-        reset();
-    }
-    void reset() {
-        host.clearRecords();
-        painted.clear();
-    }
+    PublicSurface() { host.setInnerSize(8, 4); }
+    void load(int frames = 5) { loadBytes(animation(frames)); }
     // Stopped on frame `frame`, as after stepping there and stopping the timer.
     void stopOn(int32_t frame) {
         while (gif->CurrentFrame() != frame) gif->Action(ActionStep);
         gif->SetAnimationTimer(0);
         ASSERT_EQ(gif->Action(), ActionStop);
-        reset();
-    }
-    Strings events() const {
-        Strings out;
-        for (const auto& e : host.events()) {
-            std::string s = e.name;
-            if (e.name == "FrameChanged")
-                s += "(" + std::to_string(std::get<int32_t>(e.args[0].second)) + "," +
-                     (std::get<bool>(e.args[1].second) ? "T" : "F") + ")";
-            out.push_back(s);
-        }
-        return out;
+        clearRecords();
     }
     // Colour of the host's last painted surface at (x, y).
     uint32_t shown(int x, int y) const { return host.surface()->colorAt(x, y); }
-
-    platform::ManualClock clock;
-    platform::HeadlessHost host;
-    std::unique_ptr<ucAniGIF> gif;
-    std::vector<int32_t> painted;
 };
 
 TEST_F(PublicSurface, CreationDefaults) {
@@ -126,7 +90,7 @@ TEST_F(PublicSurface, StretchRewindsAStoppedControlButMirroredKeepsTheFrame) {
     EXPECT_NE(left, right);
     EXPECT_EQ(right, giftest::testPalette(16)[4]);
 
-    reset();
+    clearRecords();
     gif->Stretch(StretchNone);
     EXPECT_EQ(gif->CurrentFrame(), 1);
     EXPECT_EQ(events(), (Strings{"FrameChanged(1,F)"}));
@@ -162,11 +126,11 @@ TEST_F(PublicSurface, OffsetsRepaintUnlessPlaying) {
     EXPECT_EQ(gif->OffsetY(), -2);
 
     gif->Action(ActionPause);
-    reset();
+    clearRecords();
     gif->OffsetX(1);
     EXPECT_EQ(host.refreshCount(), 1);
     gif->Action(ActionStop);
-    reset();
+    clearRecords();
     gif->OffsetY(0);
     EXPECT_EQ(host.refreshCount(), 1);
     EXPECT_TRUE(host.changedProperties().empty());
@@ -175,7 +139,7 @@ TEST_F(PublicSurface, OffsetsRepaintUnlessPlaying) {
 TEST_F(PublicSurface, SolidBackgroundRepaintsOnlyAtDesignTime) {
     load();
     gif->Action(ActionStop);
-    reset();
+    clearRecords();
     gif->SolidBkgColorUsed(true);
     gif->SolidBkgColor(0x0000FF);
     EXPECT_EQ(host.refreshCount(), 0);  // drawn at the next paint

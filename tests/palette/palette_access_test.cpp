@@ -7,10 +7,7 @@
 #include <vector>
 
 #include "gifcontrol/decode/bytes_to_picture.h"
-#include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/headless_host.h"
-#include "platform/manual_clock.h"
-#include "tests/support/gif_builder.h"
+#include "tests/support/control_fixture.h"
 
 namespace {
 
@@ -66,32 +63,19 @@ Palette filled(int32_t first, int32_t last, int32_t (*value)(int32_t)) {
     return p;
 }
 
-class PaletteAccess : public ::testing::Test {
+class PaletteAccess : public giftest::ControlFixture {
   protected:
     PaletteAccess() {
-        host.setTimerService(&clock);
         host.setParentWindow(kWindow);
         host.setInnerSize(2, 2);
-        gif = std::make_unique<ucAniGIF>(host);
-        gif->delayMode = DelayOff;
         gif->stretchMode = StretchNone;
-        host.onPaint = [this] { gif->UserControl_Paint(); };
     }
-    void load(const giftest::Bytes& bytes) {
-        ASSERT_TRUE(gif->loadGifBytes(bytes));
-        host.clearRecords();
-    }
-    bool timerPending() const { return clock.isPending(kWindow, gif->timerId()); }
-
-    platform::ManualClock clock;
-    platform::HeadlessHost host;
-    std::unique_ptr<ucAniGIF> gif;
 };
 
 TEST_F(PaletteAccess, GetPaletteChoosesTheGlobalOrAFramesOwnTable) {
     Palette p;
     EXPECT_FALSE(gif->GetPalette(0, p)) << "nothing loaded";
-    load(threeFrames());
+    loadBytes(threeFrames());
 
     ASSERT_TRUE(gif->GetPalette(0, p));
     EXPECT_EQ(p.lowerBound, 0);
@@ -115,7 +99,7 @@ TEST_F(PaletteAccess, GetPaletteChoosesTheGlobalOrAFramesOwnTable) {
 }
 
 TEST_F(PaletteAccess, GetPaletteOnATableWithoutColoursIsFalseAndResumes) {
-    load(localOnly());
+    loadBytes(localOnly());
     Palette p = filled(0, 0, [](int32_t) { return 7; });
     EXPECT_FALSE(gif->GetPalette(0, p));
     EXPECT_EQ(p.values, std::vector<int32_t>{7});
@@ -126,7 +110,7 @@ TEST_F(PaletteAccess, GetPaletteOnATableWithoutColoursIsFalseAndResumes) {
 TEST_F(PaletteAccess, SetPaletteNeedsAFullArrayAndCopiesFromItsLowerBound) {
     Palette full = filled(0, 255, [](int32_t i) { return i * 3; });
     EXPECT_FALSE(gif->SetPalette(0, full)) << "nothing loaded";
-    load(threeFrames());
+    loadBytes(threeFrames());
     const auto loaded = gif->ColorTables;
 
     // Refused: never dimensioned, one short, dimensioned but empty, negative index, no table.
@@ -160,11 +144,11 @@ TEST_F(PaletteAccess, SetPaletteNeedsAFullArrayAndCopiesFromItsLowerBound) {
     EXPECT_EQ(back.values, (std::vector<int32_t>{0, 3, 6, 9}));
 
     // An empty array (upper bound one below the lower) is no array of two colours.
-    load(giftest::GifBuilder()
-             .screen(1, 1)
-             .globalTable({kRed, kGreen})
-             .frame(giftest::makeFrame(1, 1, [](int, int) { return uint8_t{1}; }))
-             .build());
+    loadBytes(giftest::GifBuilder()
+                  .screen(1, 1)
+                  .globalTable({kRed, kGreen})
+                  .frame(giftest::makeFrame(1, 1, [](int, int) { return uint8_t{1}; }))
+                  .build());
     EXPECT_FALSE(gif->SetPalette(0, empty));
     EXPECT_EQ(gif->ColorTables[0][1], kGreen);
 }
@@ -175,7 +159,7 @@ TEST_F(PaletteAccess, CacheStatesAndTheLoadThatEmptiesThem) {
     EXPECT_TRUE(gif->RestoreColorTables(true));
     EXPECT_FALSE(gif->RestoreColorTables(false));
 
-    load(threeFrames());
+    loadBytes(threeFrames());
     const auto loaded = gif->ColorTables;
     EXPECT_FALSE(gif->RestoreColorTables(false)) << "empty";
     EXPECT_TRUE(gif->CacheColorTables());
@@ -199,7 +183,7 @@ TEST_F(PaletteAccess, CacheStatesAndTheLoadThatEmptiesThem) {
 
     // A load, successful or not, empties the cache.
     EXPECT_TRUE(gif->CacheColorTables());
-    load(oneFrame());
+    loadBytes(oneFrame());
     EXPECT_FALSE(gif->RestoreColorTables(true));
     EXPECT_TRUE(gif->CacheColorTables());
     EXPECT_FALSE(gif->loadGifBytes(giftest::Bytes{'G', 'I', 'F'}));
@@ -207,7 +191,7 @@ TEST_F(PaletteAccess, CacheStatesAndTheLoadThatEmptiesThem) {
 }
 
 TEST_F(PaletteAccess, APlayingAnimationPausesAndResumesFromItsFrame) {
-    load(threeFrames());
+    loadBytes(threeFrames());
     ASSERT_EQ(gif->Action(), ActionPlay);
     clock.advance(100);
     ASSERT_EQ(gif->CurrentFrame(), 2);
@@ -236,7 +220,7 @@ TEST_F(PaletteAccess, APlayingAnimationPausesAndResumesFromItsFrame) {
 }
 
 TEST_F(PaletteAccess, AStoppedControlRepaintsWithTheNewColours) {
-    load(oneFrame());
+    loadBytes(oneFrame());
     ASSERT_EQ(gif->Action(), ActionStop);
     host.refresh();
     ASSERT_NE(host.surface(), nullptr);
@@ -253,7 +237,7 @@ TEST_F(PaletteAccess, AStoppedControlRepaintsWithTheNewColours) {
 }
 
 TEST_F(PaletteAccess, RestoredColoursShowAtTheNextPaint) {
-    load(oneFrame());
+    loadBytes(oneFrame());
     ASSERT_TRUE(gif->CacheColorTables());
     Palette p;
     ASSERT_TRUE(gif->GetPalette(0, p));
@@ -269,7 +253,7 @@ TEST_F(PaletteAccess, RestoredColoursShowAtTheNextPaint) {
 }
 
 TEST_F(PaletteAccess, TheWrittenFrameCarriesTheNewColours) {
-    load(threeFrames());
+    loadBytes(threeFrames());
     gif->Action(ActionPause);
     Palette p;
     ASSERT_TRUE(gif->GetPalette(0, p));

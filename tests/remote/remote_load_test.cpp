@@ -2,8 +2,8 @@
 // on the loopback interface that the test runs on its own event loop.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 #include <QHostAddress>
 #include <QTcpServer>
@@ -28,15 +28,7 @@ using Strings = std::vector<std::string>;
 constexpr int kWaitMs = 20000;  // only a bound for a broken run; the events come at once
 
 giftest::Bytes animation(int frames, int w = 10, int h = 6) {
-    giftest::GifBuilder b;
-    b.screen(w, h).globalTable(giftest::testPalette(8));
-    for (int k = 0; k < frames; ++k) {
-        auto f = giftest::makeFrame(w, h, [&](int, int) { return static_cast<uint8_t>(k + 1); });
-        f.control = true;
-        f.delayCs = 10;
-        b.frame(f);
-    }
-    return b.build();
+    return giftest::solidAnimation(w, h, 8, std::vector<int>(static_cast<size_t>(frames), 10));
 }
 
 QByteArray toQt(const giftest::Bytes& b) {
@@ -215,10 +207,3 @@ TEST_F(RemoteLoad, LimitOnTheDownloadSize) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -5,10 +5,7 @@
 
 #include <memory>
 
-#include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/headless_host.h"
-#include "platform/manual_clock.h"
-#include "tests/support/gif_builder.h"
+#include "tests/support/control_fixture.h"
 
 namespace {
 
@@ -38,15 +35,10 @@ GifFrame frame(int left, int top, std::vector<std::string> rows, int disposal = 
     return f;
 }
 
-class Render : public ::testing::Test {
+class Render : public giftest::ControlFixture {
 protected:
     Render() {
-        host.setTimerService(&clock);
         host.setBackground(kBack);
-        gif = std::make_unique<ucAniGIF>(host);
-        host.onPaint = [this] { gif->UserControl_Paint(); };
-        host.onResize = [this] { gif->UserControl_Resize(); };
-        gif->delayMode = anigif::DelayOff;
         gif->stretchMode = anigif::StretchNone;
     }
 
@@ -89,10 +81,6 @@ protected:
         return rows;
     }
     using Rows = std::vector<std::string>;
-
-    platform::ManualClock clock;
-    platform::HeadlessHost host;
-    std::unique_ptr<ucAniGIF> gif;
 };
 
 TEST_F(Render, NothingLoadedDrawsNothing) {

@@ -168,4 +168,19 @@ Bytes GifBuilder::build(bool trailer) const {
     return out;
 }
 
+Bytes solidAnimation(int w, int h, int colours, const std::vector<int>& delaysCs, int disposal,
+                     int loops) {
+    GifBuilder b;
+    b.screen(w, h).globalTable(testPalette(colours));
+    if (loops >= 0) b.loop(loops);
+    for (size_t k = 0; k < delaysCs.size(); ++k) {
+        auto f = makeFrame(w, h, [&](int, int) { return static_cast<uint8_t>(k + 1); });
+        f.control = true;
+        f.delayCs = delaysCs[k];
+        f.disposal = disposal;
+        b.frame(f);
+    }
+    return b.build();
+}
+
 }  // namespace giftest

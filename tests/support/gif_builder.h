@@ -61,4 +61,10 @@ Bytes lzwImageData(const std::vector<uint8_t>& indices, int minCodeSize);
 // A palette of n distinct colours (0x00RRGGBB) that tests can recognise.
 std::vector<uint32_t> testPalette(int n);
 
+// A w x h animation on testPalette(colours) as its global table: frame k (from 0) covers the
+// screen in colour k + 1 and lasts delaysCs[k] hundredths of a second, with the given disposal.
+// loops >= 0 adds a loop extension with that count.
+Bytes solidAnimation(int w, int h, int colours, const std::vector<int>& delaysCs, int disposal = 0,
+                     int loops = -1);
+
 }  // namespace giftest
