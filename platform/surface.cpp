@@ -234,15 +234,65 @@ std::array<uint32_t, 256> sourceLookup(const Surface& src, const Surface& dst) {
     return lut;
 }
 
+// True when the axis reads source positions one after another, with none outside the source.
+bool isUnscaledRun(const AxisMap& xs) noexcept {
+    if (xs.src.empty() || xs.src.front() < 0) return false;
+    const int32_t first = xs.src.front();
+    for (std::size_t i = 1; i < xs.src.size(); ++i)
+        if (xs.src[i] != first + static_cast<int32_t>(i)) return false;
+    return true;
+}
+
+// An 8-bit row onto a 1-bit row, unscaled: eight target bits at a time wherever a whole target
+// byte is covered (the compositing mask is updated this way for every frame).
+template <Rop R>
+void indexRowToBits(uint8_t* dl, int32_t dx, const uint8_t* sl, int32_t n,
+                    const std::array<uint8_t, 256>& bit, int uniform) noexcept {
+    int32_t i = 0;
+    for (; i < n && ((dx + i) & 7) != 0; ++i) writeRaw<1, R>(dl, dx + i, bit[sl[i]]);
+    const int32_t whole = (n - i) / 8;
+    uint8_t* bytes = dl + ((dx + i) >> 3);
+    if (uniform >= 0) {
+        // Every index gives the same bit: whole bytes need no look at the source.
+        const auto value = static_cast<uint8_t>(uniform ? 0xFF : 0x00);
+        if (R == Rop::Copy || (R == Rop::And && value == 0) || (R == Rop::Or && value != 0))
+            std::memset(bytes, value, static_cast<std::size_t>(whole));
+        i += whole * 8;
+    } else {
+        for (int32_t b = 0; b < whole; ++b, i += 8) {
+            const uint8_t* p = sl + i;
+            const auto bits = static_cast<uint8_t>(bit[p[0]] << 7 | bit[p[1]] << 6 | bit[p[2]] << 5 |
+                                                   bit[p[3]] << 4 | bit[p[4]] << 3 | bit[p[5]] << 2 |
+                                                   bit[p[6]] << 1 | bit[p[7]]);
+            bytes[b] = combine<R>(bytes[b], bits);
+        }
+    }
+    for (; i < n; ++i) writeRaw<1, R>(dl, dx + i, bit[sl[i]]);
+}
+
 template <int SB, int DB, Rop R>
 void nearestRows(Surface& dst, const Surface& src, const AxisMap& xs, const AxisMap& ys) {
     const std::array<uint32_t, 256> lut = sourceLookup(src, dst);
     uint32_t lastRgb = 0xFFFFFFFFu, lastRaw = 0;  // cache for 24-bit sources onto palettes
+    bool unscaledIndexToBits = false;
+    std::array<uint8_t, 256> bit{};
+    int uniform = -1;  // the bit every index gives, or -1
+    if constexpr (SB == 8 && DB == 1) {
+        unscaledIndexToBits = isUnscaledRun(xs);
+        for (std::size_t k = 0; k < 256; ++k) bit[k] = static_cast<uint8_t>(lut[k] & 1u);
+        if (std::all_of(bit.begin(), bit.end(), [&](uint8_t b) { return b == bit[0]; }))
+            uniform = bit[0];
+    }
     for (std::size_t j = 0; j < ys.src.size(); ++j) {
         const int32_t sy = ys.src[j];
         if (sy < 0) continue;
         const uint8_t* sl = src.line(sy);
         uint8_t* dl = dst.line(ys.first + static_cast<int32_t>(j));
+        if (unscaledIndexToBits) {
+            indexRowToBits<R>(dl, xs.first, sl + xs.src.front(),
+                              static_cast<int32_t>(xs.src.size()), bit, uniform);
+            continue;
+        }
         for (std::size_t i = 0; i < xs.src.size(); ++i) {
             const int32_t sx = xs.src[i];
             if (sx < 0) continue;
@@ -430,18 +480,34 @@ void Surface::fill(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb) noe
     const int64_t y1 = std::min<int64_t>(int64_t{y} + h, height_);
     if (x1 <= x0 || y1 <= y0) return;
     const uint32_t raw = rawForColor(*this, rgb & 0x00FFFFFFu);
+    const auto n = static_cast<std::size_t>(x1 - x0);
+    if (bits_ == 24) {
+        // One row span is written pixel by pixel, the others are copies of it.
+        uint8_t* first = line(static_cast<int32_t>(y0)) + x0 * 3;
+        for (std::size_t i = 0; i < n; ++i) {
+            first[3 * i] = static_cast<uint8_t>(raw);
+            first[3 * i + 1] = static_cast<uint8_t>(raw >> 8);
+            first[3 * i + 2] = static_cast<uint8_t>(raw >> 16);
+        }
+        for (auto yy = static_cast<int32_t>(y0) + 1; yy < y1; ++yy)
+            std::memcpy(line(yy) + x0 * 3, first, n * 3);
+        return;
+    }
     for (auto yy = static_cast<int32_t>(y0); yy < y1; ++yy) {
         uint8_t* l = line(yy);
         if (bits_ == 8) {
-            std::memset(l + x0, static_cast<int>(raw), static_cast<std::size_t>(x1 - x0));
-        } else {
-            for (auto xx = static_cast<int32_t>(x0); xx < x1; ++xx) {
-                if (bits_ == 1)
-                    writeRaw<1, Rop::Copy>(l, xx, raw);
-                else
-                    writeRaw<24, Rop::Copy>(l, xx, raw);
-            }
+            std::memset(l + x0, static_cast<int>(raw), n);
+            continue;
         }
+        // 1 bit: partial bytes at either end bit by bit, whole bytes in between at once.
+        auto xx = static_cast<int32_t>(x0);
+        for (; xx < x1 && (xx & 7) != 0; ++xx) writeRaw<1, Rop::Copy>(l, xx, raw);
+        const int64_t whole = (x1 - xx) / 8;
+        if (whole > 0) {
+            std::memset(l + (xx >> 3), raw ? 0xFF : 0x00, static_cast<std::size_t>(whole));
+            xx += static_cast<int32_t>(whole * 8);
+        }
+        for (; xx < x1; ++xx) writeRaw<1, Rop::Copy>(l, xx, raw);
     }
 }
 

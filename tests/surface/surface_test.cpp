@@ -330,3 +330,71 @@ TEST(SystemColors, DocumentedEntriesAndColourReferences) {
 }
 
 }  // namespace
+
+namespace {
+
+// Small deterministic pseudo-random numbers for pixel patterns.
+uint32_t nextRandom(uint32_t& state) {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+}
+
+}  // namespace
+
+TEST(Blit, UnscaledIndexOntoMonoAgreesWithEveryPixelAtAnyBitOffset) {
+    // Whole mask bytes are written eight bits at a time; partial bytes at both ends, every raster
+    // operation, a table of mixed entries and one where every index gives the same bit.
+    std::vector<uint32_t> mixed(256, kBlack);
+    for (size_t k = 0; k < 256; k += 3) mixed[k] = kWhite;
+    const std::vector<std::vector<uint32_t>> tables = {mixed, std::vector<uint32_t>(256, kWhite),
+                                                       std::vector<uint32_t>(256, kBlack)};
+    uint32_t seed = 7;
+    for (const auto& table : tables)
+        for (const uint32_t rop : {kRopCopy, kRopAnd, kRopOr})
+            for (int dx = -3; dx < 11; dx += 2)
+                for (const int w : {1, 7, 8, 9, 23, 40}) {
+                    SCOPED_TRACE(std::to_string(rop) + " dx=" + std::to_string(dx) +
+                                 " w=" + std::to_string(w));
+                    auto cell = indexed(45, 2, [&](int, int) { return nextRandom(seed) & 0xFF; },
+                                        table);
+                    auto mask = make(1, 50, 2, kMonoTable);
+                    for (int y = 0; y < 2; ++y)
+                        for (int x = 0; x < 50; ++x) mask->setPixel(x, y, nextRandom(seed) & 1);
+                    std::vector<uint32_t> before;
+                    for (int y = 0; y < 2; ++y)
+                        for (int x = 0; x < 50; ++x) before.push_back(mask->pixel(x, y));
+                    ASSERT_TRUE(platform::bitBlt(*mask, dx, 0, w, 2, *cell, 3, 0, rop));
+                    for (int y = 0; y < 2; ++y)
+                        for (int x = 0; x < 50; ++x) {
+                            const uint32_t old = before[static_cast<size_t>(y * 50 + x)];
+                            const int sx = 3 + x - dx;
+                            uint32_t want = old;
+                            if (x >= dx && x < dx + w && sx < 45) {
+                                const uint32_t bit = table[cell->pixel(sx, y)] == kWhite ? 1 : 0;
+                                want = rop == kRopCopy ? bit : rop == kRopAnd ? (old & bit)
+                                                                               : (old | bit);
+                            }
+                            ASSERT_EQ(mask->pixel(x, y), want) << x << "," << y;
+                        }
+                }
+}
+
+TEST(Fill, WholeAndPartialBytesAgreeWithSinglePixels) {
+    for (const int bits : {1, 24})
+        for (int x = -2; x < 12; x += 3)
+            for (const int w : {1, 5, 8, 17, 30}) {
+                SCOPED_TRACE(std::to_string(bits) + " x=" + std::to_string(x) +
+                             " w=" + std::to_string(w));
+                auto s = make(bits, 26, 3, kMonoTable);
+                s->fillBytes(0x5A);
+                auto want = make(bits, 26, 3, kMonoTable);
+                want->fillBytes(0x5A);
+                const uint32_t colour = bits == 1 ? kWhite : 0x123456;
+                s->fill(x, 1, w, 2, colour);
+                for (int y = 1; y < 3; ++y)
+                    for (int xx = x; xx < x + w; ++xx) want->setPixel(xx, y, bits == 1 ? 1 : colour);
+                for (int y = 0; y < 3; ++y)
+                    for (int xx = 0; xx < 26; ++xx)
+                        ASSERT_EQ(s->pixel(xx, y), want->pixel(xx, y)) << xx << "," << y;
+            }
+}
