@@ -1,8 +1,9 @@
 #include "gifcontrol/render/draw_kernels.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
+
+#include "gifcontrol/render/byte_runs.h"
 
 namespace anigif::draw {
 namespace {
@@ -60,134 +61,22 @@ inline void pack4(uint32_t c0, uint32_t c1, uint32_t c2, uint32_t c3, uint32_t* 
     w[2] = (c2 >> 16 & 0xFFu) | c3 << 8;
 }
 
-// ---- Area averaging ------------------------------------------------------------------------
-
-
-// For each target position of one axis that lies inside the target, the source positions it
-// covers and their shares.
-struct AxisTaps {
-    int32_t first = 0;             // first target position drawn
-    std::vector<int32_t> start;    // per target position: first source position
-    std::vector<uint32_t> at;      // per target position: index of its first weight; one extra
-    std::vector<float> weight;     // shares, 1 in all per target position
-    int32_t maxTaps = 0;
-
-    std::size_t size() const { return start.size(); }
-};
-
-AxisTaps axisTaps(int32_t d, int32_t dn, int32_t s, int32_t sn, int32_t dstLimit) {
-    AxisTaps t;
-    const int64_t lo = std::max<int64_t>(d, 0);
-    const int64_t hi = std::min<int64_t>(int64_t{d} + dn, dstLimit);
-    if (hi <= lo) return t;
-    t.first = static_cast<int32_t>(lo);
-    const double scale = double(sn) / double(dn);
-    t.start.reserve(static_cast<std::size_t>(hi - lo));
-    t.at.reserve(static_cast<std::size_t>(hi - lo) + 1);
-    for (int64_t pos = lo; pos < hi; ++pos) {
-        const double i = double(pos - d);
-        const double a = i * scale;
-        const double b = std::min((i + 1) * scale, double(sn));
-        int64_t k0 = std::min<int64_t>(static_cast<int64_t>(std::floor(a)), sn - 1);
-        int64_t k1 = std::min<int64_t>(static_cast<int64_t>(std::ceil(b)), sn);
-        if (k1 <= k0) k1 = k0 + 1;
-        t.start.push_back(static_cast<int32_t>(s + k0));
-        t.at.push_back(static_cast<uint32_t>(t.weight.size()));
-        const double total = b - a;
-        for (int64_t k = k0; k < k1; ++k) {
-            const double cover = std::min(b, double(k + 1)) - std::max(a, double(k));
-            t.weight.push_back(total > 0 ? static_cast<float>(std::max(cover, 0.0) / total)
-                                         : k == k0 ? 1.0f : 0.0f);
-        }
-        t.maxTaps = std::max(t.maxTaps, static_cast<int32_t>(k1 - k0));
-    }
-    t.at.push_back(static_cast<uint32_t>(t.weight.size()));
-    return t;
+// Four pixels of an 8-bit source through a colour lookup, as 12 target bytes.
+inline void store4(uint8_t* d, const Lookup& lut, const uint8_t* s) noexcept {
+    uint32_t words[3];
+    pack4(lut[s[0]], lut[s[1]], lut[s[2]], lut[s[3]], words);
+    std::memcpy(d, words, 12);
 }
 
-// Four channels (blue, green, red, alpha) of one pixel, added and scaled together.
-typedef float Channels __attribute__((vector_size(16), may_alias));
-static_assert(sizeof(Channels) == 4 * sizeof(float));
-
-Channels* channels(std::vector<float>& v, std::size_t pixels) {
-    v.resize(pixels * 4);
-    return reinterpret_cast<Channels*>(v.data());  // operator new aligns to 16 bytes
-}
-
-// Draws a source of sw x sh pixels scaled into `to`. fetch(row, from, count, out) writes source
-// pixels from .. from + count - 1 of a source row as premultiplied channels (alpha 0 or 255).
-// `opaque` promises alpha 255 everywhere.
-template <typename Fetch>
-void scaled(Surface& dst, const TargetRect& to, int32_t sw, int32_t sh, bool opaque,
-            ScaleScratch scratch, Fetch fetch) {
-    if (to.w < 1 || to.h < 1 || sw < 1 || sh < 1) return;
-    const AxisTaps xs = axisTaps(to.x, to.w, 0, sw, dst.width());
-    const AxisTaps ys = axisTaps(to.y, to.h, 0, sh, dst.height());
-    if (xs.size() == 0 || ys.size() == 0) return;
-
-    const int32_t xFrom = xs.start.front();
-    const int32_t xTo = xs.start.back() + static_cast<int32_t>(xs.at.back() - xs.at[xs.size() - 1]);
-    const auto nx = xs.size();
-    const auto slots = static_cast<std::size_t>(ys.maxTaps);
-    // Layout of the rows buffer: `slots` horizontally averaged rows, then the sum of a line.
-    Channels* source = channels(scratch.source, static_cast<std::size_t>(xTo - xFrom));
-    Channels* rows = channels(scratch.rows, (slots + 1) * nx);
-    Channels* sum = rows + slots * nx;
-    std::vector<int32_t> slotRow(slots, -1);
-
-    // Horizontal pass of source row r into its slot: channels scaled by 256.
-    auto horizontal = [&](int32_t r) -> const Channels* {
-        Channels* out = rows + static_cast<std::size_t>(r) % slots * nx;
-        int32_t& tag = slotRow[static_cast<std::size_t>(r) % slots];
-        if (tag == r) return out;
-        tag = r;
-        fetch(r, xFrom, xTo - xFrom, source);
-        const Channels* px = source - xFrom;
-        for (std::size_t i = 0; i < nx; ++i) {
-            Channels acc = {0, 0, 0, 0};
-            const Channels* p = px + xs.start[i];
-            const float* w = xs.weight.data() + xs.at[i];
-            const uint32_t n = xs.at[i + 1] - xs.at[i];
-            for (uint32_t k = 0; k < n; ++k) acc += w[k] * p[k];
-            out[i] = acc;
-        }
-        return out;
-    };
-
-    for (std::size_t j = 0; j < ys.size(); ++j) {
-        const uint32_t n = ys.at[j + 1] - ys.at[j];
-        for (std::size_t i = 0; i < nx; ++i) sum[i] = Channels{0.5f, 0.5f, 0.5f, 0.0f};
-        for (uint32_t k = 0; k < n; ++k) {
-            const Channels* h = horizontal(ys.start[j] + static_cast<int32_t>(k));
-            const float w = ys.weight[ys.at[j] + k];
-            for (std::size_t i = 0; i < nx; ++i) sum[i] += w * h[i];
-        }
-        // Premultiplied colour plus what the uncovered share leaves of the target; the 0.5
-        // already in the sum rounds to nearest.
-        uint8_t* p = dst.line(ys.first + static_cast<int32_t>(j)) + std::ptrdiff_t{xs.first} * 3;
-        for (std::size_t i = 0; i < nx; ++i, p += 3) {
-            Channels v = sum[i];
-            if (!opaque && v[3] < 254.5f) {
-                const float keep = std::max(0.0f, 1.0f - v[3] * (1.0f / 255.0f));
-                v += keep * Channels{float(p[0]), float(p[1]), float(p[2]), 0.0f};
-            }
-            p[0] = static_cast<uint8_t>(std::clamp(v[0], 0.0f, 255.0f));
-            p[1] = static_cast<uint8_t>(std::clamp(v[1], 0.0f, 255.0f));
-            p[2] = static_cast<uint8_t>(std::clamp(v[2], 0.0f, 255.0f));
-        }
-    }
-}
-
-// Byte values as floats, to turn source bytes into channels without conversions.
-constexpr std::array<float, 256> kByte = [] {
-    std::array<float, 256> t{};
-    for (int k = 0; k < 256; ++k) t[static_cast<std::size_t>(k)] = static_cast<float>(k);
-    return t;
-}();
-
-bool inside(const Surface& s, const SourceRect& r) {
-    return r.w > 0 && r.h > 0 && r.x >= 0 && r.y >= 0 && int64_t{r.x} + r.w <= s.width() &&
-           int64_t{r.y} + r.h <= s.height();
+// Eight pixels of an 8-bit source through a colour lookup, as 24 target bytes in three words.
+inline void store8(uint8_t* d, const Lookup& lut, const uint8_t* s) noexcept {
+    auto c = [&](int k) { return uint64_t{lut[s[k]] & 0xFFFFFFu}; };
+    const uint64_t w0 = c(0) | c(1) << 24 | c(2) << 48;
+    const uint64_t w1 = c(2) >> 16 | c(3) << 8 | c(4) << 32 | c(5) << 56;
+    const uint64_t w2 = c(5) >> 8 | c(6) << 16 | c(7) << 40;
+    std::memcpy(d, &w0, 8);
+    std::memcpy(d + 8, &w1, 8);
+    std::memcpy(d + 16, &w2, 8);
 }
 
 }  // namespace
@@ -206,29 +95,53 @@ void cellExact(Surface& dst, int32_t dx, int32_t dy, const Surface& src, const S
         !clipRun(int64_t{dy} + (cy.s - cell.y), cy.s, cy.n, int64_t{cy.s} + cy.n, dst.height(),
                  ys))
         return;
+    // What each index does to the target under the AND/OR pair.
+    constexpr uint8_t kReplaces = 1, kKeeps = 2, kMixes = 4;
+    std::array<uint8_t, 256> kind{};
+    if (andLut != nullptr)
+        for (std::size_t k = 0; k < 256; ++k) {
+            const uint32_t a = (*andLut)[k] & 0xFFFFFF, o = orLut[k] & 0xFFFFFF;
+            kind[k] = a == 0 ? kReplaces : (a == 0xFFFFFF && o == 0) ? kKeeps : kMixes;
+        }
     for (int32_t j = 0; j < ys.n; ++j) {
         const uint8_t* s = src.line(ys.s + j) + xs.s;
         uint8_t* d = dst.line(ys.d + j) + std::ptrdiff_t{xs.d} * 3;
-        // Four pixels at a time as three whole words; the rest one by one.
+        // Eight or four pixels at a time as whole words; the rest one by one.
         int32_t i = 0;
         if (andLut == nullptr) {
-            for (; i + 4 <= xs.n; i += 4, d += 12) {
-                uint32_t words[3];
-                pack4(orLut[s[i]], orLut[s[i + 1]], orLut[s[i + 2]], orLut[s[i + 3]], words);
-                std::memcpy(d, words, 12);
-            }
+            for (; i + 8 <= xs.n; i += 8, d += 24) store8(d, orLut, s + i);
+            for (; i + 4 <= xs.n; i += 4, d += 12) store4(d, orLut, s + i);
             for (; i < xs.n; ++i, d += 3) putRgb(d, orLut[s[i]]);
             continue;
         }
         const Lookup& andL = *andLut;
-        for (; i + 4 <= xs.n; i += 4, d += 12) {
+        auto kinds = [&](int32_t at, int n) {
+            unsigned k = 0;
+            for (int q = 0; q < n; ++q) k |= kind[s[at + q]];
+            return k;
+        };
+        auto mix4 = [&](int32_t at, uint8_t* to) {
+            const unsigned k4 = kinds(at, 4);
+            if (k4 == kReplaces) return store4(to, orLut, s + at);
+            if (k4 == kKeeps) return;
             uint32_t keep[3], add[3], words[3];
-            pack4(andL[s[i]], andL[s[i + 1]], andL[s[i + 2]], andL[s[i + 3]], keep);
-            pack4(orLut[s[i]], orLut[s[i + 1]], orLut[s[i + 2]], orLut[s[i + 3]], add);
-            std::memcpy(words, d, 12);
-            for (int k = 0; k < 3; ++k) words[k] = (words[k] & keep[k]) | add[k];
-            std::memcpy(d, words, 12);
+            pack4(andL[s[at]], andL[s[at + 1]], andL[s[at + 2]], andL[s[at + 3]], keep);
+            pack4(orLut[s[at]], orLut[s[at + 1]], orLut[s[at + 2]], orLut[s[at + 3]], add);
+            std::memcpy(words, to, 12);
+            for (int q = 0; q < 3; ++q) words[q] = (words[q] & keep[q]) | add[q];
+            std::memcpy(to, words, 12);
+        };
+        // Most groups of a transparent frame are wholly drawn or wholly kept.
+        for (; i + 8 <= xs.n; i += 8, d += 24) {
+            const unsigned k8 = kinds(i, 8);
+            if (k8 == kReplaces) {
+                store8(d, orLut, s + i);
+            } else if (k8 != kKeeps) {
+                mix4(i, d);
+                mix4(i + 4, d + 12);
+            }
         }
+        for (; i + 4 <= xs.n; i += 4, d += 12) mix4(i, d);
         for (; i < xs.n; ++i, d += 3) {
             const uint32_t a = andL[s[i]], o = orLut[s[i]];
             d[0] = static_cast<uint8_t>((d[0] & a) | o);
@@ -270,8 +183,9 @@ void pictureExact(Surface& dst, int32_t dx, int32_t dy, const Surface& src, cons
                 // A run of whole mask bytes that are all covered (0) or all uncovered (0xFF).
                 const uint8_t bits = m[x >> 3];
                 if (bits == 0x00 || bits == 0xFF) {
-                    int32_t end = i + 8;
-                    while (xs.n - end >= 8 && m[(xs.s + end) >> 3] == bits) end += 8;
+                    const int32_t wholeBytes = (xs.n - i) / 8;
+                    const int32_t end =
+                        i + 8 * static_cast<int32_t>(sameBytes(m + (x >> 3), static_cast<std::size_t>(wholeBytes), bits));
                     uint8_t* dp = d + std::ptrdiff_t{i} * 3;
                     const uint8_t* sp = s + std::ptrdiff_t{i} * 3;
                     const auto runBytes = static_cast<std::size_t>(end - i) * 3;
@@ -299,52 +213,6 @@ void pictureExact(Surface& dst, int32_t dx, int32_t dy, const Surface& src, cons
             ++i;
         }
     }
-}
-
-void cellScaled(Surface& dst, const TargetRect& to, const Surface& src, const SourceRect& cell,
-                const Lookup& colors, const std::array<bool, 256>& covers,
-                ScaleScratch scratch) {
-    if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 8 || !inside(src, cell)) return;
-    Channels premul[256];
-    bool opaque = true;
-    for (std::size_t k = 0; k < 256; ++k) {
-        const uint32_t c = colors[k];
-        premul[k] = covers[k] ? Channels{float(c & 0xFF), float((c >> 8) & 0xFF),
-                                         float((c >> 16) & 0xFF), 255.0f}
-                              : Channels{0, 0, 0, 0};
-        opaque = opaque && covers[k];
-    }
-    scaled(dst, to, cell.w, cell.h, opaque, scratch,
-           [&](int32_t r, int32_t from, int32_t count, Channels* out) {
-               const uint8_t* s = src.line(cell.y + r) + cell.x + from;
-               for (int32_t i = 0; i < count; ++i) out[i] = premul[s[i]];
-           });
-}
-
-void pictureScaled(Surface& dst, const TargetRect& to, const Surface& src, const Surface* mask,
-                   const SourceRect& from, ScaleScratch scratch) {
-    if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 24 || !inside(src, from)) return;
-    if (mask && (mask->bitsPerPixel() != 1 || mask->width() != src.width() ||
-                 mask->height() != src.height()))
-        return;
-    scaled(dst, to, from.w, from.h, mask == nullptr, scratch,
-           [&](int32_t r, int32_t first, int32_t count, Channels* out) {
-               const int32_t y = from.y + r;
-               const uint8_t* s = src.line(y) + std::ptrdiff_t{from.x + first} * 3;
-               for (int32_t i = 0; i < count; ++i, s += 3)
-                   out[i] = Channels{kByte[s[0]], kByte[s[1]], kByte[s[2]], 255.0f};
-               if (!mask) return;
-               const uint8_t* m = mask->line(y);
-               for (int32_t i = 0; i < count;) {
-                   const int32_t x = from.x + first + i;
-                   if ((x & 7) == 0 && count - i >= 8 && m[x >> 3] == 0) {
-                       i += 8;  // eight covered pixels
-                       continue;
-                   }
-                   if ((m[x >> 3] >> (7 - (x & 7))) & 1u) out[i] = Channels{0, 0, 0, 0};
-                   ++i;
-               }
-           });
 }
 
 }  // namespace anigif::draw

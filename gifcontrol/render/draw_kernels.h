@@ -6,7 +6,9 @@
 //
 // Every function clips to the target and the source; nothing outside either is read or written.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/surface.h"
@@ -37,8 +39,8 @@ void pictureExact(platform::Surface& dst, int32_t dx, int32_t dy, const platform
 
 // Working memory of the scaled copies, owned by the caller and reused between calls.
 struct ScaleScratch {
-    std::vector<float>& source;  // one source row, four premultiplied channels each
-    std::vector<float>& rows;    // horizontally averaged rows, four channels each
+    std::vector<uint64_t>& source;  // one source row, premultiplied channels
+    std::vector<uint64_t>& rows;    // horizontally averaged rows and the sum of a line
 };
 
 // Scaled copy of an 8-bit cell into `to`. A pixel whose index has covers[index] false keeps the
@@ -52,5 +54,33 @@ void cellScaled(platform::Surface& dst, const TargetRect& to, const platform::Su
 // the target.
 void pictureScaled(platform::Surface& dst, const TargetRect& to, const platform::Surface& src,
                    const platform::Surface* mask, const SourceRect& from, ScaleScratch scratch);
+
+// Scaled frames kept between paints. A looping animation shows the same pictures again and
+// again; once one is averaged at a size, later paints blend the kept result instead of
+// averaging again. A kept picture is found by what it was made from (a hash of the source
+// pixels and mask, the colours and the placement), so any change to those makes a new one.
+// Kept pixels take four bytes per target pixel; what would pass the budget is drawn directly.
+class ScaledFrames {
+  public:
+    explicit ScaledFrames(std::size_t budgetBytes = std::size_t{64} << 20);
+    ~ScaledFrames();
+    ScaledFrames(const ScaledFrames&) = delete;
+    ScaledFrames& operator=(const ScaledFrames&) = delete;
+
+    void clear() noexcept;
+    std::size_t keptBytes() const noexcept;
+
+    // As cellScaled and pictureScaled, keeping the result under `slot`.
+    void drawCell(int32_t slot, platform::Surface& dst, const TargetRect& to,
+                  const platform::Surface& src, const SourceRect& cell, const Lookup& colors,
+                  const std::array<bool, 256>& covers, ScaleScratch scratch);
+    void drawPicture(int32_t slot, platform::Surface& dst, const TargetRect& to,
+                     const platform::Surface& src, const platform::Surface* mask,
+                     const SourceRect& from, ScaleScratch scratch);
+
+  private:
+    struct Kept;
+    std::unique_ptr<Kept> kept_;
+};
 
 }  // namespace anigif::draw

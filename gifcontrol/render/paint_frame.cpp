@@ -81,8 +81,8 @@ void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
         if (!Composite) return;
         const draw::SourceRect whole{0, 0, Composite->width(), Composite->height()};
         if (stretch)
-            draw::pictureScaled(target, {rect.x, rect.y, rect.w, rect.h}, *Composite, Mask.get(),
-                                whole, {scaleSource_, scaleRows_});
+            scaledFrames_.drawPicture(index, target, {rect.x, rect.y, rect.w, rect.h}, *Composite,
+                                      Mask.get(), whole, {scaleSource_, scaleRows_});
         else
             draw::pictureExact(target, rect.x, rect.y, *Composite, Mask.get(),
                                {0, 0, std::min(rect.w, whole.w), std::min(rect.h, whole.h)});
@@ -132,8 +132,8 @@ void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
     // Scaled: a pixel covers the target unless the mask palette made it white.
     std::array<bool, 256> covers{};
     for (size_t k = 0; k < 256; ++k) covers[k] = !transparent || andLut[k] != kWhite;
-    draw::cellScaled(target, {rect.x, rect.y, rect.w, rect.h}, *Strip, cell, orLut, covers,
-                     {scaleSource_, scaleRows_});
+    scaledFrames_.drawCell(index, target, {rect.x, rect.y, rect.w, rect.h}, *Strip, cell, orLut,
+                           covers, {scaleSource_, scaleRows_});
 }
 
 void ucAniGIF::UserControl_Paint() {

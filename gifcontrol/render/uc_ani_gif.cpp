@@ -74,6 +74,7 @@ void ucAniGIF::ResetDecoder() noexcept {
     Strip.reset();
     Composite.reset();
     Mask.reset();
+    scaledFrames_.clear();
     ColorTables.clear();
     ColorTables.shrink_to_fit();
     ReleaseColorTableCache();

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "gifcontrol/decode/gif_tables.h"
+#include "gifcontrol/render/draw_kernels.h"
 #include "gifcontrol/render/timer_binding.h"
 #include "platform/control_host.h"
 #include "platform/property_bag.h"
@@ -354,8 +355,10 @@ private:
     // The loaded-table cache (TableCount) names a table whose transparent entry was blackened.
     bool loadedTableBlackened_ = false;
     // Working rows of scaled drawing, kept between paints to avoid reallocation.
-    std::vector<float> scaleSource_;
-    std::vector<float> scaleRows_;
+    std::vector<uint64_t> scaleSource_;
+    std::vector<uint64_t> scaleRows_;
+    // Scaled frames and composites of earlier paints, reused while their sources are unchanged.
+    draw::ScaledFrames scaledFrames_;
 
     // ==== Palette access (persist/palette_access.cpp) ========================================
     // The host reads and replaces the colours of the loaded tables and can keep a copy of all

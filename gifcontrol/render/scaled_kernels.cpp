@@ -1,0 +1,500 @@
+// Scaled drawing by area averaging, in integers. A pixel travels as four 16-bit lanes of one
+// 64-bit word (blue, green, red, coverage; colours premultiplied by coverage), so one multiply
+// weighs all four channels: a lane holds at most 255 x 256, and the weights of a target pixel
+// add up to exactly 256. Rows are averaged horizontally, rounded to 8 bits, then vertically.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "gifcontrol/render/byte_runs.h"
+#include "gifcontrol/render/draw_kernels.h"
+
+namespace anigif::draw {
+namespace {
+
+using platform::Surface;
+
+constexpr uint64_t kLowBytes = 0x00FF00FF00FF00FFull;
+constexpr uint64_t kHalfLanes = 0x0080008000800080ull;
+constexpr uint64_t kOpaque = uint64_t{255} << 48;
+constexpr uint32_t kWeightOne = 256;
+
+// Sums of weight x lanes (each at most 255 x 256) back to 8 bits per lane, rounded.
+inline uint64_t roundLanes(uint64_t v) noexcept {
+    return ((v + kHalfLanes) >> 8) & kLowBytes;
+}
+
+inline uint64_t lanesOf(uint32_t rgb) noexcept {
+    return uint64_t{rgb & 0xFF} | uint64_t{(rgb >> 8) & 0xFF} << 16 |
+           uint64_t{(rgb >> 16) & 0xFF} << 32 | kOpaque;
+}
+
+inline uint32_t coverageOf(uint64_t v) noexcept {
+    return static_cast<uint32_t>(v >> 48);
+}
+
+// Premultiplied colour plus the uncovered share of the target pixel, rounded.
+inline void blendPixel(uint8_t* p, uint32_t b, uint32_t g, uint32_t r, uint32_t coverage) {
+    const uint32_t keep = 255 - coverage;
+    p[0] = static_cast<uint8_t>(b + (keep * p[0] + 127) / 255);
+    p[1] = static_cast<uint8_t>(g + (keep * p[1] + 127) / 255);
+    p[2] = static_cast<uint8_t>(r + (keep * p[2] + 127) / 255);
+}
+
+inline void writeLanes(uint8_t* p, uint64_t v) noexcept {
+    const uint32_t coverage = coverageOf(v);
+    if (coverage == 0) return;  // colours never exceed coverage, so they are 0 too
+    const auto b = static_cast<uint32_t>(v & 0xFF), g = static_cast<uint32_t>((v >> 16) & 0xFF),
+               r = static_cast<uint32_t>((v >> 32) & 0xFF);
+    if (coverage == 255) {
+        p[0] = static_cast<uint8_t>(b);
+        p[1] = static_cast<uint8_t>(g);
+        p[2] = static_cast<uint8_t>(r);
+        return;
+    }
+    blendPixel(p, b, g, r, coverage);
+}
+
+// Two pixels as eight 16-bit lanes, for the vertical pass.
+typedef uint16_t Lanes8 __attribute__((vector_size(16)));
+inline Lanes8 load8(const uint64_t* p) noexcept {
+    Lanes8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void store8(uint64_t* p, Lanes8 v) noexcept {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// For each target position of one axis that lies inside the target, the source positions it
+// covers and their shares in 1/256.
+struct AxisTaps {
+    int32_t first = 0;             // first target position drawn
+    std::vector<int32_t> start;    // per target position: first source position
+    std::vector<uint32_t> at;      // per target position: index of its first weight; one extra
+    std::vector<uint16_t> weight;  // shares, 256 in all per target position
+    int32_t maxTaps = 0;
+
+    std::size_t size() const { return start.size(); }
+    int32_t end(std::size_t i) const { return start[i] + static_cast<int32_t>(at[i + 1] - at[i]); }
+};
+
+// Shares of the source positions k0 .. k1 - 1 in the span [a, b), as integers adding up to 256:
+// each is the rounded-down share, and what is left goes to the largest remainders.
+void appendShares(double a, double b, int64_t k0, int64_t k1, std::vector<uint16_t>& out) {
+    const double total = b - a;
+    const std::size_t base = out.size();
+    double remainders[64];
+    const bool small = k1 - k0 <= 64;
+    uint32_t given = 0;
+    for (int64_t k = k0; k < k1; ++k) {
+        const double cover = std::min(b, double(k + 1)) - std::max(a, double(k));
+        const double share = total > 0 ? std::max(cover, 0.0) / total * kWeightOne
+                                       : (k == k0 ? double(kWeightOne) : 0.0);
+        const auto whole = static_cast<uint32_t>(std::min(std::floor(share), double(kWeightOne)));
+        out.push_back(static_cast<uint16_t>(whole));
+        if (small) remainders[k - k0] = share - whole;
+        given += whole;
+    }
+    // Hand out what rounding down left, one unit each, largest remainder first.
+    while (given < kWeightOne) {
+        std::size_t best = 0;
+        if (small) {
+            for (std::size_t k = 1; k < static_cast<std::size_t>(k1 - k0); ++k)
+                if (remainders[k] > remainders[best]) best = k;
+            remainders[best] = -1;
+        } else {
+            best = given % static_cast<std::size_t>(k1 - k0);  // spread evenly
+        }
+        ++out[base + best];
+        ++given;
+    }
+}
+
+AxisTaps axisTaps(int32_t d, int32_t dn, int32_t sn, int32_t dstLimit) {
+    AxisTaps t;
+    const int64_t lo = std::max<int64_t>(d, 0);
+    const int64_t hi = std::min<int64_t>(int64_t{d} + dn, dstLimit);
+    if (hi <= lo) return t;
+    t.first = static_cast<int32_t>(lo);
+    const double scale = double(sn) / double(dn);
+    t.start.reserve(static_cast<std::size_t>(hi - lo));
+    t.at.reserve(static_cast<std::size_t>(hi - lo) + 1);
+    for (int64_t pos = lo; pos < hi; ++pos) {
+        const double i = double(pos - d);
+        const double a = i * scale;
+        const double b = std::min((i + 1) * scale, double(sn));
+        const int64_t k0 = std::min<int64_t>(static_cast<int64_t>(std::floor(a)), sn - 1);
+        int64_t k1 = std::min<int64_t>(static_cast<int64_t>(std::ceil(b)), sn);
+        if (k1 <= k0) k1 = k0 + 1;
+        t.start.push_back(static_cast<int32_t>(k0));
+        t.at.push_back(static_cast<uint32_t>(t.weight.size()));
+        appendShares(a, b, k0, k1, t.weight);
+        t.maxTaps = std::max(t.maxTaps, static_cast<int32_t>(k1 - k0));
+    }
+    t.at.push_back(static_cast<uint32_t>(t.weight.size()));
+    return t;
+}
+
+// Target positions [from, to) of an axis, as indices into its taps.
+struct Span {
+    std::size_t from = 0, to = 0;
+};
+
+// Averages the source into target columns `cols` and rows `rows`. fetch(row, from, count, out)
+// writes source pixels from .. from + count - 1 of a source row as lanes; sink(j, values) takes
+// target row j (an index into ys), one word of lanes per column of `cols`.
+template <typename Fetch, typename Sink>
+void averageArea(const AxisTaps& xs, const AxisTaps& ys, Span cols, Span rows, ScaleScratch scratch,
+                 Fetch&& fetch, Sink&& sink) {
+    if (cols.to <= cols.from || rows.to <= rows.from) return;
+    const int32_t xFrom = xs.start[cols.from];
+    const int32_t xTo = xs.end(cols.to - 1);
+    const std::size_t nx = cols.to - cols.from;
+    const std::size_t stride = (nx + 1) & ~std::size_t{1};
+    const auto slots = static_cast<std::size_t>(ys.maxTaps);
+    scratch.source.resize(static_cast<std::size_t>(xTo - xFrom));
+    scratch.rows.resize((slots + 1) * stride);
+    uint64_t* source = scratch.source.data();
+    uint64_t* sum = scratch.rows.data() + slots * stride;
+    int32_t tagsLocal[8];
+    std::vector<int32_t> tagsHeap;
+    int32_t* tags = tagsLocal;
+    if (slots > 8) {
+        tagsHeap.assign(slots, -1);
+        tags = tagsHeap.data();
+    } else {
+        std::fill_n(tagsLocal, 8, -1);
+    }
+
+    const int32_t* starts = xs.start.data() + cols.from;
+    const uint32_t* ats = xs.at.data() + cols.from;
+    const uint16_t* weights = xs.weight.data();
+    auto horizontal = [&](int32_t r) -> const uint64_t* {
+        const std::size_t slot = static_cast<std::size_t>(r) % slots;
+        uint64_t* out = scratch.rows.data() + slot * stride;
+        if (tags[slot] == r) return out;
+        tags[slot] = r;
+        fetch(r, xFrom, xTo - xFrom, source);
+        const uint64_t* px = source - xFrom;
+        for (std::size_t i = 0; i < nx; ++i) {
+            const uint64_t* p = px + starts[i];
+            const uint16_t* w = weights + ats[i];
+            const uint32_t n = ats[i + 1] - ats[i];
+            uint64_t acc = w[0] * p[0];
+            if (n == 2) {
+                acc += w[1] * p[1];
+            } else {
+                for (uint32_t k = 1; k < n; ++k) acc += w[k] * p[k];
+            }
+            out[i] = roundLanes(acc);
+        }
+        return out;
+    };
+
+    // Vertical pass, two pixels (eight lanes) at a time; rows are padded to an even length.
+    for (std::size_t j = rows.from; j < rows.to; ++j) {
+        const uint32_t n = ys.at[j + 1] - ys.at[j];
+        const uint16_t* w = ys.weight.data() + ys.at[j];
+        constexpr uint32_t kFused = 16;
+        if (n <= kFused) {
+            const uint64_t* taps[kFused];
+            for (uint32_t k = 0; k < n; ++k)
+                taps[k] = horizontal(ys.start[j] + static_cast<int32_t>(k));
+            for (std::size_t i = 0; i < nx; i += 2) {
+                Lanes8 acc = load8(taps[0] + i) * w[0];
+                for (uint32_t k = 1; k < n; ++k) acc += load8(taps[k] + i) * w[k];
+                store8(sum + i, (acc + 128) >> 8);
+            }
+        } else {
+            // A strong reduction: add the rows one after another.
+            for (uint32_t k = 0; k < n; ++k) {
+                const uint64_t* h = horizontal(ys.start[j] + static_cast<int32_t>(k));
+                for (std::size_t i = 0; i < nx; i += 2)
+                    store8(sum + i, (k ? load8(sum + i) : Lanes8{}) + load8(h + i) * w[k]);
+            }
+            for (std::size_t i = 0; i < nx; i += 2) store8(sum + i, (load8(sum + i) + 128) >> 8);
+        }
+        sink(j, static_cast<const uint64_t*>(sum));
+    }
+}
+
+// Draws straight onto the target: each averaged row is blended over it.
+template <typename Fetch>
+void scaledOnto(Surface& dst, const TargetRect& to, int32_t sw, int32_t sh, ScaleScratch scratch,
+                Fetch&& fetch) {
+    if (to.w < 1 || to.h < 1 || sw < 1 || sh < 1) return;
+    const AxisTaps xs = axisTaps(to.x, to.w, sw, dst.width());
+    const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height());
+    if (xs.size() == 0 || ys.size() == 0) return;
+    averageArea(xs, ys, {0, xs.size()}, {0, ys.size()}, scratch, fetch,
+                [&](std::size_t j, const uint64_t* v) {
+                    uint8_t* p =
+                        dst.line(ys.first + static_cast<int32_t>(j)) + std::ptrdiff_t{xs.first} * 3;
+                    for (std::size_t i = 0; i < xs.size(); ++i, p += 3) writeLanes(p, v[i]);
+                });
+}
+
+bool inside(const Surface& s, const SourceRect& r) {
+    return r.w > 0 && r.h > 0 && r.x >= 0 && r.y >= 0 && int64_t{r.x} + r.w <= s.width() &&
+           int64_t{r.y} + r.h <= s.height();
+}
+
+bool maskFits(const Surface& src, const Surface* mask) {
+    return !mask || (mask->bitsPerPixel() == 1 && mask->width() == src.width() &&
+                     mask->height() == src.height());
+}
+
+// Source pixels of a 24-bit picture as lanes; pixels whose mask bit is 1 cover nothing.
+void fetchPicture(const Surface& src, const Surface* mask, int32_t y, int32_t x, int32_t count,
+                  uint64_t* out) {
+    const uint8_t* s = src.line(y) + std::ptrdiff_t{x} * 3;
+    for (int32_t i = 0; i < count; ++i, s += 3)
+        out[i] = uint64_t{s[0]} | uint64_t{s[1]} << 16 | uint64_t{s[2]} << 32 | kOpaque;
+    if (!mask) return;
+    const uint8_t* m = mask->line(y);
+    for (int32_t i = 0; i < count;) {
+        const int32_t at = x + i;
+        if ((at & 7) == 0 && count - i >= 8 && m[at >> 3] == 0) {
+            i += 8;  // eight covered pixels
+            continue;
+        }
+        if ((m[at >> 3] >> (7 - (at & 7))) & 1u) out[i] = 0;
+        ++i;
+    }
+}
+
+}  // namespace
+
+void cellScaled(Surface& dst, const TargetRect& to, const Surface& src, const SourceRect& cell,
+                const Lookup& colors, const std::array<bool, 256>& covers, ScaleScratch scratch) {
+    if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 8 || !inside(src, cell)) return;
+    std::array<uint64_t, 256> lanes;
+    for (std::size_t k = 0; k < 256; ++k) lanes[k] = covers[k] ? lanesOf(colors[k]) : 0;
+    scaledOnto(dst, to, cell.w, cell.h, scratch,
+               [&](int32_t r, int32_t from, int32_t count, uint64_t* out) {
+                   const uint8_t* s = src.line(cell.y + r) + cell.x + from;
+                   for (int32_t i = 0; i < count; ++i) out[i] = lanes[s[i]];
+               });
+}
+
+void pictureScaled(Surface& dst, const TargetRect& to, const Surface& src, const Surface* mask,
+                   const SourceRect& from, ScaleScratch scratch) {
+    if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 24 || !inside(src, from)) return;
+    if (!maskFits(src, mask)) return;
+    scaledOnto(dst, to, from.w, from.h, scratch,
+               [&](int32_t r, int32_t first, int32_t count, uint64_t* out) {
+                   fetchPicture(src, mask, from.y + r, from.x + first, count, out);
+               });
+}
+
+// ---- Kept scaled frames ------------------------------------------------------------------
+
+namespace {
+
+// A 64-bit hash of byte ranges, eight bytes at a time in eight independent streams (an odd
+// multiply per word keeps every change; the streams are mixed thoroughly at the end).
+class Hasher {
+  public:
+    void add(const uint8_t* p, std::size_t n) noexcept {
+        std::size_t k = 0;
+        uint64_t l[8];  // in registers through the loop
+        std::memcpy(l, lane_, sizeof l);
+        for (; k + 64 <= n; k += 64) {
+            uint64_t w[8];
+            std::memcpy(w, p + k, sizeof w);
+            l[0] = (l[0] ^ w[0]) * kOdd;
+            l[1] = (l[1] ^ w[1]) * kOdd;
+            l[2] = (l[2] ^ w[2]) * kOdd;
+            l[3] = (l[3] ^ w[3]) * kOdd;
+            l[4] = (l[4] ^ w[4]) * kOdd;
+            l[5] = (l[5] ^ w[5]) * kOdd;
+            l[6] = (l[6] ^ w[6]) * kOdd;
+            l[7] = (l[7] ^ w[7]) * kOdd;
+        }
+        std::memcpy(lane_, l, sizeof l);
+        for (int q = 0; k + 8 <= n; k += 8, ++q) {
+            uint64_t w;
+            std::memcpy(&w, p + k, 8);
+            lane_[q] = (lane_[q] ^ w) * kOdd;
+        }
+        uint64_t tail = n;  // the length, so that ranges of different lengths differ
+        for (; k < n; ++k) tail = tail << 8 | p[k];
+        lane_[7] = mix(lane_[7] ^ tail);
+    }
+    uint64_t value() const noexcept {
+        uint64_t v = 0;
+        for (const uint64_t lane : lane_) v = mix(v ^ mix(lane));
+        return v;
+    }
+
+  private:
+    static constexpr uint64_t kOdd = 0x9E3779B97F4A7C15ull;
+    static uint64_t mix(uint64_t x) noexcept {
+        x ^= x >> 31;
+        x *= 0xBF58476D1CE4E5B9ull;
+        return x ^ (x >> 29);
+    }
+    uint64_t lane_[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+};
+
+// What a kept picture was made for, besides its source pixels.
+struct Placement {
+    int32_t dstW = 0, dstH = 0, x = 0, y = 0, w = 0, h = 0, srcW = 0, srcH = 0;
+    bool operator==(const Placement&) const = default;
+};
+
+struct KeptPicture {
+    Placement placement;
+    uint64_t hash = 0;
+    int32_t firstX = 0, firstY = 0;
+    std::size_t nx = 0, ny = 0;
+    std::vector<uint8_t> colour;    // premultiplied blue, green, red per target pixel
+    std::vector<uint8_t> coverage;  // per target pixel
+
+    std::size_t bytes() const { return colour.size() + coverage.size(); }
+};
+
+// Blends kept pixels over the target: covered runs are copies, uncovered runs are skipped.
+void blendKept(const KeptPicture& k, Surface& dst) {
+    for (std::size_t j = 0; j < k.ny; ++j) {
+        const uint8_t* a = k.coverage.data() + j * k.nx;
+        const uint8_t* c = k.colour.data() + j * k.nx * 3;
+        uint8_t* p = dst.line(k.firstY + static_cast<int32_t>(j)) + std::ptrdiff_t{k.firstX} * 3;
+        for (std::size_t i = 0; i < k.nx;) {
+            if (a[i] == 255 || a[i] == 0) {
+                const std::size_t run = sameBytes(a + i, k.nx - i, a[i]);
+                if (a[i] == 255) std::memcpy(p + i * 3, c + i * 3, run * 3);
+                i += run;
+                continue;
+            }
+            blendPixel(p + i * 3, c[i * 3], c[i * 3 + 1], c[i * 3 + 2], a[i]);
+            ++i;
+        }
+    }
+}
+
+}  // namespace
+
+struct ScaledFrames::Kept {
+    std::size_t budget = 0;
+    std::size_t bytes = 0;
+    std::vector<std::pair<int32_t, KeptPicture>> slots;
+
+    KeptPicture* find(int32_t slot) {
+        for (auto& [id, picture] : slots)
+            if (id == slot) return &picture;
+        return nullptr;
+    }
+    void drop(int32_t slot) {
+        for (auto it = slots.begin(); it != slots.end(); ++it)
+            if (it->first == slot) {
+                bytes -= it->second.bytes();
+                slots.erase(it);
+                return;
+            }
+    }
+
+    // Blends the kept picture of `slot` when it was made from the same source, else averages
+    // the source again (kept when the budget allows).
+    template <typename Fetch>
+    void draw(int32_t slot, Surface& dst, const TargetRect& to, int32_t sw, int32_t sh,
+              uint64_t hash, ScaleScratch scratch, Fetch&& fetch) {
+        if (to.w < 1 || to.h < 1 || sw < 1 || sh < 1) return;
+        const Placement placement{dst.width(), dst.height(), to.x, to.y, to.w, to.h, sw, sh};
+        if (KeptPicture* k = find(slot); k && k->placement == placement && k->hash == hash)
+            return blendKept(*k, dst);
+        drop(slot);
+        const AxisTaps xs = axisTaps(to.x, to.w, sw, dst.width());
+        const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height());
+        if (xs.size() == 0 || ys.size() == 0) return;
+        const std::size_t need = xs.size() * ys.size() * 4;
+        if (bytes + need > budget) {
+            averageArea(xs, ys, {0, xs.size()}, {0, ys.size()}, scratch, fetch,
+                        [&](std::size_t j, const uint64_t* v) {
+                            uint8_t* p = dst.line(ys.first + static_cast<int32_t>(j)) +
+                                         std::ptrdiff_t{xs.first} * 3;
+                            for (std::size_t i = 0; i < xs.size(); ++i, p += 3) writeLanes(p, v[i]);
+                        });
+            return;
+        }
+        KeptPicture k;
+        k.placement = placement;
+        k.hash = hash;
+        k.firstX = xs.first;
+        k.firstY = ys.first;
+        k.nx = xs.size();
+        k.ny = ys.size();
+        k.colour.resize(k.nx * k.ny * 3);
+        k.coverage.resize(k.nx * k.ny);
+        averageArea(xs, ys, {0, k.nx}, {0, k.ny}, scratch, fetch,
+                    [&](std::size_t j, const uint64_t* v) {
+                        uint8_t* c = k.colour.data() + j * k.nx * 3;
+                        uint8_t* a = k.coverage.data() + j * k.nx;
+                        for (std::size_t i = 0; i < k.nx; ++i, c += 3) {
+                            c[0] = static_cast<uint8_t>(v[i]);
+                            c[1] = static_cast<uint8_t>(v[i] >> 16);
+                            c[2] = static_cast<uint8_t>(v[i] >> 32);
+                            a[i] = static_cast<uint8_t>(coverageOf(v[i]));
+                        }
+                    });
+        blendKept(k, dst);
+        bytes += k.bytes();
+        slots.emplace_back(slot, std::move(k));
+    }
+};
+
+ScaledFrames::ScaledFrames(std::size_t budgetBytes) : kept_(std::make_unique<Kept>()) {
+    kept_->budget = budgetBytes;
+}
+ScaledFrames::~ScaledFrames() = default;
+
+void ScaledFrames::clear() noexcept {
+    kept_->slots.clear();
+    kept_->bytes = 0;
+}
+
+std::size_t ScaledFrames::keptBytes() const noexcept {
+    return kept_->bytes;
+}
+
+void ScaledFrames::drawCell(int32_t slot, Surface& dst, const TargetRect& to, const Surface& src,
+                            const SourceRect& cell, const Lookup& colors,
+                            const std::array<bool, 256>& covers, ScaleScratch scratch) {
+    if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 8 || !inside(src, cell)) return;
+    std::array<uint64_t, 256> lanes;
+    for (std::size_t k = 0; k < 256; ++k) lanes[k] = covers[k] ? lanesOf(colors[k]) : 0;
+    Hasher h;
+    h.add(reinterpret_cast<const uint8_t*>(lanes.data()), sizeof lanes);
+    for (int32_t r = 0; r < cell.h; ++r)
+        h.add(src.line(cell.y + r) + cell.x, static_cast<std::size_t>(cell.w));
+    kept_->draw(slot, dst, to, cell.w, cell.h, h.value(), scratch,
+                [&](int32_t r, int32_t from, int32_t count, uint64_t* out) {
+                    const uint8_t* s = src.line(cell.y + r) + cell.x + from;
+                    for (int32_t i = 0; i < count; ++i) out[i] = lanes[s[i]];
+                });
+}
+
+void ScaledFrames::drawPicture(int32_t slot, Surface& dst, const TargetRect& to, const Surface& src,
+                               const Surface* mask, const SourceRect& from, ScaleScratch scratch) {
+    if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 24 || !inside(src, from)) return;
+    if (!maskFits(src, mask)) return;
+    Hasher h;
+    const uint8_t masked = mask != nullptr;
+    h.add(&masked, 1);
+    for (int32_t r = 0; r < from.h; ++r) {
+        h.add(src.line(from.y + r) + std::ptrdiff_t{from.x} * 3,
+              static_cast<std::size_t>(from.w) * 3);
+        // Whole mask bytes around the columns drawn; bits outside them are never read.
+        if (mask) {
+            const int32_t b0 = from.x / 8, b1 = (from.x + from.w - 1) / 8;
+            h.add(mask->line(from.y + r) + b0, static_cast<std::size_t>(b1 - b0 + 1));
+        }
+    }
+    kept_->draw(slot, dst, to, from.w, from.h, h.value(), scratch,
+                [&](int32_t r, int32_t first, int32_t count, uint64_t* out) {
+                    fetchPicture(src, mask, from.y + r, from.x + first, count, out);
+                });
+}
+
+}  // namespace anigif::draw

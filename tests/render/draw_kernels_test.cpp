@@ -1,0 +1,208 @@
+// The pixel loops behind drawing, checked against pixel-by-pixel arithmetic: exact cell copies
+// with their fast paths, area averaging in integers, and scaled frames kept between paints.
+#include "gifcontrol/render/draw_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using anigif::draw::Lookup;
+using platform::Surface;
+
+uint32_t nextRandom(uint32_t& state) {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+}
+
+std::unique_ptr<Surface> noise(int bits, int w, int h, uint32_t seed) {
+    auto s = Surface::create(bits, w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            s->setPixel(x, y, nextRandom(seed) & (bits == 8 ? 0xFFu : 0xFFFFFFu));
+    return s;
+}
+
+struct Scratch {
+    std::vector<uint64_t> source, rows;
+    anigif::draw::ScaleScratch get() { return {source, rows}; }
+};
+
+void expectSame(const Surface& a, const Surface& b) {
+    ASSERT_EQ(a.width(), b.width());
+    ASSERT_EQ(a.height(), b.height());
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            ASSERT_EQ(a.colorAt(x, y), b.colorAt(x, y)) << x << "," << y;
+}
+
+TEST(CellExact, AndOrGroupsAgreeWithThePixelFormula) {
+    // Indices that replace, keep or mix with the target, in runs and alone, at widths that
+    // leave every kind of remainder after groups of eight and four.
+    uint32_t seed = 3;
+    Lookup andLut{}, orLut{};
+    for (size_t k = 0; k < 256; ++k) {
+        orLut[k] = nextRandom(seed) & 0xFFFFFF;
+        andLut[k] = k < 100 ? 0 : k < 200 ? 0xFFFFFF : (nextRandom(seed) & 0xFFFFFF);
+        if (k >= 100 && k < 150) orLut[k] = 0;  // a pure "keep"
+    }
+    for (const int w : {1, 3, 4, 7, 8, 12, 13, 40}) {
+        SCOPED_TRACE(w);
+        auto cell = Surface::create(8, w, 5);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint32_t r = nextRandom(seed);
+                // Long runs of one kind as well as mixtures.
+                const uint32_t base = y < 2 ? 0 : y < 4 ? 100 : 0;
+                cell->setPixel(x, y, y == 4 ? r & 0xFF : base + r % 50);
+            }
+        auto target = noise(24, w + 6, 7, 11);
+        auto want = noise(24, w + 6, 7, 11);
+        anigif::draw::cellExact(*target, 2, 1, *cell, {0, 0, w, 5}, &andLut, orLut);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint32_t i = cell->pixel(x, y);
+                want->setPixel(x + 2, y + 1, (want->colorAt(x + 2, y + 1) & andLut[i]) | orLut[i]);
+            }
+        expectSame(*target, *want);
+
+        anigif::draw::cellExact(*target, 1, 0, *cell, {0, 0, w, 5}, nullptr, orLut);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < w; ++x) want->setPixel(x + 1, y, orLut[cell->pixel(x, y)]);
+        expectSame(*target, *want);
+    }
+}
+
+TEST(AreaAveraging, AUniformPictureStaysExactlyUniformAtAnyScale) {
+    // The weights of every target pixel add up to one exactly: no drift in brightness.
+    Scratch scratch;
+    auto picture = Surface::create(24, 97, 61);
+    picture->fill(0, 0, 97, 61, 0xC86432);
+    Lookup colours{};
+    colours.fill(0x3264C8);
+    std::array<bool, 256> covers{};
+    covers.fill(true);
+    auto cell = Surface::create(8, 97, 61);
+    for (const double scale : {0.72, 0.333, 0.05, 1.0 / 97, 1.7, 3.0}) {
+        SCOPED_TRACE(scale);
+        const int w = std::max(1, static_cast<int>(std::lround(97 * scale)));
+        const int h = std::max(1, static_cast<int>(std::lround(61 * scale)));
+        auto a = Surface::create(24, w, h);
+        anigif::draw::pictureScaled(*a, {0, 0, w, h}, *picture, nullptr, {0, 0, 97, 61},
+                                    scratch.get());
+        auto b = Surface::create(24, w, h);
+        anigif::draw::cellScaled(*b, {0, 0, w, h}, *cell, {0, 0, 97, 61}, colours, covers,
+                                 scratch.get());
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                ASSERT_EQ(a->colorAt(x, y), 0xC86432u) << x << "," << y;
+                ASSERT_EQ(b->colorAt(x, y), 0x3264C8u) << x << "," << y;
+            }
+    }
+}
+
+TEST(AreaAveraging, ReductionsAverageAndHalfCoveredPixelsBlendHalfway) {
+    Scratch scratch;
+    // Fine black and white stripes reduced eightfold read as mid grey.
+    auto stripes = Surface::create(24, 64, 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; x += 2) stripes->setPixel(x, y, 0xFFFFFF);
+    auto small = Surface::create(24, 8, 8);
+    anigif::draw::pictureScaled(*small, {0, 0, 8, 8}, *stripes, nullptr, {0, 0, 64, 64},
+                                scratch.get());
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            for (const int shift : {0, 8, 16})
+                EXPECT_NEAR(static_cast<int>((small->colorAt(x, y) >> shift) & 0xFF), 128, 1);
+
+    // A picture whose left half is masked off, halved onto red: the middle column mixes.
+    auto picture = Surface::create(24, 4, 2);
+    picture->fill(0, 0, 4, 2, 0x0000FF);
+    const std::vector<uint32_t> mono = {0x000000, 0xFFFFFF};
+    auto mask = Surface::create(1, 4, 2, mono);
+    mask->fill(0, 0, 1, 2, 0xFFFFFF);  // column 0 uncovered
+    auto target = Surface::create(24, 2, 1);
+    target->fill(0, 0, 2, 1, 0xFF0000);
+    anigif::draw::pictureScaled(*target, {0, 0, 2, 1}, *picture, mask.get(), {0, 0, 4, 2},
+                                scratch.get());
+    // Half red behind, half blue, adding up to a full pixel.
+    const uint32_t mixed = target->colorAt(0, 0);
+    EXPECT_NEAR(static_cast<int>(mixed >> 16), 128, 1);
+    EXPECT_EQ((mixed >> 16) + (mixed & 0xFF), 255u);
+    EXPECT_EQ(mixed & 0xFF00, 0u);
+    EXPECT_EQ(target->colorAt(1, 0), 0x0000FFu);
+}
+
+// Draws the same source directly and through kept frames, onto equal patterned targets.
+struct KeptCase {
+    Scratch scratch;
+    anigif::draw::ScaledFrames kept;
+    std::unique_ptr<Surface> cell = noise(8, 40, 30, 5);
+    Lookup colours{};
+    std::array<bool, 256> covers{};
+
+    explicit KeptCase(std::size_t budget = std::size_t{1} << 20) : kept(budget) {
+        uint32_t seed = 9;
+        for (size_t k = 0; k < 256; ++k) {
+            colours[k] = nextRandom(seed) & 0xFFFFFF;
+            covers[k] = k % 5 != 0;
+        }
+    }
+    void compare(const anigif::draw::TargetRect& to) {
+        auto direct = noise(24, 33, 27, 1);
+        auto viaKept = noise(24, 33, 27, 1);
+        anigif::draw::cellScaled(*direct, to, *cell, {2, 1, 35, 26}, colours, covers,
+                                 scratch.get());
+        kept.drawCell(1, *viaKept, to, *cell, {2, 1, 35, 26}, colours, covers, scratch.get());
+        expectSame(*viaKept, *direct);
+    }
+};
+
+TEST(ScaledFrames, KeptPicturesDrawLikeDirectOnesAndFollowEveryChange) {
+    KeptCase c;
+    const anigif::draw::TargetRect to{-3, 2, 25, 19};
+    c.compare(to);  // made and kept
+    const std::size_t bytes = c.kept.keptBytes();
+    EXPECT_GT(bytes, 0u);
+    c.compare(to);  // drawn from the kept pixels
+    EXPECT_EQ(c.kept.keptBytes(), bytes);
+
+    c.cell->setPixel(20, 15, c.cell->pixel(20, 15) ^ 1);  // one source pixel
+    c.compare(to);
+    c.colours[c.cell->pixel(7, 7)] ^= 0x010000;  // one colour
+    c.compare(to);
+    c.covers[c.cell->pixel(8, 8)] = !c.covers[c.cell->pixel(8, 8)];  // one transparency
+    c.compare(to);
+    c.compare({0, 0, 33, 27});                           // another placement
+    EXPECT_EQ(c.kept.keptBytes(), size_t{33} * 27 * 4);  // replaced, not added
+
+    // A composite with its mask, kept under its own slot.
+    auto picture = noise(24, 20, 20, 4);
+    const std::vector<uint32_t> mono = {0x000000, 0xFFFFFF};
+    auto mask = Surface::create(1, 20, 20, mono);
+    mask->fill(3, 3, 9, 5, 0xFFFFFF);
+    for (int round = 0; round < 3; ++round) {
+        if (round == 2) mask->setPixel(15, 15, 1);
+        auto direct = noise(24, 15, 15, 2);
+        auto viaKept = noise(24, 15, 15, 2);
+        anigif::draw::pictureScaled(*direct, {0, 0, 14, 14}, *picture, mask.get(), {0, 0, 20, 20},
+                                    c.scratch.get());
+        c.kept.drawPicture(-1, *viaKept, {0, 0, 14, 14}, *picture, mask.get(), {0, 0, 20, 20},
+                           c.scratch.get());
+        expectSame(*viaKept, *direct);
+    }
+    c.kept.clear();
+    EXPECT_EQ(c.kept.keptBytes(), 0u);
+}
+
+TEST(ScaledFrames, PastTheBudgetFramesAreDrawnWithoutBeingKept) {
+    KeptCase c(100);
+    c.compare({0, 0, 25, 19});
+    c.compare({0, 0, 25, 19});
+    EXPECT_EQ(c.kept.keptBytes(), 0u);
+}
+
+}  // namespace
