@@ -1,5 +1,6 @@
 // Arbitrary bytes through the whole load (parse, strip build) of a headless control in run mode,
-// then every frame composed in order with its disposal, as the animation plays it.
+// then every frame composed in order with its disposal, as the animation plays it, and painted
+// scaled into the control's 64 x 64 area (twice round, so kept scaled frames are used too).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host.setInnerSize(64, 64);
     anigif::ucAniGIF gif(host);
     gif.delayMode = anigif::DelayOff;
+    gif.stretchMode = anigif::StretchFit;
     if (!gif.loadGifBytes(std::span<const uint8_t>(data, size))) return 0;
 
     // What the rest of the control relies on after a load, whatever the bytes were.
@@ -52,6 +54,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     gif.ComposeFrame(i, true, maskSave, compositeSave);
                 } catch (const platform::RuntimeError&) {
                     // Overflow and subscript errors are the documented way to fail.
+                }
+            }
+    }
+    if (area <= (int64_t{1} << 20)) {
+        auto target = platform::Surface::create(24, 64, 64);
+        if (!target) std::abort();
+        for (int round = 0; round < 2; ++round)
+            for (int32_t i = 1; i <= n; ++i) {
+                try {
+                    gif.PaintFrame(i, *target);
+                } catch (const platform::RuntimeError&) {
                 }
             }
     }

@@ -347,6 +347,12 @@ public:
     // to the resulting size. Ignored while nothing is loaded and during its own size change.
     void UserControl_Resize();
 
+    // Stretched paints keep each frame's scaled pixels (at most 64 MiB, four bytes per target
+    // pixel) so that a looping animation is averaged only once; every load drops them. This
+    // drops them at once, and tells how much they hold.
+    void releaseScaledFrames() noexcept { scaledFrames_.clear(); }
+    std::size_t scaledFramesBytes() const noexcept { return scaledFrames_.keptBytes(); }
+
 private:
     // Draws the outline rectangle (0, 0)-(w, h), right and bottom edges exclusive.
     void drawOutline(platform::Surface& target, int32_t w, int32_t h) const;
