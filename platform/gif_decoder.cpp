@@ -12,64 +12,109 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 13;  // signature, version, logical screen descriptor
+constexpr std::size_t kMaxTableBytes = 3 * 256;
+
+// The pieces of a stream, read front to back.
+class PieceCursor {
+  public:
+    explicit PieceCursor(std::span<const GifStreamPiece> pieces) : pieces_(pieces) {
+        for (const GifStreamPiece& p : pieces) remaining_ += p.size;
+    }
+    std::size_t remaining() const noexcept { return remaining_; }
+
+    // Copies the next n bytes (at most remaining()) to `out`.
+    void take(uint8_t* out, std::size_t n) noexcept {
+        n = std::min(n, remaining_);
+        remaining_ -= n;
+        if (piece_ < pieces_.size() && pieces_[piece_].data != nullptr &&
+            pieces_[piece_].size - offset_ > n) {
+            // The common case: inside one piece of bytes.
+            std::memcpy(out, pieces_[piece_].data + offset_, n);
+            offset_ += n;
+            return;
+        }
+        while (n > 0) {
+            const GifStreamPiece& p = pieces_[piece_];
+            const std::size_t k = std::min(n, p.size - offset_);
+            if (p.data != nullptr)
+                std::memcpy(out, p.data + offset_, k);
+            else
+                std::memset(out, 0, k);
+            out += k;
+            n -= k;
+            offset_ += k;
+            if (offset_ == p.size) {
+                ++piece_;
+                offset_ = 0;
+            }
+        }
+    }
+
+  private:
+    std::span<const GifStreamPiece> pieces_;
+    std::size_t piece_ = 0, offset_ = 0, remaining_ = 0;
+};
 
 // What giflib reads from: the caller's bytes, never past their end, seen through a rewritten
 // header. The signature is served in upper case (giflib insists on "GIF"; we accept any case),
 // and the global colour table is cut out of the stream: the adapter reads it itself, and giflib
 // would otherwise parse it colour by colour for every frame the control rebuilds.
 struct MemoryReader {
-    std::span<const uint8_t> bytes;
+    PieceCursor rest;
     std::array<uint8_t, kHeaderBytes> header{};
-    std::size_t skipped = 0;  // bytes of global colour table left out after the header
-    std::size_t pos = 0;      // position in the stream as giflib sees it
+    std::size_t headerSize = 0;  // header bytes the stream holds
+    std::size_t headerPos = 0;   // header bytes served so far
+    std::array<uint8_t, kMaxTableBytes> table{};
+    std::size_t tableSize = 0;  // bytes of global colour table cut out
 
-    explicit MemoryReader(std::span<const uint8_t> b) : bytes(b) {
-        std::memcpy(header.data(), b.data(), std::min(b.size(), kHeaderBytes));
+    explicit MemoryReader(std::span<const GifStreamPiece> pieces) : rest(pieces) {
+        headerSize = std::min(rest.remaining(), kHeaderBytes);
+        rest.take(header.data(), headerSize);
         for (std::size_t i = 0; i < 3; ++i)
             if (header[i] >= 'a' && header[i] <= 'z') header[i] = static_cast<uint8_t>(header[i] - 32);
-        if (b.size() >= kHeaderBytes && (header[10] & 0x80) != 0) {
-            const std::size_t table = 3 * (std::size_t{2} << (header[10] & 7));
+        if (headerSize == kHeaderBytes && (header[10] & 0x80) != 0) {
+            const std::size_t size = 3 * (std::size_t{2} << (header[10] & 7));
             // A stream cut inside the table is left for giflib to refuse.
-            if (b.size() >= kHeaderBytes + table) {
-                skipped = table;
+            if (rest.remaining() >= size) {
+                rest.take(table.data(), size);
+                tableSize = size;
                 header[10] &= 0x7F;
             }
         }
     }
-    std::size_t size() const { return bytes.size() - skipped; }
+    // Serves up to `wanted` bytes of the stream as giflib sees it; returns how many.
+    std::size_t read(uint8_t* out, std::size_t wanted) noexcept {
+        if (headerPos == headerSize) {
+            const std::size_t n = std::min(wanted, rest.remaining());
+            rest.take(out, n);
+            return n;
+        }
+        const std::size_t fromHeader = std::min(wanted, headerSize - headerPos);
+        std::memcpy(out, header.data() + headerPos, fromHeader);
+        headerPos += fromHeader;
+        const std::size_t fromRest = std::min(wanted - fromHeader, rest.remaining());
+        rest.take(out + fromHeader, fromRest);
+        return fromHeader + fromRest;
+    }
     // The global colour table as 0x00RRGGBB, when it was cut out.
     std::vector<uint32_t> globalTable() const {
-        std::vector<uint32_t> table(skipped / 3);
-        const uint8_t* p = bytes.data() + kHeaderBytes;
-        for (std::size_t i = 0; i < table.size(); ++i, p += 3)
-            table[i] = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-        return table;
+        std::vector<uint32_t> colors(tableSize / 3);
+        const uint8_t* p = table.data();
+        for (std::size_t i = 0; i < colors.size(); ++i, p += 3)
+            colors[i] = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+        return colors;
     }
 };
 
 int readFromMemory(GifFileType* gif, GifByteType* out, int wanted) {
     auto* reader = static_cast<MemoryReader*>(gif->UserData);
     if (reader == nullptr || out == nullptr || wanted <= 0) return 0;
-    const std::size_t n = std::min(reader->size() - reader->pos, static_cast<std::size_t>(wanted));
-    std::size_t done = 0;
-    if (reader->pos < kHeaderBytes) {
-        done = std::min(n, kHeaderBytes - reader->pos);
-        std::memcpy(out, reader->header.data() + reader->pos, done);
-    }
-    if (done < n)
-        std::memcpy(out + done, reader->bytes.data() + reader->skipped + reader->pos + done, n - done);
-    reader->pos += n;
-    return static_cast<int>(n);
+    return static_cast<int>(reader->read(out, static_cast<std::size_t>(wanted)));
 }
 
-bool hasSignature(std::span<const uint8_t> bytes) {
-    if (bytes.size() < 6) return false;
-    const char want[] = "GIF";
-    for (int i = 0; i < 3; ++i) {
-        const int c = bytes[static_cast<std::size_t>(i)];
-        if (c != want[i] && c != want[i] + 32) return false;
-    }
-    return true;
+bool hasSignature(const MemoryReader& reader) {
+    if (reader.headerSize < 6) return false;
+    return reader.header[0] == 'G' && reader.header[1] == 'I' && reader.header[2] == 'F';
 }
 
 struct GifCloser {
@@ -123,10 +168,15 @@ bool decodeLines(GifFileType* gif, const GifImageInfo& info, const GifLineTarget
 }  // namespace
 
 GifDecodeStatus decodeFirstGifImage(std::span<const uint8_t> bytes,
-                                    const std::function<GifLineTarget(const GifImageInfo&)>& target)
-    noexcept {
-    if (!hasSignature(bytes)) return GifDecodeStatus::NotGif;
-    MemoryReader reader(bytes);
+                                    const GifTargetCallback& target) noexcept {
+    const GifStreamPiece whole{bytes.data(), bytes.size()};
+    return decodeFirstGifImage(std::span<const GifStreamPiece>(&whole, 1), target);
+}
+
+GifDecodeStatus decodeFirstGifImage(std::span<const GifStreamPiece> pieces,
+                                    const GifTargetCallback& target) noexcept {
+    MemoryReader reader(pieces);
+    if (!hasSignature(reader)) return GifDecodeStatus::NotGif;
     int error = 0;
     std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&reader, readFromMemory, &error));
     if (!gif) return GifDecodeStatus::NotGif;

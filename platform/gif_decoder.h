@@ -36,11 +36,25 @@ enum class GifDecodeStatus {
     Complete,  // every line decoded
 };
 
+using GifTargetCallback = std::function<GifLineTarget(const GifImageInfo&)>;
+
 // Decodes the first image of `bytes`. `target` is called once, after the image descriptor has
 // been read, and says where the lines go. The signature's letters are accepted in any case.
 // Never throws (a throwing callback is treated as a refusal) and never reads outside `bytes`.
 GifDecodeStatus decodeFirstGifImage(std::span<const uint8_t> bytes,
-                                    const std::function<GifLineTarget(const GifImageInfo&)>& target)
-    noexcept;
+                                    const GifTargetCallback& target) noexcept;
+
+// One piece of a stream given in pieces: `size` bytes at `data`, or `size` zero bytes when
+// `data` is null.
+struct GifStreamPiece {
+    const uint8_t* data = nullptr;
+    std::size_t size = 0;
+};
+
+// The same for a stream given as pieces read one after the other, so that a stream can be put
+// together around bytes held elsewhere without copying them. Each piece with data must stay
+// readable for `size` bytes during the call.
+GifDecodeStatus decodeFirstGifImage(std::span<const GifStreamPiece> pieces,
+                                    const GifTargetCallback& target) noexcept;
 
 }  // namespace platform

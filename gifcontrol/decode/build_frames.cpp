@@ -17,11 +17,13 @@ namespace anigif {
 namespace {
 
 // RebuildBuffer layout (1-based): header and screen descriptor 1..13, index-coding table
-// 14..781, optional graphic control extension 782..789, then the image block and the trailer.
+// 14..781, optional graphic control extension 782..789, then the image descriptor and its local
+// table. The image data and the trailer follow in the rebuilt stream without being copied here.
 constexpr int32_t kTableStart = 14;
 constexpr int32_t kExtensionPos = 782;
 constexpr int32_t kAfterExtension = 790;
-constexpr int32_t kRebuildExtra = 790;
+constexpr int32_t kDescriptorBytes = 10;  // separator, left, top, width, height, flags
+constexpr int32_t kRebuildBytes = kAfterExtension - 1 + kDescriptorBytes + 768;
 constexpr uint8_t kTrailer = 0x3B;
 
 // Copies n bytes from `src` at 1-based position `from` into `dst` at 1-based position `to`.
@@ -88,10 +90,6 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
             if (f.Disposal != 2) allBackground = false;
             if (f.Disposal == 2 || f.Disposal == 3) maskNeeded = true;
         }
-        int64_t longestBlock = 0;
-        for (const BlockSpan& b : Blocks.span())
-            longestBlock = std::max<int64_t>(longestBlock, b.Length);
-
         const FrameInfo& first = Frames(1);
         if (!runMode || n == 1) {
             stripWidth = first.Width;
@@ -119,7 +117,7 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
 
         if (anyTransparent || maskNeeded) MaskPalette.assign(256, 0);
 
-        RebuildBuffer.redim(platform::checkedNarrow<int32_t>(longestBlock + kRebuildExtra));
+        RebuildBuffer.redim(kRebuildBytes);
         copyBytes(RebuildBuffer, 1, GifBytes, 1, 13);
         // The stream may spell its signature in any case; the rebuilt one is standard.
         static constexpr char kSignature[] = "GIF89a";
@@ -170,16 +168,35 @@ void ucAniGIF::renderFrame(int32_t i) {
         RebuildBuffer(kExtensionPos + 3) &= static_cast<uint8_t>(~1u);  // no transparency
         pos = kAfterExtension;
     }
-    copyBytes(RebuildBuffer, pos, GifBytes, block.Start, block.Length);
+    // The image block goes into the rebuilt stream in two parts: its descriptor and local table,
+    // which change, are rebuilt here; its image data are read where they lie in GifBytes.
+    const int64_t length = std::max(block.Length, 0);
+    const int32_t descriptorBytes = static_cast<int32_t>(std::min<int64_t>(length, kDescriptorBytes));
+    copyBytes(RebuildBuffer, pos, GifBytes, block.Start, descriptorBytes);
     for (int32_t k = 1; k <= 4; ++k) RebuildBuffer(pos + k) = 0;  // image at (0, 0)
     for (int32_t k = 0; k < 4; ++k) RebuildBuffer(7 + k) = RebuildBuffer(pos + 5 + k);
+    int64_t head = descriptorBytes;
     if (f.TableIndex != 0) {
         const int32_t count = PowersOfTwo[static_cast<size_t>((RebuildBuffer(pos + 9) & 7) + 1)];
-        for (int32_t k = 0; k < 3 * count; ++k)
-            RebuildBuffer(pos + 10 + k) = IndexCodingTriples[static_cast<size_t>(k)];
+        const int64_t tableBytes = std::min<int64_t>(3 * int64_t{count}, length - head);
+        std::memcpy(&RebuildBuffer(pos + kDescriptorBytes), IndexCodingTriples.data(),
+                    static_cast<size_t>(std::max<int64_t>(tableBytes, 0)));
+        head += std::max<int64_t>(tableBytes, 0);
     }
-    pos += block.Length;
-    RebuildBuffer(pos) = kTrailer;
+    // The image data: the bytes GifBytes holds, then zeros for any that a cut stream lacks.
+    const int64_t dataFrom = int64_t{block.Start} + head;  // 1-based
+    const int64_t dataBytes = length - head;
+    int64_t held = 0;
+    if (dataFrom >= 1 && dataFrom <= GifBytes.upperBound())
+        held = std::min<int64_t>(dataBytes, int64_t{GifBytes.upperBound()} - dataFrom + 1);
+    held = std::max<int64_t>(held, 0);
+    static constexpr uint8_t kTrailerByte[] = {kTrailer};
+    const platform::GifStreamPiece stream[] = {
+        {RebuildBuffer.span().data(), static_cast<size_t>(pos - 1 + head)},
+        {held > 0 ? GifBytes.span().data() + (dataFrom - 1) : nullptr, static_cast<size_t>(held)},
+        {nullptr, static_cast<size_t>(dataBytes - held)},
+        {kTrailerByte, 1},
+    };
 
     f.StripX =
         i == 1
@@ -192,7 +209,6 @@ void ucAniGIF::renderFrame(int32_t i) {
     if (cellW < 1 || cellH < 1 || cellX < 0 || int64_t{cellX} + cellW > strip.width() ||
         cellH > strip.height())
         return;
-    const auto stream = RebuildBuffer.span().first(static_cast<size_t>(pos));
     platform::decodeFirstGifImage(stream, [&](const platform::GifImageInfo& info) {
         if (info.width != cellW || info.height != cellH) return platform::GifLineTarget{};
         return platform::GifLineTarget{strip.line(0) + cellX, -std::ptrdiff_t{strip.rowBytes()}};
