@@ -141,7 +141,16 @@ struct Span {
     std::size_t from = 0, to = 0;
 };
 
-// Averages the source into target columns `cols` and rows `rows`. fetch(row, from, count, out)
+// Source rows of an 8-bit cell and the lanes of each index.
+struct IndexedRows {
+    const Surface& src;
+    int32_t x, y;
+    const std::array<uint64_t, 256>& lanes;
+    const uint8_t* indexed(int32_t r) const { return src.line(y + r) + x; }
+};
+
+// Averages the source into target columns `cols` and rows `rows`. An IndexedRows source is read
+// directly; any other fetch(row, from, count, out)
 // writes source pixels from .. from + count - 1 of a source row as lanes; sink(j, values) takes
 // target row j (an index into ys), one word of lanes per column of `cols`.
 template <typename Fetch, typename Sink>
@@ -175,19 +184,37 @@ void averageArea(const AxisTaps& xs, const AxisTaps& ys, Span cols, Span rows, S
         uint64_t* out = scratch.rows.data() + slot * stride;
         if (tags[slot] == r) return out;
         tags[slot] = r;
-        fetch(r, xFrom, xTo - xFrom, source);
-        const uint64_t* px = source - xFrom;
-        for (std::size_t i = 0; i < nx; ++i) {
-            const uint64_t* p = px + starts[i];
-            const uint16_t* w = weights + ats[i];
-            const uint32_t n = ats[i + 1] - ats[i];
-            uint64_t acc = w[0] * p[0];
-            if (n == 2) {
-                acc += w[1] * p[1];
-            } else {
-                for (uint32_t k = 1; k < n; ++k) acc += w[k] * p[k];
+        if constexpr (requires { fetch.indexed(r); }) {
+            // Index rows go through their lanes table as they are read.
+            const uint8_t* row = fetch.indexed(r);
+            const auto& lanes = fetch.lanes;
+            for (std::size_t i = 0; i < nx; ++i) {
+                const uint8_t* q = row + starts[i];
+                const uint16_t* w = weights + ats[i];
+                const uint32_t n = ats[i + 1] - ats[i];
+                uint64_t acc = w[0] * lanes[q[0]];
+                if (n == 2) {
+                    acc += w[1] * lanes[q[1]];
+                } else {
+                    for (uint32_t k = 1; k < n; ++k) acc += w[k] * lanes[q[k]];
+                }
+                out[i] = roundLanes(acc);
             }
-            out[i] = roundLanes(acc);
+        } else {
+            fetch(r, xFrom, xTo - xFrom, source);
+            const uint64_t* px = source - xFrom;
+            for (std::size_t i = 0; i < nx; ++i) {
+                const uint64_t* p = px + starts[i];
+                const uint16_t* w = weights + ats[i];
+                const uint32_t n = ats[i + 1] - ats[i];
+                uint64_t acc = w[0] * p[0];
+                if (n == 2) {
+                    acc += w[1] * p[1];
+                } else {
+                    for (uint32_t k = 1; k < n; ++k) acc += w[k] * p[k];
+                }
+                out[i] = roundLanes(acc);
+            }
         }
         return out;
     };
@@ -271,11 +298,7 @@ void cellScaled(Surface& dst, const TargetRect& to, const Surface& src, const So
     if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 8 || !inside(src, cell)) return;
     std::array<uint64_t, 256> lanes;
     for (std::size_t k = 0; k < 256; ++k) lanes[k] = covers[k] ? lanesOf(colors[k]) : 0;
-    scaledOnto(dst, to, cell.w, cell.h, scratch,
-               [&](int32_t r, int32_t from, int32_t count, uint64_t* out) {
-                   const uint8_t* s = src.line(cell.y + r) + cell.x + from;
-                   for (int32_t i = 0; i < count; ++i) out[i] = lanes[s[i]];
-               });
+    scaledOnto(dst, to, cell.w, cell.h, scratch, IndexedRows{src, cell.x, cell.y, lanes});
 }
 
 void pictureScaled(Surface& dst, const TargetRect& to, const Surface& src, const Surface* mask,
@@ -469,10 +492,7 @@ void ScaledFrames::drawCell(int32_t slot, Surface& dst, const TargetRect& to, co
     for (int32_t r = 0; r < cell.h; ++r)
         h.add(src.line(cell.y + r) + cell.x, static_cast<std::size_t>(cell.w));
     kept_->draw(slot, dst, to, cell.w, cell.h, h.value(), scratch,
-                [&](int32_t r, int32_t from, int32_t count, uint64_t* out) {
-                    const uint8_t* s = src.line(cell.y + r) + cell.x + from;
-                    for (int32_t i = 0; i < count; ++i) out[i] = lanes[s[i]];
-                });
+                IndexedRows{src, cell.x, cell.y, lanes});
 }
 
 void ScaledFrames::drawPicture(int32_t slot, Surface& dst, const TargetRect& to, const Surface& src,
