@@ -248,18 +248,24 @@ void averageArea(const AxisTaps& xs, const AxisTaps& ys, Span cols, Span rows, S
 
 // Draws straight onto the target: each averaged row is blended over it.
 template <typename Fetch>
-void scaledOnto(Surface& dst, const TargetRect& to, int32_t sw, int32_t sh, ScaleScratch scratch,
-                Fetch&& fetch) {
-    if (to.w < 1 || to.h < 1 || sw < 1 || sh < 1) return;
-    const AxisTaps xs = axisTaps(to.x, to.w, sw, dst.width());
-    const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height());
-    if (xs.size() == 0 || ys.size() == 0) return;
+void averageOnto(Surface& dst, const AxisTaps& xs, const AxisTaps& ys, ScaleScratch scratch,
+                 Fetch&& fetch) {
     averageArea(xs, ys, {0, xs.size()}, {0, ys.size()}, scratch, fetch,
                 [&](std::size_t j, const uint64_t* v) {
                     uint8_t* p =
                         dst.line(ys.first + static_cast<int32_t>(j)) + std::ptrdiff_t{xs.first} * 3;
                     for (std::size_t i = 0; i < xs.size(); ++i, p += 3) writeLanes(p, v[i]);
                 });
+}
+
+template <typename Fetch>
+void scaledOnto(Surface& dst, const TargetRect& to, int32_t sw, int32_t sh, ScaleScratch scratch,
+                Fetch&& fetch) {
+    if (to.w < 1 || to.h < 1 || sw < 1 || sh < 1) return;
+    const AxisTaps xs = axisTaps(to.x, to.w, sw, dst.width());
+    const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height());
+    if (xs.size() == 0 || ys.size() == 0) return;
+    averageOnto(dst, xs, ys, scratch, fetch);
 }
 
 bool inside(const Surface& s, const SourceRect& r) {
@@ -432,15 +438,7 @@ struct ScaledFrames::Kept {
         const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height());
         if (xs.size() == 0 || ys.size() == 0) return;
         const std::size_t need = xs.size() * ys.size() * 4;
-        if (bytes + need > budget) {
-            averageArea(xs, ys, {0, xs.size()}, {0, ys.size()}, scratch, fetch,
-                        [&](std::size_t j, const uint64_t* v) {
-                            uint8_t* p = dst.line(ys.first + static_cast<int32_t>(j)) +
-                                         std::ptrdiff_t{xs.first} * 3;
-                            for (std::size_t i = 0; i < xs.size(); ++i, p += 3) writeLanes(p, v[i]);
-                        });
-            return;
-        }
+        if (bytes + need > budget) return averageOnto(dst, xs, ys, scratch, fetch);
         KeptPicture k;
         k.placement = placement;
         k.hash = hash;
