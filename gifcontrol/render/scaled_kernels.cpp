@@ -141,6 +141,22 @@ struct Span {
     std::size_t from = 0, to = 0;
 };
 
+// The target positions whose source spans meet source positions [s0, s1).
+Span touching(const AxisTaps& t, int32_t s0, int32_t s1) {
+    // Ends never decrease: the first position ending after s0, up to the first starting at s1.
+    std::size_t lo = 0, hi = t.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (t.end(mid) <= s0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    const auto from = static_cast<std::ptrdiff_t>(lo);
+    const auto to = std::lower_bound(t.start.begin() + from, t.start.end(), s1) - t.start.begin();
+    return {lo, static_cast<std::size_t>(std::max(to, from))};
+}
+
 // Source rows of an 8-bit cell and the lanes of each index.
 struct IndexedRows {
     const Surface& src;
@@ -373,15 +389,27 @@ struct Placement {
     bool operator==(const Placement&) const = default;
 };
 
+// Hashes of a picture's tiles, kTileWidth x kTileHeight source pixels each (smaller at the right
+// and bottom edges), row by row: what changed between two versions of a picture.
+constexpr int32_t kTileWidth = 64, kTileHeight = 16;
+struct TileHashes {
+    int32_t cols = 0, rows = 0;
+    std::vector<uint64_t> values;
+};
+
 struct KeptPicture {
     Placement placement;
     uint64_t hash = 0;
+    TileHashes tiles;   // empty for frames, which are never made from one another
+    uint64_t used = 0;  // when last drawn or made
     int32_t firstX = 0, firstY = 0;
     std::size_t nx = 0, ny = 0;
     std::vector<uint8_t> colour;    // premultiplied blue, green, red per target pixel
     std::vector<uint8_t> coverage;  // per target pixel
 
-    std::size_t bytes() const { return colour.size() + coverage.size(); }
+    std::size_t bytes() const {
+        return colour.size() + coverage.size() + tiles.values.size() * sizeof(uint64_t);
+    }
 };
 
 // Blends kept pixels over the target: covered runs are copies, uncovered runs are skipped.
@@ -401,6 +429,73 @@ void blendKept(const KeptPicture& k, Surface& dst) {
             ++i;
         }
     }
+}
+
+inline uint64_t word(const uint8_t* p) noexcept {
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Tile hashes of a 24-bit picture and its mask (whole mask bytes around each tile's columns).
+// Four streams per tile keep the multiply chains short.
+TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect& from) {
+    constexpr uint64_t kOdd = 0x9E3779B97F4A7C15ull;
+    constexpr std::size_t kStreams = 4;
+    TileHashes t;
+    t.cols = (from.w + kTileWidth - 1) / kTileWidth;
+    t.rows = (from.h + kTileHeight - 1) / kTileHeight;
+    const auto cols = static_cast<std::size_t>(t.cols);
+    std::vector<uint64_t> streams(cols * static_cast<std::size_t>(t.rows) * kStreams);
+    for (std::size_t i = 0; i < streams.size(); ++i) streams[i] = i + (mask ? 0x5A5A : 0);
+    for (int32_t r = 0; r < from.h; ++r) {
+        const uint8_t* row = src.line(from.y + r) + std::ptrdiff_t{from.x} * 3;
+        const uint8_t* bits = mask ? mask->line(from.y + r) : nullptr;
+        uint64_t* band =
+            streams.data() + static_cast<std::size_t>(r / kTileHeight) * cols * kStreams;
+        for (int32_t c = 0; c < t.cols; ++c) {
+            const int32_t x0 = c * kTileWidth, x1 = std::min(x0 + kTileWidth, from.w);
+            uint64_t* st = band + static_cast<std::size_t>(c) * kStreams;
+            uint64_t s0 = st[0], s1 = st[1], s2 = st[2], s3 = st[3];
+            const uint8_t* p = row + std::ptrdiff_t{x0} * 3;
+            const auto n = static_cast<std::size_t>(x1 - x0) * 3;
+            std::size_t k = 0;
+            for (; k + 32 <= n; k += 32) {
+                s0 = (s0 ^ word(p + k)) * kOdd;
+                s1 = (s1 ^ word(p + k + 8)) * kOdd;
+                s2 = (s2 ^ word(p + k + 16)) * kOdd;
+                s3 = (s3 ^ word(p + k + 24)) * kOdd;
+            }
+            for (; k + 8 <= n; k += 8) s0 = (s0 ^ word(p + k)) * kOdd;
+            uint64_t tail = n;  // fewer than eight bytes, and the length
+            for (; k < n; ++k) tail = tail << 8 | p[k];
+            s1 = (s1 ^ tail) * kOdd;
+            if (bits) {
+                // At most nine mask bytes, taken as two words.
+                const int32_t b0 = (from.x + x0) / 8, b1 = (from.x + x1 - 1) / 8;
+                const auto count = static_cast<std::size_t>(b1 - b0 + 1);
+                uint64_t w[2] = {0, 0x100};
+                std::memcpy(w, bits + b0, std::min<std::size_t>(count, 8));
+                if (count > 8) w[1] |= bits[b0 + 8];
+                s2 = (s2 ^ w[0]) * kOdd;
+                s3 = (s3 ^ w[1]) * kOdd;
+            }
+            st[0] = s0;
+            st[1] = s1;
+            st[2] = s2;
+            st[3] = s3;
+        }
+    }
+    t.values.resize(streams.size() / kStreams);
+    for (std::size_t i = 0; i < t.values.size(); ++i) {
+        uint64_t v = 0;
+        for (std::size_t q = 0; q < kStreams; ++q) {
+            v = (v ^ streams[i * kStreams + q]) * 0xBF58476D1CE4E5B9ull;
+            v ^= v >> 31;
+        }
+        t.values[i] = v;
+    }
+    return t;
 }
 
 }  // namespace
@@ -424,45 +519,125 @@ struct ScaledFrames::Kept {
             }
     }
 
-    // Blends the kept picture of `slot` when it was made from the same source, else averages
-    // the source again (kept when the budget allows).
+    // Blends the kept picture of `slot` when it was made from the same source. Otherwise a
+    // picture with tile hashes starts from the latest kept picture of the same placement and
+    // averages again only around the tiles that differ; anything else is averaged whole. The
+    // result is kept when the budget allows.
     template <typename Fetch>
     void draw(int32_t slot, Surface& dst, const TargetRect& to, int32_t sw, int32_t sh,
-              uint64_t hash, ScaleScratch scratch, Fetch&& fetch) {
+              uint64_t hash, TileHashes* tiles, ScaleScratch scratch, Fetch&& fetch) {
         if (to.w < 1 || to.h < 1 || sw < 1 || sh < 1) return;
         const Placement placement{dst.width(), dst.height(), to.x, to.y, to.w, to.h, sw, sh};
-        if (KeptPicture* k = find(slot); k && k->placement == placement && k->hash == hash)
+        if (KeptPicture* k = find(slot); k && k->placement == placement && k->hash == hash) {
+            k->used = ++clock;
             return blendKept(*k, dst);
-        drop(slot);
+        }
         const AxisTaps xs = axisTaps(to.x, to.w, sw, dst.width());
         const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height());
         if (xs.size() == 0 || ys.size() == 0) return;
-        const std::size_t need = xs.size() * ys.size() * 4;
-        if (bytes + need > budget) return averageOnto(dst, xs, ys, scratch, fetch);
-        KeptPicture k;
-        k.placement = placement;
-        k.hash = hash;
-        k.firstX = xs.first;
-        k.firstY = ys.first;
-        k.nx = xs.size();
-        k.ny = ys.size();
-        k.colour.resize(k.nx * k.ny * 3);
-        k.coverage.resize(k.nx * k.ny);
-        averageArea(xs, ys, {0, k.nx}, {0, k.ny}, scratch, fetch,
-                    [&](std::size_t j, const uint64_t* v) {
-                        uint8_t* c = k.colour.data() + j * k.nx * 3;
-                        uint8_t* a = k.coverage.data() + j * k.nx;
-                        for (std::size_t i = 0; i < k.nx; ++i, c += 3) {
-                            c[0] = static_cast<uint8_t>(v[i]);
-                            c[1] = static_cast<uint8_t>(v[i] >> 16);
-                            c[2] = static_cast<uint8_t>(v[i] >> 32);
-                            a[i] = static_cast<uint8_t>(coverageOf(v[i]));
-                        }
-                    });
-        blendKept(k, dst);
-        bytes += k.bytes();
-        slots.emplace_back(slot, std::move(k));
+
+        const std::size_t own = find(slot) ? find(slot)->bytes() : 0;
+        const std::size_t need =
+            xs.size() * ys.size() * 4 + (tiles ? tiles->values.size() * sizeof(uint64_t) : 0);
+        if (bytes - own + need > budget) {
+            drop(slot);
+            return averageOnto(dst, xs, ys, scratch, fetch);
+        }
+
+        KeptPicture made;
+        const KeptPicture* donor = tiles ? latestLike(placement, *tiles) : nullptr;
+        std::vector<SourceRect> changed;
+        if (donor && !changedTiles(donor->tiles, *tiles, sw, sh, changed)) donor = nullptr;
+        if (donor) {
+            made.colour = donor->colour;
+            made.coverage = donor->coverage;
+        } else {
+            made.colour.resize(xs.size() * ys.size() * 3);
+            made.coverage.resize(xs.size() * ys.size());
+            changed.assign(1, SourceRect{0, 0, sw, sh});
+        }
+        made.placement = placement;
+        made.hash = hash;
+        if (tiles) made.tiles = std::move(*tiles);
+        made.firstX = xs.first;
+        made.firstY = ys.first;
+        made.nx = xs.size();
+        made.ny = ys.size();
+        for (const SourceRect& r : changed) {
+            const Span cols = touching(xs, r.x, r.x + r.w), rows = touching(ys, r.y, r.y + r.h);
+            averageArea(xs, ys, cols, rows, scratch, fetch, [&](std::size_t j, const uint64_t* v) {
+                const std::size_t at = j * made.nx + cols.from;
+                uint8_t* c = made.colour.data() + at * 3;
+                uint8_t* a = made.coverage.data() + at;
+                for (std::size_t i = 0; i < cols.to - cols.from; ++i, c += 3) {
+                    c[0] = static_cast<uint8_t>(v[i]);
+                    c[1] = static_cast<uint8_t>(v[i] >> 16);
+                    c[2] = static_cast<uint8_t>(v[i] >> 32);
+                    a[i] = static_cast<uint8_t>(coverageOf(v[i]));
+                }
+            });
+        }
+        blendKept(made, dst);
+        made.used = ++clock;
+        drop(slot);
+        bytes += made.bytes();
+        slots.emplace_back(slot, std::move(made));
     }
+
+    // The most recently used kept picture of this placement and tile grid.
+    const KeptPicture* latestLike(const Placement& placement, const TileHashes& tiles) const {
+        const KeptPicture* best = nullptr;
+        for (const auto& [id, picture] : slots)
+            if (picture.placement == placement && picture.tiles.cols == tiles.cols &&
+                picture.tiles.rows == tiles.rows && !picture.tiles.values.empty() &&
+                (!best || picture.used > best->used))
+                best = &picture;
+        return best;
+    }
+
+    // Source rectangles around the tiles that differ: runs of changed tiles in a tile row, runs
+    // with the same columns in consecutive tile rows joined. False when more than half changed
+    // (averaging the whole is then as cheap).
+    static bool changedTiles(const TileHashes& was, const TileHashes& now, int32_t sw, int32_t sh,
+                             std::vector<SourceRect>& out) {
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < now.values.size(); ++i) count += was.values[i] != now.values[i];
+        if (count * 2 > now.values.size()) return false;
+        std::vector<SourceRect> open;  // rectangles that reached the previous tile row
+        for (int32_t tr = 0; tr < now.rows; ++tr) {
+            std::vector<SourceRect> next;
+            const int32_t y0 = tr * kTileHeight, y1 = std::min(y0 + kTileHeight, sh);
+            for (int32_t c = 0; c < now.cols;) {
+                const auto at = static_cast<std::size_t>(tr) * static_cast<std::size_t>(now.cols);
+                if (was.values[at + static_cast<std::size_t>(c)] ==
+                    now.values[at + static_cast<std::size_t>(c)]) {
+                    ++c;
+                    continue;
+                }
+                int32_t end = c + 1;
+                while (end < now.cols && was.values[at + static_cast<std::size_t>(end)] !=
+                                             now.values[at + static_cast<std::size_t>(end)])
+                    ++end;
+                const int32_t x0 = c * kTileWidth, x1 = std::min(end * kTileWidth, sw);
+                auto same = std::find_if(open.begin(), open.end(), [&](const SourceRect& r) {
+                    return r.x == x0 && r.w == x1 - x0 && r.y + r.h == y0;
+                });
+                if (same != open.end()) {
+                    same->h = y1 - same->y;
+                    next.push_back(*same);
+                    open.erase(same);
+                } else {
+                    next.push_back({x0, y0, x1 - x0, y1 - y0});
+                }
+                c = end;
+            }
+            out.insert(out.end(), open.begin(), open.end());  // ended in the previous row
+            open = std::move(next);
+        }
+        out.insert(out.end(), open.begin(), open.end());
+        return true;
+    }
+    uint64_t clock = 0;
 };
 
 ScaledFrames::ScaledFrames(std::size_t budgetBytes) : kept_(std::make_unique<Kept>()) {
@@ -489,7 +664,7 @@ void ScaledFrames::drawCell(int32_t slot, Surface& dst, const TargetRect& to, co
     h.add(reinterpret_cast<const uint8_t*>(lanes.data()), sizeof lanes);
     for (int32_t r = 0; r < cell.h; ++r)
         h.add(src.line(cell.y + r) + cell.x, static_cast<std::size_t>(cell.w));
-    kept_->draw(slot, dst, to, cell.w, cell.h, h.value(), scratch,
+    kept_->draw(slot, dst, to, cell.w, cell.h, h.value(), nullptr, scratch,
                 IndexedRows{src, cell.x, cell.y, lanes});
 }
 
@@ -497,19 +672,11 @@ void ScaledFrames::drawPicture(int32_t slot, Surface& dst, const TargetRect& to,
                                const Surface* mask, const SourceRect& from, ScaleScratch scratch) {
     if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 24 || !inside(src, from)) return;
     if (!maskFits(src, mask)) return;
+    TileHashes tiles = tileHashes(src, mask, from);
     Hasher h;
-    const uint8_t masked = mask != nullptr;
-    h.add(&masked, 1);
-    for (int32_t r = 0; r < from.h; ++r) {
-        h.add(src.line(from.y + r) + std::ptrdiff_t{from.x} * 3,
-              static_cast<std::size_t>(from.w) * 3);
-        // Whole mask bytes around the columns drawn; bits outside them are never read.
-        if (mask) {
-            const int32_t b0 = from.x / 8, b1 = (from.x + from.w - 1) / 8;
-            h.add(mask->line(from.y + r) + b0, static_cast<std::size_t>(b1 - b0 + 1));
-        }
-    }
-    kept_->draw(slot, dst, to, from.w, from.h, h.value(), scratch,
+    h.add(reinterpret_cast<const uint8_t*>(tiles.values.data()),
+          tiles.values.size() * sizeof(uint64_t));
+    kept_->draw(slot, dst, to, from.w, from.h, h.value(), &tiles, scratch,
                 [&](int32_t r, int32_t first, int32_t count, uint64_t* out) {
                     fetchPicture(src, mask, from.y + r, from.x + first, count, out);
                 });

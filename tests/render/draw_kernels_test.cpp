@@ -198,6 +198,59 @@ TEST(ScaledFrames, KeptPicturesDrawLikeDirectOnesAndFollowEveryChange) {
     EXPECT_EQ(c.kept.keptBytes(), 0u);
 }
 
+TEST(ScaledFrames, AChangedCompositeIsAveragedAgainOnlyWhereItChangedAndStillDrawsRight) {
+    // A composite of several tiles changes in small places (a pixel on a tile corner, a mask
+    // bit, a rectangle across tile borders, the last row and column), and is drawn under a new
+    // slot each time, so each draw starts from the previous one; every draw must equal a
+    // direct one, at reductions and enlargements alike.
+    const std::vector<uint32_t> mono = {0x000000, 0xFFFFFF};
+    for (const double scale : {0.72, 0.31, 1.7}) {
+        SCOPED_TRACE(scale);
+        Scratch scratch;
+        anigif::draw::ScaledFrames kept;
+        auto picture = noise(24, 200, 100, 21);
+        auto mask = Surface::create(1, 200, 100, mono);
+        mask->fill(10, 10, 50, 30, 0xFFFFFF);
+        const int w = static_cast<int>(std::lround(200 * scale));
+        const int h = static_cast<int>(std::lround(100 * scale));
+        uint32_t seed = 77;
+        for (int step = 0; step < 8; ++step) {
+            SCOPED_TRACE(step);
+            switch (step) {
+                case 1:
+                    picture->setPixel(64, 16, 0x000001);
+                    break;
+                case 2:
+                    mask->setPixel(63, 15, 1);
+                    break;
+                case 3:
+                    picture->fill(50, 10, 30, 40, 0x00FF00);
+                    break;
+                case 4:
+                    picture->setPixel(199, 99, 0xFFFFFF);
+                    break;
+                case 5:
+                    mask->fill(0, 90, 200, 10, 0xFFFFFF);
+                    break;
+                case 6:  // more than half of it: averaged whole
+                    for (int y = 0; y < 100; ++y)
+                        for (int x = 0; x < 200; ++x)
+                            picture->setPixel(x, y, nextRandom(seed) & 0xFFFFFF);
+                    break;
+                default:
+                    break;
+            }
+            auto direct = noise(24, w + 4, h + 4, 8);
+            auto viaKept = noise(24, w + 4, h + 4, 8);
+            anigif::draw::pictureScaled(*direct, {2, 1, w, h}, *picture, mask.get(),
+                                        {0, 0, 200, 100}, scratch.get());
+            kept.drawPicture(-1 - step % 3, *viaKept, {2, 1, w, h}, *picture, mask.get(),
+                             {0, 0, 200, 100}, scratch.get());
+            expectSame(*viaKept, *direct);
+        }
+    }
+}
+
 TEST(ScaledFrames, PastTheBudgetFramesAreDrawnWithoutBeingKept) {
     KeptCase c(100);
     c.compare({0, 0, 25, 19});
