@@ -25,6 +25,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <type_traits>
@@ -67,22 +68,29 @@ QString argText(const platform::EventArg& arg) {
         arg.value);
 }
 
-// Keeps the stage large enough for the control, and the size fields in step with it.
+// Keeps the stage large enough for the control and the control in its middle, and the size
+// fields in step with the control.
 class StageFollower : public QObject {
   public:
     StageFollower(QWidget* stage, QWidget* gif, std::function<void()> changed)
-        : QObject(gif), stage_(stage), changed_(std::move(changed)) {}
+        : QObject(gif), stage_(stage), gif_(gif), changed_(std::move(changed)) {
+        stage_->installEventFilter(this);
+    }
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Resize) {
-            auto* w = static_cast<QWidget*>(watched);
-            stage_->setMinimumSize(w->width() + 2 * kStageMargin, w->height() + 2 * kStageMargin);
+        if (event->type() != QEvent::Resize) return false;
+        if (watched == gif_) {
+            stage_->setMinimumSize(gif_->width() + 2 * kStageMargin,
+                                   gif_->height() + 2 * kStageMargin);
             changed_();
         }
+        gif_->move(std::max(kStageMargin, (stage_->width() - gif_->width()) / 2),
+                   std::max(kStageMargin, (stage_->height() - gif_->height()) / 2));
         return false;
     }
 
   private:
     QWidget* stage_;
+    QWidget* gif_;
     std::function<void()> changed_;
 };
 
@@ -118,17 +126,21 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     log_->setMaximumBlockCount(2000);
     log_->setPlaceholderText(QStringLiteral("Events appear here as the control raises them."));
 
-    auto* left = new QSplitter(Qt::Vertical);
-    left->addWidget(scroll);
-    left->addWidget(log_);
-    left->setStretchFactor(0, 3);
-    left->setStretchFactor(1, 1);
-
+    // The picture takes the room; settings beside it, events and palette in docks.
     auto* central = new QSplitter(Qt::Horizontal);
-    central->addWidget(left);
-    central->addWidget(buildPanel());
+    central->addWidget(scroll);
+    QWidget* panel = buildPanel();
+    central->addWidget(panel);
     central->setStretchFactor(0, 1);
+    central->setStretchFactor(1, 0);
+    central->setCollapsible(0, false);
+    central->setSizes({600, panel->sizeHint().width()});
     setCentralWidget(central);
+
+    auto* eventsDock = new QDockWidget(QStringLiteral("Events"), this);
+    eventsDock->setWidget(log_);
+    addDockWidget(Qt::BottomDockWidgetArea, eventsDock);
+    resizeDocks({eventsDock}, {150}, Qt::Vertical);
 
     frame_ = new QLabel;
     frame_->setToolTip(help("CurrentFrame"));
@@ -180,7 +192,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
 
     syncPanel();
     updateCounters();
-    resize(900, 640);
+    resize(1180, 760);
 }
 
 void ViewerWindow::buildActions() {
