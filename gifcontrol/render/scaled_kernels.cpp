@@ -474,11 +474,15 @@ TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect&
                 // At most nine mask bytes, taken as two words.
                 const int32_t b0 = (from.x + x0) / 8, b1 = (from.x + x1 - 1) / 8;
                 const auto count = static_cast<std::size_t>(b1 - b0 + 1);
-                uint64_t w[2] = {0, 0x100};
-                std::memcpy(w, bits + b0, std::min<std::size_t>(count, 8));
-                if (count > 8) w[1] |= bits[b0 + 8];
-                s2 = (s2 ^ w[0]) * kOdd;
-                s3 = (s3 ^ w[1]) * kOdd;
+                uint64_t first = 0, second = 0x100;
+                if (count >= 8) {
+                    first = word(bits + b0);
+                    if (count > 8) second |= bits[b0 + 8];
+                } else {
+                    for (std::size_t b = 0; b < count; ++b) first = first << 8 | bits[b0 + b];
+                }
+                s2 = (s2 ^ first) * kOdd;
+                s3 = (s3 ^ second) * kOdd;
             }
             st[0] = s0;
             st[1] = s1;
