@@ -45,8 +45,9 @@ inline void orBytes(uint8_t* dst, const uint8_t* src, std::size_t n) noexcept {
     std::size_t k = 0;
     for (; k + 8 <= n; k += 8) {
         uint64_t a, b;
-        std::memcpy(&a, dst + k, 8);
         std::memcpy(&b, src + k, 8);
+        if (b == 0) continue;  // uncovered composite is mostly black: leave the target alone
+        std::memcpy(&a, dst + k, 8);
         a |= b;
         std::memcpy(dst + k, &a, 8);
     }
