@@ -71,7 +71,8 @@ struct MemoryReader {
         headerSize = std::min(rest.remaining(), kHeaderBytes);
         rest.take(header.data(), headerSize);
         for (std::size_t i = 0; i < 3; ++i)
-            if (header[i] >= 'a' && header[i] <= 'z') header[i] = static_cast<uint8_t>(header[i] - 32);
+            if (header[i] >= 'a' && header[i] <= 'z')
+                header[i] = static_cast<uint8_t>(header[i] - 32);
         if (headerSize == kHeaderBytes && (header[10] & 0x80) != 0) {
             const std::size_t size = 3 * (std::size_t{2} << (header[10] & 7));
             // A stream cut inside the table is left for giflib to refuse.
@@ -148,7 +149,9 @@ bool skipExtension(GifFileType* gif, GifByteType* block) {
 bool decodeLines(GifFileType* gif, const GifImageInfo& info, const GifLineTarget& target) {
     const int32_t w = info.width, h = info.height;
     if (w <= 0 || h <= 0) return true;
-    auto lineAt = [&](int32_t y) { return target.first + static_cast<std::ptrdiff_t>(y) * target.pitch; };
+    auto lineAt = [&](int32_t y) {
+        return target.first + static_cast<std::ptrdiff_t>(y) * target.pitch;
+    };
     if (!info.interlaced) {
         for (int32_t y = 0; y < h; ++y)
             if (DGifGetLine(gif, lineAt(y), w) == GIF_ERROR) return false;
@@ -215,8 +218,8 @@ GifDecodeStatus decodeFirstGifImage(std::span<const GifStreamPiece> pieces,
         info.width = gif->Image.Width;
         info.height = gif->Image.Height;
         info.interlaced = gif->Image.Interlace;
-        info.colors = gif->Image.ColorMap != nullptr ? tableOf(gif->Image.ColorMap)
-                                                     : reader.globalTable();
+        info.colors =
+            gif->Image.ColorMap != nullptr ? tableOf(gif->Image.ColorMap) : reader.globalTable();
         info.transparentIndex = transparent;
         lines = target(info);
     } catch (...) {

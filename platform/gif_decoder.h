@@ -15,7 +15,7 @@ struct GifImageInfo {
     uint8_t background = 0;                     // background colour index of the screen
     int32_t left = 0, top = 0, width = 0, height = 0;
     bool interlaced = false;
-    std::vector<uint32_t> colors;  // the table that applies (local, else global), 0x00RRGGBB
+    std::vector<uint32_t> colors;   // the table that applies (local, else global), 0x00RRGGBB
     int32_t transparentIndex = -1;  // from a graphic control extension before the image
 };
 

@@ -171,7 +171,8 @@ void ucAniGIF::renderFrame(int32_t i) {
     // The image block goes into the rebuilt stream in two parts: its descriptor and local table,
     // which change, are rebuilt here; its image data are read where they lie in GifBytes.
     const int64_t length = std::max(block.Length, 0);
-    const int32_t descriptorBytes = static_cast<int32_t>(std::min<int64_t>(length, kDescriptorBytes));
+    const int32_t descriptorBytes =
+        static_cast<int32_t>(std::min<int64_t>(length, kDescriptorBytes));
     copyBytes(RebuildBuffer, pos, GifBytes, block.Start, descriptorBytes);
     for (int32_t k = 1; k <= 4; ++k) RebuildBuffer(pos + k) = 0;  // image at (0, 0)
     for (int32_t k = 0; k < 4; ++k) RebuildBuffer(7 + k) = RebuildBuffer(pos + 5 + k);
