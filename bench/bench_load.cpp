@@ -21,13 +21,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/paired_timing.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/headless_host.h"
 #include "platform/manual_clock.h"
@@ -371,16 +371,6 @@ void printRatios(const std::map<std::string, double>& s) {
     }
 }
 
-// Thread CPU seconds of one call.
-template <typename F>
-double cpuSeconds(F&& f) {
-    timespec t0{}, t1{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t0);
-    f();
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t1);
-    return double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9;
-}
-
 // On a shared machine the best-of-repetitions ratio swings with the neighbours' load, as each
 // peer is timed at another moment. Here every giflib load is followed at once by the control's
 // load of the same file, and the median of the per-pair ratios is printed. Only workloads whose
@@ -391,14 +381,13 @@ void printPairedRatios(int pairs, const std::map<std::string, double>& ran) {
         if (ran.count("load/" + w.name + "/anigif") == 0) continue;
         std::vector<double> ratios;
         for (int k = 0; k < pairs; ++k) {
-            const double g = cpuSeconds([&] { benchmark::DoNotOptimize(giflibDecode(w.bytes)); });
+            const double g = bench::cpuSeconds([&] { benchmark::DoNotOptimize(giflibDecode(w.bytes)); });
             const double a =
-                cpuSeconds([&] { benchmark::DoNotOptimize(ControlLoad(w.bytes).frames()); });
+                bench::cpuSeconds([&] { benchmark::DoNotOptimize(ControlLoad(w.bytes).frames()); });
             if (g > 0) ratios.push_back(a / g);
         }
         if (ratios.empty()) continue;
-        std::sort(ratios.begin(), ratios.end());
-        std::printf("%-24s %8d %22.3f\n", w.name.c_str(), pairs, ratios[ratios.size() / 2]);
+        std::printf("%-24s %8d %22.3f\n", w.name.c_str(), pairs, bench::median(ratios));
     }
 }
 

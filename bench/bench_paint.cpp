@@ -16,12 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/paired_timing.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/headless_host.h"
 #include "platform/manual_clock.h"
@@ -159,22 +159,6 @@ void qmovieAnimation(benchmark::State& state, const Bytes& bytes) {
 }
 #endif
 
-// Thread CPU seconds of one call.
-template <typename F>
-double cpuSeconds(F&& f) {
-    timespec t0{}, t1{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t0);
-    f();
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t1);
-    return double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // On a shared machine a best-of ratio swings with the neighbours' load, as each peer is timed at
 // another moment. Here the peers of one ratio run back to back, round after round, and the
 // median of the per-round ratios is printed.
@@ -202,17 +186,17 @@ void printPairedRatios(int rounds, const Bytes& composite, const Bytes& direct) 
         animation(scaled);  // keeps the scaled frames
         std::vector<double> stretched, firstPass, floorRatio, qmovie;
         for (int k = 0; k < rounds; ++k) {
-            const double un = cpuSeconds([&] { animation(plain); });
-            stretched.push_back(cpuSeconds([&] { animation(scaled); }) / un);
+            const double un = bench::cpuSeconds([&] { animation(plain); });
+            stretched.push_back(bench::cpuSeconds([&] { animation(scaled); }) / un);
             first.gif->releaseScaledFrames();
-            firstPass.push_back(cpuSeconds([&] { animation(first); }) / un);
-            floorRatio.push_back(un / cpuSeconds(copies));
+            firstPass.push_back(bench::cpuSeconds([&] { animation(first); }) / un);
+            floorRatio.push_back(un / bench::cpuSeconds(copies));
 #ifdef KAVRILO_BENCH_WITH_QT
-            qmovie.push_back(cpuSeconds([&] { playWithQMovie(bytes); }) / un);
+            qmovie.push_back(bench::cpuSeconds([&] { playWithQMovie(bytes); }) / un);
 #endif
         }
         std::printf("%-10s %8.2fx %8.2fx %8.2fx %8.2fx\n", isComposite ? "composite" : "direct",
-                    median(stretched), median(firstPass), median(floorRatio), median(qmovie));
+                    bench::median(stretched), bench::median(firstPass), bench::median(floorRatio), bench::median(qmovie));
     }
 }
 
