@@ -29,8 +29,7 @@
 
 #include "bench/paired_timing.h"
 #include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/headless_host.h"
-#include "platform/manual_clock.h"
+#include "tests/support/headless_control.h"
 
 #ifdef KAVRILO_BENCH_WITH_QT
 #include <QBuffer>
@@ -278,24 +277,15 @@ int qtDecode(const Bytes& bytes) {
 #endif
 
 // The control's whole load, both passes at once (DelayAnimation off), in run mode.
-struct ControlLoad {
-    platform::ManualClock clock;
-    platform::HeadlessHost host;
-    std::unique_ptr<anigif::ucAniGIF> control;
-
-    explicit ControlLoad(const Bytes& bytes) {
-        host.setUserMode(true);
-        host.setInnerSize(100, 100);
-        host.setTimerService(&clock);
-        control = std::make_unique<anigif::ucAniGIF>(host);
-        control->delayMode = anigif::DelayOff;
-        control->loadGifBytes(bytes);
+struct ControlLoad : giftest::HeadlessControl {
+    explicit ControlLoad(const Bytes& bytes) : HeadlessControl(100, 100) {
+        gif->loadGifBytes(bytes);
     }
-    int frames() const { return control->FrameCount(); }
+    int frames() const { return gif->FrameCount(); }
     // What a loaded GIF has to hold at least: its bytes, the strip, composite and mask.
     int64_t floorBytes(size_t gifBytes) const {
         int64_t n = static_cast<int64_t>(gifBytes);
-        for (const auto* s : {control->Strip.get(), control->Composite.get(), control->Mask.get()})
+        for (const auto* s : {gif->Strip.get(), gif->Composite.get(), gif->Mask.get()})
             if (s != nullptr) n += static_cast<int64_t>(s->sizeBytes());
         return n;
     }

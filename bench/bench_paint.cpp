@@ -23,9 +23,8 @@
 
 #include "bench/paired_timing.h"
 #include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/headless_host.h"
-#include "platform/manual_clock.h"
 #include "tests/support/gif_builder.h"
+#include "tests/support/headless_control.h"
 
 #ifdef KAVRILO_BENCH_WITH_QT
 #include <QBuffer>
@@ -79,22 +78,16 @@ Bytes makeAnimation(bool composite) {
 }
 
 // A loaded control ready to paint onto its own target of the control's inner size.
-struct Painter {
-    platform::ManualClock clock;
-    platform::HeadlessHost host;
-    std::unique_ptr<anigif::ucAniGIF> gif;
+struct Painter : giftest::HeadlessControl {
     std::unique_ptr<platform::Surface> target;
 
-    Painter(const Bytes& bytes, bool stretched) {
-        host.setTimerService(&clock);
-        const double side = stretched ? kSide * double(kStretch) : kSide;
-        host.setInnerSize(side, side);
-        gif = std::make_unique<anigif::ucAniGIF>(host);
-        gif->delayMode = anigif::DelayOff;
+    static double side(bool stretched) { return stretched ? kSide * double(kStretch) : kSide; }
+    Painter(const Bytes& bytes, bool stretched)
+        : HeadlessControl(side(stretched), side(stretched)) {
         gif->stretchMode = anigif::StretchFit;
         gif->loadGifBytes(bytes);
         gif->Action(anigif::ActionPause);
-        const auto px = static_cast<int32_t>(std::lround(side));
+        const auto px = static_cast<int32_t>(std::lround(side(stretched)));
         target = platform::Surface::create(24, px, px);
         target->fill(0, 0, px, px, 0xC0C0C0);
     }

@@ -8,18 +8,12 @@
 #include <vector>
 
 #include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/headless_host.h"
-#include "platform/manual_clock.h"
 #include "platform/runtime_error.h"
+#include "tests/support/headless_control.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    platform::ManualClock clock;
-    platform::HeadlessHost host;
-    host.setUserMode(true);
-    host.setTimerService(&clock);
-    host.setInnerSize(64, 64);
-    anigif::ucAniGIF gif(host);
-    gif.delayMode = anigif::DelayOff;
+    giftest::HeadlessControl control(64, 64);
+    anigif::ucAniGIF& gif = *control.gif;
     gif.stretchMode = anigif::StretchFit;
     if (!gif.loadGifBytes(std::span<const uint8_t>(data, size))) return 0;
 

@@ -34,6 +34,20 @@ bool clipRun(int64_t d, int64_t s, int64_t n, int64_t srcLimit, int64_t dstLimit
     return true;
 }
 
+// Cuts an unscaled copy of `from` to (dx, dy): the rectangle to the source first, then the copy
+// to both surfaces. False when nothing is left.
+bool clipCopy(const Surface& dst, int32_t dx, int32_t dy, const Surface& src,
+              const SourceRect& from, Run& xs, Run& ys) {
+    Run cx, cy;
+    if (!clipRun(from.x, from.x, from.w, src.width(), src.width(), cx) ||
+        !clipRun(from.y, from.y, from.h, src.height(), src.height(), cy))
+        return false;
+    return clipRun(int64_t{dx} + (cx.s - from.x), cx.s, cx.n, int64_t{cx.s} + cx.n, dst.width(),
+                   xs) &&
+           clipRun(int64_t{dy} + (cy.s - from.y), cy.s, cy.n, int64_t{cy.s} + cy.n, dst.height(),
+                   ys);
+}
+
 inline void putRgb(uint8_t* p, uint32_t rgb) noexcept {
     p[0] = static_cast<uint8_t>(rgb);
     p[1] = static_cast<uint8_t>(rgb >> 8);
@@ -85,17 +99,8 @@ inline void store8(uint8_t* d, const Lookup& lut, const uint8_t* s) noexcept {
 void cellExact(Surface& dst, int32_t dx, int32_t dy, const Surface& src, const SourceRect& cell,
                const Lookup* andLut, const Lookup& orLut) noexcept {
     if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 8) return;
-    // The cell itself is cut to the source first, then the copy to both.
-    Run cx, cy;
-    if (!clipRun(cell.x, cell.x, cell.w, src.width(), src.width(), cx) ||
-        !clipRun(cell.y, cell.y, cell.h, src.height(), src.height(), cy))
-        return;
     Run xs, ys;
-    if (!clipRun(int64_t{dx} + (cx.s - cell.x), cx.s, cx.n, int64_t{cx.s} + cx.n, dst.width(),
-                 xs) ||
-        !clipRun(int64_t{dy} + (cy.s - cell.y), cy.s, cy.n, int64_t{cy.s} + cy.n, dst.height(),
-                 ys))
-        return;
+    if (!clipCopy(dst, dx, dy, src, cell, xs, ys)) return;
     // What each index does to the target under the AND/OR pair.
     constexpr uint8_t kReplaces = 1, kKeeps = 2, kMixes = 4;
     std::array<uint8_t, 256> kind{};
@@ -158,16 +163,8 @@ void pictureExact(Surface& dst, int32_t dx, int32_t dy, const Surface& src, cons
     if (mask && (mask->bitsPerPixel() != 1 || mask->width() != src.width() ||
                  mask->height() != src.height()))
         return;
-    Run cx, cy;
-    if (!clipRun(from.x, from.x, from.w, src.width(), src.width(), cx) ||
-        !clipRun(from.y, from.y, from.h, src.height(), src.height(), cy))
-        return;
     Run xs, ys;
-    if (!clipRun(int64_t{dx} + (cx.s - from.x), cx.s, cx.n, int64_t{cx.s} + cx.n, dst.width(),
-                 xs) ||
-        !clipRun(int64_t{dy} + (cy.s - from.y), cy.s, cy.n, int64_t{cy.s} + cy.n, dst.height(),
-                 ys))
-        return;
+    if (!clipCopy(dst, dx, dy, src, from, xs, ys)) return;
     const auto bytes = static_cast<std::size_t>(xs.n) * 3;
     for (int32_t j = 0; j < ys.n; ++j) {
         const uint8_t* s = src.line(ys.s + j) + std::ptrdiff_t{xs.s} * 3;
@@ -186,7 +183,8 @@ void pictureExact(Surface& dst, int32_t dx, int32_t dy, const Surface& src, cons
                 if (bits == 0x00 || bits == 0xFF) {
                     const int32_t wholeBytes = (xs.n - i) / 8;
                     const int32_t end =
-                        i + 8 * static_cast<int32_t>(sameBytes(m + (x >> 3), static_cast<std::size_t>(wholeBytes), bits));
+                        i + 8 * static_cast<int32_t>(sameBytes(
+                                    m + (x >> 3), static_cast<std::size_t>(wholeBytes), bits));
                     uint8_t* dp = d + std::ptrdiff_t{i} * 3;
                     const uint8_t* sp = s + std::ptrdiff_t{i} * 3;
                     const auto runBytes = static_cast<std::size_t>(end - i) * 3;

@@ -439,14 +439,16 @@ inline uint64_t word(const uint8_t* p) noexcept {
 
 // Tile hashes of a 24-bit picture and its mask (whole mask bytes around each tile's columns).
 // Four streams per tile keep the multiply chains short.
-TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect& from) {
+// `streams` is working memory, kept by the caller between paints.
+TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect& from,
+                      std::vector<uint64_t>& streams) {
     constexpr uint64_t kOdd = 0x9E3779B97F4A7C15ull;
     constexpr std::size_t kStreams = 4;
     TileHashes t;
     t.cols = (from.w + kTileWidth - 1) / kTileWidth;
     t.rows = (from.h + kTileHeight - 1) / kTileHeight;
     const auto cols = static_cast<std::size_t>(t.cols);
-    std::vector<uint64_t> streams(cols * static_cast<std::size_t>(t.rows) * kStreams);
+    streams.resize(cols * static_cast<std::size_t>(t.rows) * kStreams);
     for (std::size_t i = 0; i < streams.size(); ++i) streams[i] = i + (mask ? 0x5A5A : 0);
     for (int32_t r = 0; r < from.h; ++r) {
         const uint8_t* row = src.line(from.y + r) + std::ptrdiff_t{from.x} * 3;
@@ -540,7 +542,8 @@ struct ScaledFrames::Kept {
         const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height());
         if (xs.size() == 0 || ys.size() == 0) return;
 
-        const std::size_t own = find(slot) ? find(slot)->bytes() : 0;
+        const KeptPicture* old = find(slot);
+        const std::size_t own = old ? old->bytes() : 0;
         const std::size_t need =
             xs.size() * ys.size() * 4 + (tiles ? tiles->values.size() * sizeof(uint64_t) : 0);
         if (bytes - own + need > budget) {
@@ -642,6 +645,7 @@ struct ScaledFrames::Kept {
         return true;
     }
     uint64_t clock = 0;
+    std::vector<uint64_t> tileStreams;  // working memory of tileHashes
 };
 
 ScaledFrames::ScaledFrames(std::size_t budgetBytes) : kept_(std::make_unique<Kept>()) {
@@ -676,7 +680,7 @@ void ScaledFrames::drawPicture(int32_t slot, Surface& dst, const TargetRect& to,
                                const Surface* mask, const SourceRect& from, ScaleScratch scratch) {
     if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 24 || !inside(src, from)) return;
     if (!maskFits(src, mask)) return;
-    TileHashes tiles = tileHashes(src, mask, from);
+    TileHashes tiles = tileHashes(src, mask, from, kept_->tileStreams);
     Hasher h;
     h.add(reinterpret_cast<const uint8_t*>(tiles.values.data()),
           tiles.values.size() * sizeof(uint64_t));

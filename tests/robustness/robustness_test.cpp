@@ -10,26 +10,15 @@
 #include <vector>
 
 #include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/headless_host.h"
-#include "platform/manual_clock.h"
 #include "tests/support/gif_builder.h"
+#include "tests/support/headless_control.h"
 
 namespace {
 
 using giftest::Bytes;
 
-struct Loaded {
-    platform::ManualClock clock;
-    platform::HeadlessHost host;
-    std::unique_ptr<anigif::ucAniGIF> gif;
-
-    explicit Loaded(const Bytes& bytes) {
-        host.setUserMode(true);
-        host.setTimerService(&clock);
-        gif = std::make_unique<anigif::ucAniGIF>(host);
-        gif->delayMode = anigif::DelayOff;
-        gif->loadGifBytes(bytes);
-    }
+struct Loaded : giftest::HeadlessControl {
+    explicit Loaded(const Bytes& bytes) { gif->loadGifBytes(bytes); }
 
     // Composes every frame in order, as the animation does.
     void composeAll() {
