@@ -11,6 +11,9 @@ packages=(
   clang libfuzzer-14-dev libclang-rt-14-dev
   fonts-wqy-zenhei fonts-noto-cjk
   xvfb xauth x11-apps x11-utils libx11-dev imagemagick
+  libtbb-dev libhwy-dev
+  qt6-tools-dev qt6-tools-dev-tools
+  dpkg-dev fakeroot file desktop-file-utils appstream
 )
 
 missing=()
