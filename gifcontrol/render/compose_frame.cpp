@@ -54,7 +54,10 @@ void ucAniGIF::ComposeFrame(int32_t frameIndex, bool afterPresentation,
     const FrameInfo& f = Frames(frameIndex);
     if (!Composite) return;
     const int64_t compositeBytes = checkedProduct(f.Width, 3);
+    // Every mask byte the frame touches, first to last: a width rounded up to 32 bits from
+    // left / 8 can stop one byte short of the frame's right edge when left is not aligned.
     const int64_t maskLeft = f.Left / 8;
+    const int64_t maskBytes = f.Width > 0 ? (int64_t{f.Left} + f.Width - 1) / 8 - maskLeft + 1 : 0;
 
     if (afterPresentation) {
         if (f.Disposal == 2) {
@@ -63,9 +66,7 @@ void ucAniGIF::ComposeFrame(int32_t frameIndex, bool afterPresentation,
         } else if (f.Disposal == 3) {
             transferRows(*Composite, compositeSave, f.Top, f.Height, int64_t{f.Left} * 3,
                          compositeBytes, false);
-            if (Mask)
-                transferRows(*Mask, maskSave, f.Top, f.Height, maskLeft,
-                             platform::RowBytes(1, f.Width), false);
+            if (Mask) transferRows(*Mask, maskSave, f.Top, f.Height, maskLeft, maskBytes, false);
         }
         return;
     }
@@ -80,7 +81,6 @@ void ucAniGIF::ComposeFrame(int32_t frameIndex, bool afterPresentation,
         transferRows(*Composite, compositeSave, f.Top, f.Height, int64_t{f.Left} * 3,
                      compositeBytes, true);
         if (Mask) {
-            const int32_t maskBytes = platform::RowBytes(1, f.Width);
             maskSave.assign(static_cast<size_t>(checkedProduct(maskBytes, f.Height)), 0);
             transferRows(*Mask, maskSave, f.Top, f.Height, maskLeft, maskBytes, true);
         }

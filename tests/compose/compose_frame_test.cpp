@@ -154,6 +154,34 @@ TEST_F(ComposeFrame, MaskSaveKeepsNeighbouringBitsAtAnUnalignedLeft) {
     EXPECT_EQ(snapshot(*gif.Mask), before);
 }
 
+TEST_F(ComposeFrame, RestoreToPreviousGivesBackEveryMaskByteAtEveryLeftModEight) {
+    // Frames 2..9 sit at left 8..15, 32 wide: from any unaligned left they touch five mask
+    // bytes, one more than a 32-pixel row holds, and the last one must come back too.
+    auto stripes = giftest::makeFrame(64, 4, [](int x, int) { return x % 2 ? 2 : 0; });
+    stripes.control = true;
+    stripes.disposal = 1;
+    stripes.transparent = true;
+    stripes.transIndex = 0;
+    std::vector<GifFrame> frames{stripes};
+    for (int m = 0; m < 8; ++m) frames.push_back(frameAt(8 + m, 1, 32, 2, 3, 3));
+    load(64, 4, frames);
+    paint(1);
+    const auto mask = snapshot(*gif.Mask);
+    const auto composite = snapshot(*gif.Composite);
+    for (int32_t k = 2; k <= 9; ++k) {
+        const int left = 8 + (k - 2);
+        prepare(k);
+        EXPECT_TRUE(covered(left + 31, 1)) << "left " << left;
+        EXPECT_TRUE(covered(left, 2)) << "left " << left;
+        draw(k);
+        dispose(k);
+        EXPECT_EQ(snapshot(*gif.Mask), mask) << "left " << left;
+        EXPECT_EQ(snapshot(*gif.Composite), composite) << "left " << left;
+        for (int x = left; x < left + 32; ++x)
+            EXPECT_EQ(covered(x, 1), x % 2 == 1) << "left " << left << " x " << x;
+    }
+}
+
 TEST_F(ComposeFrame, MaskSaveIsCutAtTheRowEnd) {
     // left 60: the save starts at mask byte 7 of an 8-byte row and would run 3 bytes past it;
     // top 0 is the last row in memory, so an uncut span would leave the surface.
