@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <limits>
@@ -15,6 +14,7 @@
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "gifcontrol/decode/gif_array.h"
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/ascii_case.h"
 
 namespace anigif {
 namespace {
@@ -94,10 +94,9 @@ int64_t usableArrayBytes(const GifArray& array) {
 }
 
 bool isGifSignature(std::span<const uint8_t> bytes) {
-    std::string signature;
-    for (size_t k = 0; k < kSignatureBytes; ++k)
-        signature += static_cast<char>(std::tolower(static_cast<unsigned char>(bytes[k])));
-    return signature == "gif89a" || signature == "gif87a";
+    const std::string_view signature(reinterpret_cast<const char*>(bytes.data()), kSignatureBytes);
+    return platform::equalsIgnoringAsciiCase(signature, "gif89a") ||
+           platform::equalsIgnoringAsciiCase(signature, "gif87a");
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 // The GIF stream parser: one forward walk over GifBytes that fills the frame table, the
 // image-block table and the colour tables. It decodes no pixel data.
 #include <algorithm>
-#include <cctype>
 #include <limits>
 #include <string>
 
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/ascii_case.h"
 
 namespace anigif {
 namespace {
@@ -19,12 +19,8 @@ constexpr int64_t kMaxStreamBytes = std::numeric_limits<int32_t>::max() - 1024;
 }
 
 std::string scratchText(const std::vector<uint8_t>& bytes, bool upper) {
-    std::string s(bytes.begin(), bytes.end());
-    for (auto& c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        c = static_cast<char>(upper ? std::toupper(u) : std::tolower(u));
-    }
-    return s;
+    const std::string_view s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return upper ? platform::asciiUppered(s) : platform::asciiLowered(s);
 }
 
 }  // namespace

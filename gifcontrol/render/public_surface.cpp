@@ -2,12 +2,12 @@
 // strings its hosts show.
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <limits>
 #include <utility>
 
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/ascii_case.h"
 #include "platform/runtime_error.h"
 
 namespace anigif {
@@ -20,13 +20,6 @@ int32_t floorToInt32(double units) {
         v > std::numeric_limits<int32_t>::max())
         platform::raiseOverflow();
     return static_cast<int32_t>(v);
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 constexpr std::array<std::pair<std::string_view, std::string_view>, 34> kHelpStrings{{
@@ -81,7 +74,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 34> kHelpStr
 
 std::string_view ucAniGIF::helpString(std::string_view memberName) noexcept {
     for (const auto& [name, help] : kHelpStrings)
-        if (equalsIgnoringCase(name, memberName)) return help;
+        if (platform::equalsIgnoringAsciiCase(name, memberName)) return help;
     return {};
 }
 
