@@ -1,5 +1,7 @@
 #include "platform/surface.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -7,8 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include <sys/mman.h>
-
+#include "platform/memory_budget.h"
 #include "platform/runtime_error.h"
 
 namespace platform {
@@ -53,7 +54,8 @@ uint8_t* allocatePixels(std::size_t size, std::size_t& mappedBytes) noexcept {
     mappedBytes = 0;
     if (size < kMapFrom) return static_cast<uint8_t*>(std::calloc(size, 1));
     const std::size_t mapped = (size + kHugePage - 1) / kHugePage * kHugePage;
-    void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (p == MAP_FAILED) return nullptr;
 #ifdef MADV_HUGEPAGE
     madvise(p, mapped, MADV_HUGEPAGE);  // a hint; without it the pages are simply small
@@ -77,7 +79,7 @@ std::unique_ptr<Surface> Surface::create(int32_t bitsPerPixel, int32_t width, in
         return nullptr;
     }
     const auto size = static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height);
-    if (size > kMaxSurfaceBytes) return nullptr;
+    if (size > memoryBudgetBytes()) return nullptr;
     std::size_t mappedBytes = 0;
     uint8_t* data = allocatePixels(size, mappedBytes);
     if (data == nullptr) return nullptr;
@@ -118,7 +120,8 @@ int32_t Surface::setColorTable(int32_t start, std::span<const uint32_t> entries)
     const auto size = static_cast<int64_t>(colorTable().size());
     if (start < 0 || start >= size) return 0;
     const int64_t n = std::min<int64_t>(static_cast<int64_t>(entries.size()), size - start);
-    for (int64_t i = 0; i < n; ++i) table_[start + i] = entries[static_cast<std::size_t>(i)] & 0x00FFFFFFu;
+    for (int64_t i = 0; i < n; ++i)
+        table_[start + i] = entries[static_cast<std::size_t>(i)] & 0x00FFFFFFu;
     return static_cast<int32_t>(n);
 }
 
@@ -261,9 +264,9 @@ void indexRowToBits(uint8_t* dl, int32_t dx, const uint8_t* sl, int32_t n,
     } else {
         for (int32_t b = 0; b < whole; ++b, i += 8) {
             const uint8_t* p = sl + i;
-            const auto bits = static_cast<uint8_t>(bit[p[0]] << 7 | bit[p[1]] << 6 | bit[p[2]] << 5 |
-                                                   bit[p[3]] << 4 | bit[p[4]] << 3 | bit[p[5]] << 2 |
-                                                   bit[p[6]] << 1 | bit[p[7]]);
+            const auto bits = static_cast<uint8_t>(
+                bit[p[0]] << 7 | bit[p[1]] << 6 | bit[p[2]] << 5 | bit[p[3]] << 4 | bit[p[4]] << 3 |
+                bit[p[5]] << 2 | bit[p[6]] << 1 | bit[p[7]]);
             bytes[b] = combine<R>(bytes[b], bits);
         }
     }
@@ -438,7 +441,8 @@ std::unique_ptr<Surface> copyRegion(const Surface& src, int32_t x0, int32_t x1, 
         uint8_t* to = copy->line(y - y0);
         if (src.bitsPerPixel() == 1) {
             for (int32_t x = x0; x <= x1; ++x) {
-                if (readRaw(from, 1, x)) to[(x - x0) >> 3] |= static_cast<uint8_t>(0x80u >> ((x - x0) & 7));
+                if (readRaw(from, 1, x))
+                    to[(x - x0) >> 3] |= static_cast<uint8_t>(0x80u >> ((x - x0) & 7));
             }
         } else {
             const int32_t bpp = src.bitsPerPixel() / 8;
@@ -511,7 +515,13 @@ void Surface::fill(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb) noe
     }
 }
 
-void Surface::fillBytes(uint8_t value) noexcept { std::memset(data_.get(), value, sizeBytes()); }
+void Surface::fillBytes(uint8_t value) noexcept {
+    // Private anonymous pages read as zero again once discarded.
+    if (value == 0 && data_.get_deleter().mappedBytes != 0 &&
+        madvise(data_.get(), data_.get_deleter().mappedBytes, MADV_DONTNEED) == 0)
+        return;
+    std::memset(data_.get(), value, sizeBytes());
+}
 
 bool bitBlt(Surface& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Surface& src,
             int32_t sx, int32_t sy, uint32_t rop) noexcept {
@@ -541,8 +551,9 @@ bool stretchBlt(Surface& dst, int32_t dx, int32_t dy, int32_t dw, int32_t dh, co
         AxisMap ys = mapAxis(dy, dh, sy, sh, dst.height(), src.height());
         if (xs.src.empty() || ys.src.empty()) return true;
 
-        const bool smooth = quality == StretchQuality::Smooth && dst.bitsPerPixel() != 8 &&
-                            (int64_t{dw} * dw != int64_t{sw} * sw || int64_t{dh} * dh != int64_t{sh} * sh);
+        const bool smooth =
+            quality == StretchQuality::Smooth && dst.bitsPerPixel() != 8 &&
+            (int64_t{dw} * dw != int64_t{sw} * sw || int64_t{dh} * dh != int64_t{sh} * sh);
         const Surface* from = &src;
         std::unique_ptr<Surface> copy;
         if (&src == &dst) {

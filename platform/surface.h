@@ -20,9 +20,6 @@ constexpr uint32_t kRopCopy = 0x00CC0020;  // destination = source
 constexpr uint32_t kRopAnd = 0x008800C6;   // destination = destination AND source
 constexpr uint32_t kRopOr = 0x00EE0086;    // destination = destination OR source
 
-// Largest single surface (bytes of pixel data). Beyond it creation fails like a failed allocation.
-constexpr std::size_t kMaxSurfaceBytes = std::size_t{256} * 1024 * 1024;
-
 // Bytes per surface row: bitsPerPixel * width rounded up to a multiple of 32 bits.
 // Raises the overflow error (RuntimeError 6) when bitsPerPixel * width + 31 does not fit a
 // signed 32-bit integer.
@@ -35,11 +32,15 @@ enum class StretchQuality {
 };
 
 class Surface {
-public:
+  public:
     // A zero-filled surface of 1, 8 or 24 bits per pixel. The colour table (1 and 8 bits only)
     // starts as `colors` padded with black to 2 or 256 entries; extra entries are ignored.
     // Returns null, never throws, when the size is zero or negative, the bit depth is not one
-    // of 1, 8, 24, the pixel data would exceed kMaxSurfaceBytes, or memory is short.
+    // of 1, 8, 24, a row does not fit 32-bit arithmetic (RowBytes), the pixel data would exceed
+    // memoryBudgetBytes() (platform/memory_budget.h), or memory is short.
+    //
+    // The pixels are fresh zero pages that nothing writes at creation: a large surface costs
+    // address space, and memory only as its pixels are written.
     static std::unique_ptr<Surface> create(int32_t bitsPerPixel, int32_t width, int32_t height,
                                            std::span<const uint32_t> colors = {}) noexcept;
 
@@ -78,10 +79,11 @@ public:
     // Fills the rectangle (x, y, w, h), cut to the surface, with a colour (0x00RRGGBB). On 1 and
     // 8 bits the nearest colour-table entry is used (the lowest index on a tie).
     void fill(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb) noexcept;
-    // Sets every byte of the pixel data (padding included).
+    // Sets every byte of the pixel data (padding included). Filling a large surface with 0
+    // hands its pages back to the system instead of writing them, so it costs no memory.
     void fillBytes(uint8_t value) noexcept;
 
-private:
+  private:
     // Small surfaces come from the heap, large ones are mapped directly (see create).
     struct FreeDeleter {
         std::size_t mappedBytes;  // 0 = heap block

@@ -15,6 +15,7 @@
 #include "gifcontrol/decode/gif_array.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/ascii_case.h"
+#include "platform/memory_budget.h"
 
 namespace anigif {
 namespace {
@@ -23,9 +24,12 @@ namespace {
 constexpr int64_t kMinRemoteBytes = 15;
 constexpr size_t kSignatureBytes = 6;
 
-// Files larger than this are refused rather than read into memory: the frames of a bigger GIF
-// would not fit the strip's surface budget anyway.
-constexpr int64_t kMaxFileBytes = int64_t{256} * 1024 * 1024;
+// The largest GIF stream taken from a file or a download: the memory budget every large buffer
+// follows, and never more than GifBytes can number with 32 bits (with the parser's headroom).
+int64_t maxStreamBytes() noexcept {
+    return std::min<int64_t>(static_cast<int64_t>(platform::memoryBudgetBytes()),
+                             int64_t{std::numeric_limits<int32_t>::max()} - 1024);
+}
 
 // Closes a file descriptor on every way out.
 class FileDescriptor {
@@ -54,7 +58,7 @@ bool readWholeFile(std::string_view name, OneBased<uint8_t>& out) {
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     const int64_t size = info.st_size;
-    if (size <= 0 || size > kMaxFileBytes) return false;
+    if (size <= 0 || size > maxStreamBytes()) return false;
 
     out.redim(static_cast<int32_t>(size));
     uint8_t* data = out.span().data();
@@ -151,7 +155,7 @@ void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
                                              std::span<const uint8_t> Value, int64_t BytesRead) {
     // Never trust the reported count beyond the data actually delivered.
     const int64_t n = std::clamp<int64_t>(BytesRead, 0, static_cast<int64_t>(Value.size()));
-    if (n < kMinRemoteBytes) {
+    if (n < kMinRemoteBytes || n > maxStreamBytes()) {
         raiseRemoteLoadFailure();
         return;
     }

@@ -1,12 +1,16 @@
 #include "platform/qt/async_reader.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QNetworkAccessManager>
+#include <QNetworkDiskCache>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QtGlobal>
 #include <exception>
+#include <memory>
 
 namespace platform::qt {
 namespace {
@@ -22,6 +26,19 @@ QUrl locationUrl(std::string_view target) {
     return url;
 }
 
+// Reply properties: the read option the read was started with, and whether the reader stopped
+// it for delivering too much.
+constexpr char kReadOptionProperty[] = "readOption";
+constexpr char kTooLargeProperty[] = "stoppedAsTooLarge";
+
+// Failures of the network itself (connection, host lookup, timeout, proxy), as opposed to an
+// answer the server gave or a read the reader stopped.
+bool networkFailed(const QNetworkReply* reply) {
+    if (reply->property(kTooLargeProperty).toBool()) return false;
+    const int code = reply->error();
+    return code > QNetworkReply::NoError && code < QNetworkReply::ContentAccessDenied;
+}
+
 bool readableScheme(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
@@ -31,7 +48,37 @@ bool readableScheme(const QUrl& url) {
 }  // namespace
 
 AsyncReader::AsyncReader(QObject* parent)
-    : QObject(parent), network_(new QNetworkAccessManager(this)) {}
+    : QObject(parent), network_(new QNetworkAccessManager(this)) {
+    const QString userCache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (!userCache.isEmpty()) cacheDirectory_ = userCache + QStringLiteral("/network");
+}
+
+void AsyncReader::setCacheDirectory(const QString& directory) {
+    cacheDirectory_ = directory;
+    if (cacheMade_) network_->setCache(nullptr);  // the next read makes the new one
+    cacheMade_ = false;
+}
+
+void AsyncReader::ensureCache() {
+    if (cacheMade_) return;
+    cacheMade_ = true;
+    if (cacheDirectory_.isEmpty()) return;
+    auto* cache = new QNetworkDiskCache;
+    cache->setCacheDirectory(cacheDirectory_);
+    network_->setCache(cache);  // the manager owns it
+}
+
+QByteArray AsyncReader::cachedCopy(const QNetworkReply* reply) const {
+    QAbstractNetworkCache* cache = network_->cache();
+    if (cache == nullptr) return {};
+    for (const QUrl& url : {reply->request().url(), reply->url()}) {
+        const std::unique_ptr<QIODevice> stored(cache->data(url));
+        if (!stored) continue;
+        if (stored->size() > maxBytes_) return {};
+        return stored->readAll();
+    }
+    return {};
+}
 
 AsyncReader::~AsyncReader() {
     for (auto& [name, reply] : replies_) {
@@ -42,22 +89,28 @@ AsyncReader::~AsyncReader() {
     replies_.clear();
 }
 
-bool AsyncReader::start(std::string_view target, std::string_view propertyName) {
+bool AsyncReader::start(std::string_view target, std::string_view propertyName,
+                        int32_t readOption) {
     if (target.empty()) return false;
     const QUrl url = locationUrl(target);
     if (!url.isValid() || !readableScheme(url)) return false;
     cancel(propertyName);
+    ensureCache();
 
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::PreferNetwork);
     if (timeoutMs_ > 0) request.setTransferTimeout(timeoutMs_);
     QNetworkReply* reply = network_->get(request);
+    reply->setProperty(kReadOptionProperty, readOption);
     replies_.emplace(std::string(propertyName), reply);
 
     // Stop early when the announced or received size is beyond the limit.
     auto tooLarge = [this, reply](qint64 bytes) {
-        if (bytes > maxBytes_ && reply->isRunning()) reply->abort();
+        if (bytes > maxBytes_ && reply->isRunning()) {
+            reply->setProperty(kTooLargeProperty, true);
+            reply->abort();
+        }
     };
     connect(reply, &QNetworkReply::metaDataChanged, this, [reply, tooLarge] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -92,9 +145,16 @@ void AsyncReader::finished(QNetworkReply* reply) {
         }
     }
     if (!known) return;  // cancelled or replaced meanwhile: nothing to report
-    const QByteArray data =
-        reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
-    if (reply->error() != QNetworkReply::NoError || data.size() > maxBytes_) {
+    bool delivered = reply->error() == QNetworkReply::NoError;
+    QByteArray data;
+    if (delivered) {
+        data = reply->readAll();
+    } else if ((reply->property(kReadOptionProperty).toInt() & kReadCachedCopyWhenOffline) != 0 &&
+               networkFailed(reply)) {
+        data = cachedCopy(reply);
+        delivered = !data.isEmpty();
+    }
+    if (!delivered || data.size() > maxBytes_) {
         report(name, kStatusFailed, data.size());
         return;
     }

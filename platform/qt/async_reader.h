@@ -8,7 +8,11 @@
 //    when the read failed (unknown scheme, network or HTTP error, timeout, too much data).
 //  - A new read under a property name replaces (cancels) a read still running under it.
 //  - cancel() stops a read; nothing is reported for it afterwards.
-//  - A read that delivers more than maxBytes() is stopped and reported as failed.
+//  - A read that delivers more than maxBytes() (the memory budget unless set) is stopped and
+//    reported as failed.
+//  - Answers from the network go to a disk cache in the user's cache folder. A read started
+//    with kReadCachedCopyWhenOffline that fails for a network reason (no connection, host not
+//    found, timeout) delivers the cached copy instead, when there is one.
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -17,6 +21,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "platform/memory_budget.h"
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -29,6 +35,8 @@ class AsyncReader : public QObject {
     // Status codes of onProgress.
     static constexpr int32_t kStatusFailed = 0;
     static constexpr int32_t kStatusReceiving = 1;
+    // Read option: take the cached copy when the network fails.
+    static constexpr int32_t kReadCachedCopyWhenOffline = 0x80000;
 
     using CompleteHandler = std::function<void(std::string_view propertyName,
                                                std::span<const uint8_t> data, int64_t bytesRead)>;
@@ -42,8 +50,10 @@ class AsyncReader : public QObject {
     ProgressHandler onProgress;
 
     // Starts reading `target`. False when the target is empty or not a location this reader
-    // can read (then nothing is reported later).
-    bool start(std::string_view target, std::string_view propertyName);
+    // can read (then nothing is reported later). `readOption` holds the read option bits; the
+    // default asks for the cached copy when the network fails, as the control always does.
+    bool start(std::string_view target, std::string_view propertyName,
+               int32_t readOption = kReadCachedCopyWhenOffline);
     void cancel(std::string_view propertyName);
     // Reads still running.
     int pending() const { return static_cast<int>(replies_.size()); }
@@ -52,15 +62,25 @@ class AsyncReader : public QObject {
     void setMaxBytes(int64_t bytes) { maxBytes_ = bytes; }
     // Milliseconds without progress after which a read fails (0 = Qt's default, none).
     void setTransferTimeout(int ms) { timeoutMs_ = ms; }
+    // The disk cache's folder; by default "network" in the user's cache folder. An empty one
+    // turns the cache off. The folder is made at the first read that goes to the network.
+    QString cacheDirectory() const { return cacheDirectory_; }
+    void setCacheDirectory(const QString& directory);
 
   private:
     void finished(QNetworkReply* reply);
+    // The cache, made on first use; null when turned off.
+    void ensureCache();
+    // The cached answer for the reply's location, or an empty array when there is none.
+    QByteArray cachedCopy(const QNetworkReply* reply) const;
     void report(const std::string& propertyName, int32_t status, int64_t bytes);
 
     QNetworkAccessManager* network_;
     std::map<std::string, QNetworkReply*, std::less<>> replies_;
-    int64_t maxBytes_ = int64_t{256} * 1024 * 1024;
+    int64_t maxBytes_ = static_cast<int64_t>(memoryBudgetBytes());
     int timeoutMs_ = 30000;
+    QString cacheDirectory_;
+    bool cacheMade_ = false;
 };
 
 }  // namespace platform::qt

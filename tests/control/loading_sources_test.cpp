@@ -12,6 +12,7 @@
 
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "gifcontrol/decode/gif_array.h"
+#include "platform/memory_budget.h"
 #include "tests/support/control_fixture.h"
 
 namespace {
@@ -88,8 +89,11 @@ TEST_F(Loading, FileByPlainAndChineseName) {
 TEST_F(Loading, FileThatCannotBeReadEmptiesTheControl) {
     const std::string empty = write("empty.gif", {});
     const std::string notGif = write("text.gif", {'h', 'e', 'l', 'l', 'o'});
+    // A GIF followed by a hole that takes it past the memory budget: refused before any read.
+    const std::string huge = write("huge.gif", animation(2));
+    std::filesystem::resize_file(huge, platform::memoryBudgetBytes() + 1);
     for (const std::string& name :
-         {(dir / "missing.gif").string(), empty, notGif, dir.string(), std::string()}) {
+         {(dir / "missing.gif").string(), empty, notGif, huge, dir.string(), std::string()}) {
         SCOPED_TRACE(name);
         loadPlaying();
         EXPECT_FALSE(gif->LoadAnimatedGIF_File(name));

@@ -48,6 +48,8 @@ class LoopbackServer {
         listening_ = server_.listen(QHostAddress::LocalHost, 0);
     }
     bool listening() const { return listening_; }
+    // Stops listening: later connections are refused, as when the network is gone.
+    void close() { server_.close(); }
     void set(const QString& path, Answer answer) { answers_[path] = std::move(answer); }
     std::string url(const QString& path) const {
         return QStringLiteral("http://127.0.0.1:%1%2")
@@ -91,6 +93,7 @@ class RemoteLoad : public ::testing::Test {
     RemoteLoad() {
         widget.resize(10, 6);
         widget.control().delayMode = DelayOff;
+        widget.reader().setCacheDirectory(cacheDir.path());
         QObject::connect(&widget, &platform::qt::AniGifWidget::controlEvent,
                          [this](int, const QString& name, const QVariantList&) {
                              events.push_back(name.toStdString());
@@ -101,6 +104,9 @@ class RemoteLoad : public ::testing::Test {
     void loadRemote(const std::string& url) {
         events.clear();
         widget.control().LoadAnimatedGIF_Remote(url);
+        waitForOutcome();
+    }
+    void waitForOutcome() {
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 for (const auto& e : events)
@@ -115,6 +121,7 @@ class RemoteLoad : public ::testing::Test {
         ASSERT_EQ(widget.control().Action(), ActionPlay);
     }
 
+    QTemporaryDir cacheDir;
     LoopbackServer server;
     platform::qt::AniGifWidget widget;
     Strings events;
@@ -195,6 +202,34 @@ TEST_F(RemoteLoad, FileAddressesAndPaths) {
 
     loadRemote(dir.filePath(QStringLiteral("nothing.gif")).toStdString());
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+}
+
+TEST_F(RemoteLoad, CachedCopyLoadsWhenTheNetworkFails) {
+    ASSERT_TRUE(cacheDir.isValid());
+    ASSERT_TRUE(server.listening());
+    server.set("/cached.gif", {200, toQt(animation(5))});
+    const std::string url = server.url("/cached.gif");
+    loadRemote(url);
+    ASSERT_EQ(widget.control().FrameCount(), 5);
+
+    // An error the server answers is no network failure: the cached copy is not taken.
+    server.set("/cached.gif", {500, "down for maintenance"});
+    loadRemote(url);
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+    EXPECT_EQ(widget.control().FrameCount(), 5);
+
+    server.close();
+    // Without the cached-copy option a refused connection fails the read.
+    events.clear();
+    ASSERT_TRUE(widget.reader().start(url, "remoteGIF", 0));
+    waitForOutcome();
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+
+    // The control asks for the cached copy: the GIF loaded before comes back.
+    widget.control().loadGifBytes({});
+    loadRemote(url);
+    EXPECT_EQ(events, (Strings{"RemoteLoadComplete"}));
+    EXPECT_EQ(widget.control().FrameCount(), 5);
 }
 
 TEST_F(RemoteLoad, LimitOnTheDownloadSize) {

@@ -199,8 +199,8 @@ TEST(HugeSizes, FailCleanlyWithNoFramesAndBoundedMemory) {
                                                  .raw(image(0, 0, 3, 3))
                                                  .raw(image(0, 0, 65535, 65535))
                                                  .build()},
-        // 3000 frames of 30000 x 4: each small, the strip 90 million pixels wide (360 MB).
-        {"3000 wide frames", manyImages(3000, 30000, 4)},
+        // 3000 frames of 30000 x 32: each small, the strip 90 million pixels wide (2.9 GB).
+        {"3000 wide frames", manyImages(3000, 30000, 32)},
         // 40000 images of 65535 x 1: capped at 32767 frames, whose widths overflow a row.
         {"32767 frames of 65535 x 1", manyImages(40000, 65535, 1)},
     };
@@ -216,12 +216,27 @@ TEST(HugeSizes, FailCleanlyWithNoFramesAndBoundedMemory) {
     }
 }
 
-TEST(HugeSizes, LargeSurfacesWithinBudgetStillLoad) {
-    // The budget must not turn away a large but sound GIF: two 4096 x 4096 frames make a 32 MiB
-    // strip and a 48 MiB composite. Their data ends early, so the rest of each cell is index 0.
-    const auto r = loadInChild(manyImages(2, 4096, 4096));
-    EXPECT_EQ(r.frames, 2);
-    std::printf("two 4096 x 4096 frames: peak RSS %ld KiB\n", r.peakRssKiB);
+TEST(HugeSizes, LargeSurfacesWithinBudgetLoadAndCostOnlyWhatIsWritten) {
+    // The budget must not turn away a large but sound GIF. The image data of these end early,
+    // so most of every surface is never written and must cost no memory.
+    giftest::GifBuilder spread;  // two 2 x 2 frames 10000 x 9000 apart: a 270 MB composite
+    spread.globalTable(giftest::testPalette(4)).raw(image(0, 0, 2, 2)).raw(image(9998, 8998, 2, 2));
+    const HugeCase cases[] = {
+        // 130 full-HD frames: a 270 MB strip.
+        {"130 frames of 1920 x 1080", manyImages(130, 1920, 1080)},
+        {"two pixels 10000 x 9000 apart", spread.build()},
+        // A 32 MiB strip and a 48 MiB composite.
+        {"two 4096 x 4096 frames", manyImages(2, 4096, 4096)},
+    };
+    const int32_t frames[] = {130, 2, 2};
+    const long before = ownPeakRssKiB();
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        SCOPED_TRACE(cases[k].name);
+        const auto r = loadInChild(cases[k].bytes);
+        EXPECT_EQ(r.frames, frames[k]);
+        std::printf("%s: peak RSS %ld KiB\n", cases[k].name, r.peakRssKiB);
+        EXPECT_LT(r.peakRssKiB, before + kBoundKiB);
+    }
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "platform/surface.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <vector>
 
+#include "platform/memory_budget.h"
 #include "platform/runtime_error.h"
 
 namespace {
@@ -30,6 +33,25 @@ std::unique_ptr<Surface> indexed(int w, int h, F f, std::vector<uint32_t> table 
         for (int x = 0; x < w; ++x) s->setPixel(x, y, static_cast<uint32_t>(f(x, y)));
     return s;
 }
+
+// Memory this process holds now (resident pages), in KiB.
+long residentKiB() {
+    long size = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;  // the sanitizer's own bookkeeping grows with every block
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
 
 TEST(RowBytes, RoundsBitsUpToWholeDwords) {
     EXPECT_EQ(platform::RowBytes(1, 1), 4);
@@ -64,14 +86,29 @@ TEST(SurfaceCreate, RefusesBadSizesAndDepthsWithoutThrowing) {
     EXPECT_EQ(Surface::create(8, 65535, 65535), nullptr);   // about 4 GiB
 }
 
-TEST(SurfaceCreate, BudgetIsExactlyTwoHundredFiftySixMebibytes) {
-    // 8192 bytes a row: 32768 rows fill the budget exactly.
-    auto atBudget = Surface::create(8, 8192, 32768);
+TEST(SurfaceCreate, BudgetFollowsTheMachineAndLargeSurfacesCostNoMemoryUntilWritten) {
+    const std::size_t budget = platform::memoryBudgetBytes();
+    EXPECT_LE(budget, std::size_t{2} << 30);
+    EXPECT_GE(budget, std::size_t{1} << 20);
+    // 65536 bytes a row: the largest surface inside the budget, then one row more.
+    const auto rows = static_cast<int32_t>(budget / 65536);
+    const long before = residentKiB();
+    auto atBudget = Surface::create(8, 65536, rows);
     ASSERT_NE(atBudget, nullptr);
-    EXPECT_EQ(atBudget->sizeBytes(), platform::kMaxSurfaceBytes);
+    EXPECT_LE(atBudget->sizeBytes(), budget);
+    // A write costs only the pages it touches, and clearing to zero hands them back.
+    for (int32_t y = 0; y < rows; y += rows / 8) atBudget->setPixel(y, y, 7);
+    if (!kSanitized) {
+        EXPECT_LT(residentKiB() - before, 32 * 1024);
+    }
+    atBudget->fillBytes(0);
+    EXPECT_EQ(atBudget->pixel(0, 0), 0u);
+    if (!kSanitized) {
+        EXPECT_LT(residentKiB() - before, 4 * 1024);
+    }
     atBudget.reset();
-    EXPECT_EQ(Surface::create(8, 8192, 32769), nullptr);
-    EXPECT_EQ(Surface::create(1, 65536, 32769), nullptr);
+    EXPECT_EQ(Surface::create(8, 65536, rows + 1), nullptr);
+    EXPECT_EQ(Surface::create(24, 65535, 65535), nullptr);
 }
 
 TEST(SurfaceCreate, StartsZeroedBottomUpWithPaddedTable) {
@@ -120,7 +157,8 @@ TEST(ColorTable, ReplacesEntriesFromStartAndCutsAtTheEnd) {
 
 TEST(Blit, EightBitSourceGoesThroughItsTableOntoColour) {
     const std::vector<uint32_t> table = {0x000000, 0x102030, 0xA0B0C0};
-    auto src = indexed(3, 2, [](int x, int) { return x; }, table);
+    auto src = indexed(
+        3, 2, [](int x, int) { return x; }, table);
     auto dst = make(24, 5, 4);
     ASSERT_TRUE(platform::bitBlt(*dst, 1, 2, 3, 2, *src, 0, 0, kRopCopy));
     EXPECT_EQ(dst->colorAt(2, 2), 0x102030u);
@@ -138,7 +176,8 @@ TEST(Blit, ColourOntoMonoMapsExactBlackAndWhite) {
     // white exactly at the transparent pixels.
     std::vector<uint32_t> maskPalette(256, kBlack);
     maskPalette[7] = kWhite;
-    auto cell = indexed(10, 3, [](int x, int y) { return (x + y) % 3 == 0 ? 7 : x % 7; }, maskPalette);
+    auto cell = indexed(
+        10, 3, [](int x, int y) { return (x + y) % 3 == 0 ? 7 : x % 7; }, maskPalette);
     auto mask = make(1, 10, 3, kMonoTable);
     ASSERT_TRUE(platform::bitBlt(*mask, 0, 0, 10, 3, *cell, 0, 0, kRopCopy));
     for (int y = 0; y < 3; ++y)
@@ -184,7 +223,8 @@ TEST(Blit, AndThenOrDrawsATransparentFrame) {
     const int t = 2;
     std::vector<uint32_t> maskPalette(256, kBlack), colours = {0xFF0000, 0x00FF00, 0x000000};
     maskPalette[t] = kWhite;
-    auto cell = indexed(3, 1, [](int x, int) { return x; }, maskPalette);
+    auto cell = indexed(
+        3, 1, [](int x, int) { return x; }, maskPalette);
     auto target = make(24, 3, 1);
     target->fill(0, 0, 3, 1, 0x4080C0);
     platform::bitBlt(*target, 0, 0, 3, 1, *cell, 0, 0, kRopAnd);
@@ -355,8 +395,8 @@ TEST(Blit, UnscaledIndexOntoMonoAgreesWithEveryPixelAtAnyBitOffset) {
                 for (const int w : {1, 7, 8, 9, 23, 40}) {
                     SCOPED_TRACE(std::to_string(rop) + " dx=" + std::to_string(dx) +
                                  " w=" + std::to_string(w));
-                    auto cell = indexed(45, 2, [&](int, int) { return nextRandom(seed) & 0xFF; },
-                                        table);
+                    auto cell = indexed(
+                        45, 2, [&](int, int) { return nextRandom(seed) & 0xFF; }, table);
                     auto mask = make(1, 50, 2, kMonoTable);
                     for (int y = 0; y < 2; ++y)
                         for (int x = 0; x < 50; ++x) mask->setPixel(x, y, nextRandom(seed) & 1);
@@ -371,8 +411,9 @@ TEST(Blit, UnscaledIndexOntoMonoAgreesWithEveryPixelAtAnyBitOffset) {
                             uint32_t want = old;
                             if (x >= dx && x < dx + w && sx < 45) {
                                 const uint32_t bit = table[cell->pixel(sx, y)] == kWhite ? 1 : 0;
-                                want = rop == kRopCopy ? bit : rop == kRopAnd ? (old & bit)
-                                                                               : (old | bit);
+                                want = rop == kRopCopy  ? bit
+                                       : rop == kRopAnd ? (old & bit)
+                                                        : (old | bit);
                             }
                             ASSERT_EQ(mask->pixel(x, y), want) << x << "," << y;
                         }
@@ -392,7 +433,8 @@ TEST(Fill, WholeAndPartialBytesAgreeWithSinglePixels) {
                 const uint32_t colour = bits == 1 ? kWhite : 0x123456;
                 s->fill(x, 1, w, 2, colour);
                 for (int y = 1; y < 3; ++y)
-                    for (int xx = x; xx < x + w; ++xx) want->setPixel(xx, y, bits == 1 ? 1 : colour);
+                    for (int xx = x; xx < x + w; ++xx)
+                        want->setPixel(xx, y, bits == 1 ? 1 : colour);
                 for (int y = 0; y < 3; ++y)
                     for (int xx = 0; xx < 26; ++xx)
                         ASSERT_EQ(s->pixel(xx, y), want->pixel(xx, y)) << xx << "," << y;
