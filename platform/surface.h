@@ -32,7 +32,7 @@ enum class StretchQuality {
 };
 
 class Surface {
-  public:
+public:
     // A zero-filled surface of 1, 8 or 24 bits per pixel. The colour table (1 and 8 bits only)
     // starts as `colors` padded with black to 2 or 256 entries; extra entries are ignored.
     // Returns null, never throws, when the size is zero or negative, the bit depth is not one
@@ -83,7 +83,7 @@ class Surface {
     // hands its pages back to the system instead of writing them, so it costs no memory.
     void fillBytes(uint8_t value) noexcept;
 
-  private:
+private:
     // Small surfaces come from the heap, large ones are mapped directly (see create).
     struct FreeDeleter {
         std::size_t mappedBytes;  // 0 = heap block

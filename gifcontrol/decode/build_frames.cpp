@@ -227,7 +227,7 @@ void ucAniGIF::finishBuild() {
     if ((delayMode & 2) == 0) {
         loopsRemaining = loopSetting;
         SetAnimationTimer(1);
-    } else {
+    } else if (announceHold_) {
         raiseFrameChanged(1, false);
     }
 }

@@ -159,6 +159,8 @@ void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
         raiseRemoteLoadFailure();
         return;
     }
+    // GifBytes is left alone until a download is accepted: it may still hold the frames a
+    // deferred decode has yet to build, or a design-time GIF waiting to be stored.
     bool proceed = false;
     if (!isGifSignature(Value)) {
         raiseRemoteLoadFailure();
@@ -175,9 +177,13 @@ void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
         if (const bool* c = std::get_if<bool>(&args[2].value)) cancel = *c;
         proceed = !cancel;
     }
-    GifBytes.clear();
     if (!proceed) return;
-    GifBytes.assign(Value.first(static_cast<size_t>(n)));
+    try {
+        GifBytes.assign(Value.first(static_cast<size_t>(n)));
+    } catch (...) {
+        raiseRemoteLoadFailure();  // no memory for it: what is on show stays
+        return;
+    }
     if (LoadAndStart() != 0) resizeAfterLoad();
 }
 

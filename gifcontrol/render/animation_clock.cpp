@@ -145,11 +145,13 @@ int32_t ucAniGIF::DeferredDecodeTick(platform::WindowId /*window*/, uint32_t /*m
     return 0;
 }
 
-void ucAniGIF::finishDeferredDecode() {
+void ucAniGIF::finishDeferredDecode(bool announceHold) {
     // RebuildBuffer lives from the first pass to the end of the last: frames still wait for
     // their pass also when the deferred-decode timer could not be started.
     if (pendingTimer_ != PendingTimer::DeferredDecode && RebuildBuffer.empty()) return;
+    announceHold_ = announceHold;
     DeferredDecodeTick(timerWindow, kTimerMessage, timerId(), 0);
+    announceHold_ = true;
 }
 
 void ucAniGIF::stopAndRewind() {
@@ -163,7 +165,9 @@ void ucAniGIF::stopAndRewind() {
 void ucAniGIF::Action(int32_t Act) {
     if (currentFrame == 0 || !host_->userMode()) return;
     if (Act < ActionStop || Act > ActionRestart) return;
-    finishDeferredDecode();
+    // Stop and Restart raise FrameChanged(1, False) themselves; a held load finished on their
+    // behalf must not announce frame 1 a second time.
+    finishDeferredDecode(Act != ActionStop && Act != ActionRestart);
     if (currentFrame == 0) return;  // the finishing load may have failed
 
     switch (Act) {
@@ -196,6 +200,10 @@ void ucAniGIF::Action(int32_t Act) {
 }
 
 void ucAniGIF::UserControl_Hide() {
+    // A held load whose remaining frames wait for their timer is not playing and will not play:
+    // the decode is left to its timer, which announces the held frame 1 then, not from inside
+    // the hide.
+    if (pendingTimer_ == PendingTimer::DeferredDecode && (delayMode & 2) != 0) return;
     Action(ActionPause);
 }
 

@@ -260,7 +260,9 @@ public:
     // deferred frames are still waiting to be decoded first decodes them (finishing the load),
     // so that no frame is left blank.
     void Action(int32_t Act);
-    // Host visibility: hiding pauses; showing resumes a paused control.
+    // Host visibility: hiding pauses; showing resumes a paused control. Hiding a held load
+    // (DelayHold, DelayHoldFirstFrame) while its remaining frames wait for the deferred-decode
+    // timer leaves them to it.
     void UserControl_Hide();
     void UserControl_Show();
 
@@ -299,11 +301,14 @@ private:
 
     // ActionStop: stop, reload the loop counter, rewind to frame 1, repaint, FrameChanged(1).
     void stopAndRewind();
-    // Runs the deferred remaining-frames pass now if its timer is still pending.
-    void finishDeferredDecode();
+    // Runs the deferred remaining-frames pass now if its timer is still pending. announceHold
+    // false keeps a held load from raising its FrameChanged(1, False).
+    void finishDeferredDecode(bool announceHold);
     void raiseLoopsEnded();
 
     PendingTimer pendingTimer_ = PendingTimer::None;
+    // Whether finishing a held load raises FrameChanged(1, False) (see finishDeferredDecode).
+    bool announceHold_ = true;
     // Changes whenever the timer is stopped or started, so that a tick can tell whether its
     // event handlers took over the clock.
     uint64_t timerGeneration_ = 0;

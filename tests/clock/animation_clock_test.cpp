@@ -244,6 +244,32 @@ TEST_F(Clock, CommandsDuringTheDeferredDecodeFinishTheLoadFirst) {
     EXPECT_EQ(gif->Strip->pixel(gif->Frames(2).StripX, 0), 2u);
 }
 
+TEST_F(Clock, HeldLoadsAnnounceFrameOneOnceWhateverHappensDuringTheDeferredDecode) {
+    gif->delayMode = DelayHold;
+    for (int32_t act : {ActionStop, ActionRestart}) {
+        SCOPED_TRACE(act);
+        load({10, 10, 10});
+        gif->Action(act);
+        EXPECT_EQ(events(), (Strings{"FrameChanged(1,F)"}));
+        EXPECT_EQ(gif->Action(), act == ActionStop ? ActionStop : ActionPlay);
+        clock.advance(1000);
+        events();
+    }
+
+    // Hidden in the window: nothing from inside the hide; the decode finishes on its timer and
+    // announces frame 1 then, and the held control stays stopped when shown again.
+    load({10, 10, 10});
+    gif->UserControl_Hide();
+    EXPECT_TRUE(events().empty());
+    clock.advance(20);
+    EXPECT_EQ(events(), (Strings{"FrameChanged(1,F)"}));
+    EXPECT_TRUE(gif->GifBytes.empty());
+    gif->UserControl_Show();
+    clock.advance(1000);
+    EXPECT_EQ(gif->Action(), ActionStop);
+    EXPECT_TRUE(events().empty());
+}
+
 TEST_F(Clock, HandlersThatTakeOverTheClockKeepTheirSay) {
     load({10, 10, 10});
     host.onEvent = [this](int32_t, std::string_view name, std::span<platform::EventArg>) {

@@ -301,6 +301,32 @@ TEST_F(Remote, CancelKeepsThePreviousAnimation) {
     EXPECT_EQ(gif->Action(), ActionPlay);
 }
 
+TEST_F(Remote, RefusedOrInvalidDownloadsLeaveADeferredDecodeWhole) {
+    // Frames 2 and 3 still wait for the deferred decode while the downloads come in.
+    gif->delayMode = DelayFirstFrame;
+    ASSERT_TRUE(gif->loadGifBytes(animation(3)));
+    host.clearRecords();
+    const auto other = animation(2);
+    complete(giftest::Bytes(other.begin(), other.begin() + 14));
+    auto notGif = other;
+    notGif[0] = 'J';
+    complete(notGif);
+    gif->UserControl_AsyncReadProgress("remoteGIF", 0, 0);
+    host.onEvent = [](int32_t number, std::string_view, std::span<platform::EventArg> args) {
+        if (number == EventRemoteLoadComplete) args[2].value = true;
+    };
+    complete(animation(5));
+    EXPECT_EQ(eventNames(), (Strings{"RemoteLoadFailure", "RemoteLoadFailure", "RemoteLoadFailure",
+                                     "RemoteLoadComplete"}));
+
+    clock.advance(20);
+    ASSERT_EQ(gif->FrameCount(), 3);
+    EXPECT_EQ(gif->Action(), ActionPlay);
+    for (int32_t k = 1; k <= 3; ++k)
+        EXPECT_EQ(gif->Strip->pixel(gif->Frames(k).StripX, 0), static_cast<uint32_t>(k))
+            << "frame " << k;
+}
+
 TEST_F(Remote, FailedProgressCancelsTheRead) {
     gif->UserControl_AsyncReadProgress("remoteGIF", 1, 100);
     EXPECT_TRUE(host.events().empty());
