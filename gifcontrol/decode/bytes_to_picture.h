@@ -30,8 +30,8 @@ public:
     // The colour table of the image (local, else global), 0x00RRGGBB; empty when the stream has
     // none (the surface's table is then all black).
     const std::vector<uint32_t>& colorTable() const noexcept { return colors_; }
-    // Transparent index from the image's graphic control extension, or -1. render() does not
-    // apply it: pictures are drawn opaque.
+    // Transparent index from the image's graphic control extension, or -1. render() leaves the
+    // target unchanged under pixels of this index.
     int32_t transparentIndex() const noexcept { return transparent_; }
     // The encoded bytes the picture was made from.
     const std::vector<uint8_t>& bytes() const noexcept { return bytes_; }
@@ -48,7 +48,9 @@ public:
     // Onto an 8-bit target the picture's own indices are written unchanged (the control's
     // strip shares the index-coding table with the rebuilt frames, so going through colours
     // would give the same indices); onto 24 and 1 bits the colours go through the colour table.
-    // `quality` applies when the extents differ.
+    // Pixels of the transparent index are not drawn: the target shows through them. `quality`
+    // applies when the extents differ; a picture with a transparent index is always scaled by
+    // nearest neighbour, so that its edges stay exact.
     void render(platform::Surface& target, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
                 int32_t x, int32_t y, int32_t cx, int32_t cy,
                 platform::StretchQuality quality = platform::StretchQuality::Nearest) const noexcept;
@@ -56,6 +58,10 @@ public:
 private:
     friend std::unique_ptr<Picture> BytesToPicture(const uint8_t* bytes, int64_t length) noexcept;
     Picture() = default;
+    // render() for a picture with a transparent index; source already in surface coordinates.
+    void renderTransparent(platform::Surface& target, int32_t dx, int32_t dy, int32_t dw,
+                           int32_t dh, int32_t sx, int32_t sy, int32_t sw,
+                           int32_t sh) const noexcept;
 
     std::unique_ptr<platform::Surface> pixels_;
     std::vector<uint32_t> colors_;

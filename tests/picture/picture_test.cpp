@@ -14,7 +14,9 @@ using giftest::Bytes;
 using giftest::GifBuilder;
 using giftest::makeFrame;
 
-uint8_t pattern(int x, int y) { return static_cast<uint8_t>((x * 7 + y * 13 + 1) % 251); }
+uint8_t pattern(int x, int y) {
+    return static_cast<uint8_t>((x * 7 + y * 13 + 1) % 251);
+}
 
 Bytes singleImage(int w, int h, bool interlaced = false) {
     auto f = makeFrame(w, h, pattern);
@@ -92,7 +94,8 @@ TEST(BytesToPicture, CutStreamKeepsWhatWasDecoded) {
         ASSERT_EQ(pic->width(), w);
         ASSERT_EQ(pic->height(), h);
         int decoded = 0;
-        while (decoded < w * h && pic->index(decoded % w, decoded / w) == pattern(decoded % w, decoded / w))
+        while (decoded < w * h &&
+               pic->index(decoded % w, decoded / w) == pattern(decoded % w, decoded / w))
             ++decoded;
         for (int i = decoded; i < w * h; ++i) ASSERT_EQ(pic->index(i % w, i / w), 0) << len;
         EXPECT_GE(decoded, lastDecoded);
@@ -139,6 +142,54 @@ TEST(BytesToPicture, RenderMirrorsOnNegativeExtents) {
     EXPECT_EQ(s->pixel(4, 2), pattern(2, 1));
 }
 
+TEST(BytesToPicture, RenderLeavesTheTargetShowingThroughTransparentPixels) {
+    // Index 0 is transparent; the picture is 4 x 3.
+    auto f = makeFrame(4, 3, [](int x, int y) { return (x + y) % 3; });
+    f.control = true;
+    f.transparent = true;
+    f.transIndex = 0;
+    const auto palette = giftest::testPalette(4);
+    auto pic = BytesToPicture(GifBuilder().screen(4, 3).globalTable(palette).frame(f).build());
+    ASSERT_NE(pic, nullptr);
+    ASSERT_EQ(pic->transparentIndex(), 0);
+    constexpr uint32_t kBack = 0xABCDEF;
+    auto expectDrawn = [&](const platform::Surface& s, int x, int y, int sx, int sy) {
+        const uint8_t i = f.indices[static_cast<size_t>(sy * 4 + sx)];
+        EXPECT_EQ(s.pixel(x, y), i == 0 ? kBack : palette[i]) << x << "," << y;
+    };
+
+    // Upright at (1, 1), partly off the target at (-2, -1), doubled and mirrored left-right.
+    auto rgb = platform::Surface::create(24, 10, 8);
+    rgb->fill(0, 0, 10, 8, kBack);
+    pic->render(*rgb, 1, 1, 4, 3, 0, 3, 4, -3);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 10; ++x) {
+            if (x >= 1 && x < 5 && y >= 1 && y < 4)
+                expectDrawn(*rgb, x, y, x - 1, y - 1);
+            else
+                EXPECT_EQ(rgb->pixel(x, y), kBack) << x << "," << y;
+        }
+    rgb->fill(0, 0, 10, 8, kBack);
+    pic->render(*rgb, -2, -1, 4, 3, 0, 3, 4, -3);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) expectDrawn(*rgb, x, y, x + 2, y + 1);
+    EXPECT_EQ(rgb->pixel(2, 0), kBack);
+    rgb->fill(0, 0, 10, 8, kBack);
+    pic->render(*rgb, 0, 0, 8, 6, 4, 3, -4, -3);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) expectDrawn(*rgb, x, y, 3 - x / 2, y / 2);
+
+    // An 8-bit target keeps its own index under transparent pixels.
+    auto indexed = platform::Surface::create(8, 4, 3);
+    indexed->fillBytes(9);
+    pic->render(*indexed, 0, 0, 4, 3, 0, 3, 4, -3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const uint8_t i = f.indices[static_cast<size_t>(y * 4 + x)];
+            EXPECT_EQ(indexed->pixel(x, y), i == 0 ? 9u : i);
+        }
+}
+
 TEST(BytesToPicture, PlacesTheImageOnItsScreenAndReportsItsExtras) {
     auto f = makeFrame(3, 2, [](int, int) { return 5; });
     f.left = 2;
@@ -147,9 +198,10 @@ TEST(BytesToPicture, PlacesTheImageOnItsScreenAndReportsItsExtras) {
     f.transparent = true;
     f.transIndex = 5;
     f.localTable = giftest::testPalette(8);
-    const Bytes gif = GifBuilder().signature("gif89A").screen(4, 2).globalTable({0xFF, 0xFF00}).frame(f).build();
+    const Bytes gif =
+        GifBuilder().signature("gif89A").screen(4, 2).globalTable({0xFF, 0xFF00}).frame(f).build();
     auto pic = BytesToPicture(gif);
-    ASSERT_NE(pic, nullptr);  // any letter case of the signature
+    ASSERT_NE(pic, nullptr);     // any letter case of the signature
     EXPECT_EQ(pic->width(), 5);  // enlarged to hold the image
     EXPECT_EQ(pic->height(), 3);
     EXPECT_EQ(pic->index(2, 1), 5);
@@ -161,8 +213,8 @@ TEST(BytesToPicture, PlacesTheImageOnItsScreenAndReportsItsExtras) {
 
 TEST(BytesToPicture, OversizedImagesFailCleanly) {
     // 65535 x 65535 needs 4 GiB: beyond the surface budget, so no picture and no allocation.
-    Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0,
-                 0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 2, 0x4C, 0x01, 0, 0x3B};
+    Bytes gif = {'G', 'I', 'F', '8',  '9',  'a',  0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0, 0x2C, 0,
+                 0,   0,   0,   0xFF, 0xFF, 0xFF, 0xFF, 0,    2,    2,    0x4C, 0x01, 0, 0x3B};
     EXPECT_EQ(BytesToPicture(gif), nullptr);
 }
 
@@ -172,7 +224,8 @@ TEST(BytesToPicture, HostileBytesNeverCrash) {
     std::vector<Bytes> seeds = {singleImage(16, 16), singleImage(7, 19, true)};
     auto small = makeFrame(8, 8, [](int x, int y) { return (x ^ y) & 3; });
     small.minCodeSize = 2;
-    seeds.push_back(GifBuilder().screen(8, 8).globalTable(giftest::testPalette(4)).frame(small).build());
+    seeds.push_back(
+        GifBuilder().screen(8, 8).globalTable(giftest::testPalette(4)).frame(small).build());
     int pictures = 0;
     for (int round = 0; round < 2000; ++round) {
         Bytes b = seeds[static_cast<size_t>(round) % seeds.size()];
@@ -180,9 +233,15 @@ TEST(BytesToPicture, HostileBytesNeverCrash) {
         for (int e = 0; e < edits; ++e) {
             const size_t at = rng() % b.size();
             switch (rng() % 3) {
-                case 0: b[at] = static_cast<uint8_t>(rng()); break;
-                case 1: b.resize(at + 1); break;
-                default: b[at] ^= static_cast<uint8_t>(1u << (rng() % 8)); break;
+                case 0:
+                    b[at] = static_cast<uint8_t>(rng());
+                    break;
+                case 1:
+                    b.resize(at + 1);
+                    break;
+                default:
+                    b[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
+                    break;
             }
         }
         auto pic = BytesToPicture(b);
@@ -210,7 +269,9 @@ TEST(GifDecoder, RefusalAndStatus) {
     };
     EXPECT_EQ(platform::decodeFirstGifImage(gif, throwing), platform::GifDecodeStatus::Refused);
     std::vector<uint8_t> buf(16);
-    auto into = [&](const platform::GifImageInfo&) { return platform::GifLineTarget{buf.data(), 4}; };
+    auto into = [&](const platform::GifImageInfo&) {
+        return platform::GifLineTarget{buf.data(), 4};
+    };
     EXPECT_EQ(platform::decodeFirstGifImage(gif, into), platform::GifDecodeStatus::Complete);
     EXPECT_EQ(buf[5], pattern(1, 1));
     EXPECT_EQ(platform::decodeFirstGifImage(std::span(gif).first(gif.size() - 10), into),

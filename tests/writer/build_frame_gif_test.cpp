@@ -81,6 +81,15 @@ TEST_F(FrameGif, EachFrameComesBackWithItsOwnCellTableAndTransparency) {
     const auto second = gif.AnimatedGIF();
     expectPicture(second.get(), b, b.localTable, 3);
     ASSERT_NE(second, nullptr);
+    // Drawn, the transparent pixels show what lies beneath.
+    auto target = platform::Surface::create(24, 20, 5);
+    target->fill(0, 0, 20, 5, 0x808080);
+    second->render(*target, 0, 0, 20, 5, 0, 5, 20, -5);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 20; ++x) {
+            const uint8_t i = b.indices[static_cast<size_t>(y * 20 + x)];
+            EXPECT_EQ(target->pixel(x, y), i == 3 ? 0x808080u : b.localTable[i]);
+        }
     // A graphic control extension with no delay and disposal 0, whatever the frame had.
     EXPECT_EQ(Bytes(second->bytes().begin() + 781, second->bytes().begin() + 789),
               (Bytes{0x21, 0xF9, 0x04, 0x01, 0, 0, 3, 0}));
