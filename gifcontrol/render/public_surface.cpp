@@ -97,6 +97,10 @@ int32_t ucAniGIF::ActualHeight() const {
 
 void ucAniGIF::Stretch(int32_t newScale) {
     if (newScale < StretchNone || newScale > StretchAutoSize || newScale == stretchMode) return;
+    // A load whose deferred frames are still waiting finishes first, so that the state to return
+    // to is the loaded one (a held load is stopped, not playing); the rewind of a stopped control
+    // below then raises the one FrameChanged(1, False).
+    if (host_->userMode()) finishDeferredDecode(false);
     const int32_t previous = animState;
     stretchMode = newScale;
     Action(ActionPause);
@@ -115,6 +119,8 @@ void ucAniGIF::Mirrored(int32_t MirrorStyle) {
         return;
     }
     if (MirrorStyle == mirrorStyle) return;
+    // As for Stretch: a held load must not start playing because it was mirrored meanwhile.
+    if (host_->userMode()) finishDeferredDecode(true);
     const int32_t previous = animState;
     Action(ActionPause);
     const bool run = host_->userMode();

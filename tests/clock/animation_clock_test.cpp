@@ -256,6 +256,18 @@ TEST_F(Clock, HeldLoadsAnnounceFrameOneOnceWhateverHappensDuringTheDeferredDecod
         events();
     }
 
+    // A new Stretch or Mirrored setting finishes the load; the control stays held.
+    load({10, 10, 10});
+    gif->Stretch(StretchFill);
+    EXPECT_EQ(events(), (Strings{"FrameChanged(1,F)"}));
+    EXPECT_EQ(gif->Action(), ActionStop);
+    load({10, 10, 10});
+    gif->Mirrored(MirrorHorizontal);
+    EXPECT_EQ(events(), (Strings{"FrameChanged(1,F)"}));
+    clock.advance(1000);
+    EXPECT_EQ(gif->Action(), ActionStop);
+    EXPECT_EQ(gif->currentFrame, 1);
+
     // Hidden in the window: nothing from inside the hide; the decode finishes on its timer and
     // announces frame 1 then, and the held control stays stopped when shown again.
     load({10, 10, 10});
