@@ -27,7 +27,7 @@
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/headless_host.h"
 #include "platform/property_bag.h"
-#include "sha256.h"
+#include "platform/sha256.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ std::string valueText(const platform::PropertyValue& value) {
             const std::vector<uint8_t> bytes = value.type() == platform::PropertyType::Bytes
                                                    ? value.toBytes()
                                                    : value.toPicture().encoded;
-            return std::to_string(bytes.size()) + " sha256=" + design::sha256Hex(bytes);
+            return std::to_string(bytes.size()) + " sha256=" + platform::sha256Hex(bytes);
         }
         case platform::PropertyType::Bool:
             return value.toBool() ? "true" : "false";
