@@ -18,6 +18,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QSplitter>
@@ -33,6 +34,7 @@
 
 #include "apps/anigif-view/palette_panel.h"
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/memory_budget.h"
 #include "platform/qt/gif_widget.h"
 
 namespace viewer {
@@ -94,6 +96,19 @@ class StageFollower : public QObject {
     std::function<void()> changed_;
 };
 
+// Why a file did not load, as far as can be told from outside the control.
+QString loadFailure(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return QStringLiteral("there is no such file.");
+    if (!info.isFile()) return QStringLiteral("it is not a file.");
+    if (!info.isReadable()) return QStringLiteral("the file cannot be read.");
+    if (info.size() == 0) return QStringLiteral("the file is empty.");
+    if (static_cast<quint64>(info.size()) > platform::memoryBudgetBytes())
+        return QStringLiteral("the file is larger than the control loads (%1 MiB).")
+            .arg(platform::memoryBudgetBytes() >> 20);
+    return QStringLiteral("it is not a GIF picture the control can play.");
+}
+
 }  // namespace
 
 ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
@@ -121,6 +136,21 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     scroll->setWidget(stage_);
     scroll->setWidgetResizable(true);
 
+    // Why the last load failed, above the picture; hidden while a load succeeds.
+    message_ = new QLabel;
+    message_->setWordWrap(true);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message_->setStyleSheet(
+        QStringLiteral("QLabel { background: #fde7e7; color: #8a1010; border: 1px solid #e0a0a0; "
+                       "padding: 6px; }"));
+    message_->hide();
+    auto* picture = new QWidget;
+    auto* pictureLayout = new QVBoxLayout(picture);
+    pictureLayout->setContentsMargins(0, 0, 0, 0);
+    pictureLayout->setSpacing(0);
+    pictureLayout->addWidget(message_);
+    pictureLayout->addWidget(scroll, 1);
+
     log_ = new QPlainTextEdit;
     log_->setReadOnly(true);
     log_->setMaximumBlockCount(2000);
@@ -128,7 +158,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
 
     // The picture takes the room; settings beside it, events and palette in docks.
     auto* central = new QSplitter(Qt::Horizontal);
-    central->addWidget(scroll);
+    central->addWidget(picture);
     QWidget* panel = buildPanel();
     central->addWidget(panel);
     central->setStretchFactor(0, 1);
@@ -173,10 +203,9 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
         for (const auto& a : args)
             parts << QStringLiteral("%1=%2").arg(
                 QString::fromUtf8(a.name.data(), qsizetype(a.name.size())), argText(a));
-        log_->appendPlainText(QStringLiteral("%1 %2(%3)")
-                                  .arg(number)
-                                  .arg(QString::fromUtf8(name.data(), qsizetype(name.size())))
-                                  .arg(parts.join(QStringLiteral(", "))));
+        log_->appendPlainText(
+            QStringLiteral("%1(%2)").arg(QString::fromUtf8(name.data(), qsizetype(name.size())),
+                                         parts.join(QStringLiteral(", "))));
         if (number == anigif::EventFrameChanged || number == anigif::EventLoopsEnded ||
             number == anigif::EventRemoteLoadComplete)
             updateCounters();
@@ -192,7 +221,10 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
 
     syncPanel();
     updateCounters();
-    resize(1180, 760);
+    // Fit the screen's free area with room for the title bar and frame (on a 1366 x 768 screen
+    // the window takes 1180 x 680).
+    const QRect room = screen()->availableGeometry();
+    resize(std::min(1180, room.width() - 24), std::min(680, room.height() - 72));
 }
 
 void ViewerWindow::buildActions() {
@@ -331,7 +363,7 @@ void ViewerWindow::open(const QString& fileOrAddress) {
     }
     const QString path = url.isLocalFile() ? url.toLocalFile() : fileOrAddress;
     const bool ok = gif_->control().LoadAnimatedGIF_File(path.toStdString());
-    loaded(ok, path);
+    loaded(ok, path, ok ? QString() : loadFailure(path));
 }
 
 void ViewerWindow::openFileDialog() {
@@ -350,12 +382,16 @@ void ViewerWindow::openAddressDialog() {
     if (ok && !address.trimmed().isEmpty()) open(address.trimmed());
 }
 
-void ViewerWindow::loaded(bool ok, const QString& what) {
+void ViewerWindow::loaded(bool ok, const QString& what, const QString& why) {
     if (ok) {
         setWindowTitle(QStringLiteral("%1 – anigif-view").arg(QFileInfo(what).fileName()));
         log_->appendPlainText(QStringLiteral("Loaded %1").arg(what));
+        message_->hide();
     } else {
-        log_->appendPlainText(QStringLiteral("Could not load %1").arg(what));
+        const QString text = QStringLiteral("Could not load %1: %2").arg(what, why);
+        log_->appendPlainText(text);
+        message_->setText(text);
+        message_->show();
     }
     syncPanel();
     updateCounters();
