@@ -261,9 +261,10 @@ Version readVersion(std::span<const uint8_t> data) {
         for (size_t i = 0; i < n; ++i) number = number << 8 | data[pos++];
     }
     if (number > static_cast<uint64_t>(PropertyBag::kFormatVersion))
-        refuse("the file was written by a newer program (format version " + std::to_string(number) +
-               "; this program reads versions 1 to " + std::to_string(PropertyBag::kFormatVersion) +
-               ")");
+        // Not "invalid": the file may be perfectly good for the program that wrote it.
+        throw PropertyBagError("the file was written by a newer program (format version " +
+                               std::to_string(number) + "; this program reads versions 1 to " +
+                               std::to_string(PropertyBag::kFormatVersion) + ")");
     if (number == 1) return {1, 3};
     if (number == 2) return {2, 4};
     refuse("unknown format version " + std::to_string(number));
