@@ -23,6 +23,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -213,9 +214,20 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     // A remote GIF is loaded after its RemoteLoadComplete: take its settings then.
     connect(gif_, &platform::qt::AniGifWidget::controlEvent, this,
             [this](int number, const QString&, const QVariantList&) {
-                if (number == anigif::EventRemoteLoadComplete) {
-                    syncPanel();
-                    if (auto* p = findChild<PalettePanel*>()) p->showTable();
+                if (number == anigif::EventRemoteLoadFailure) {
+                    loaded(false, download_,
+                           QStringLiteral("the download failed, or what came is not a GIF "
+                                          "picture."));
+                } else if (number == anigif::EventRemoteLoadComplete) {
+                    // The control loads the bytes once the event has returned.
+                    const bool refused = cancelRemote_->isChecked();
+                    QTimer::singleShot(0, this, [this, refused] {
+                        const bool ok = gif_->control().FrameCount() > 0;
+                        loaded(ok, download_,
+                               refused ? QStringLiteral("the download was refused (Cancel).")
+                                       : QStringLiteral("the downloaded GIF has no frame the "
+                                                        "control can play."));
+                    });
                 }
             });
 
@@ -358,6 +370,7 @@ void ViewerWindow::open(const QString& fileOrAddress) {
     const bool address = url.isValid() && url.scheme().size() > 1 && !url.isLocalFile();
     if (address) {
         log_->appendPlainText(QStringLiteral("Downloading %1").arg(fileOrAddress));
+        download_ = fileOrAddress;
         gif_->control().LoadAnimatedGIF_Remote(fileOrAddress.toStdString());
         return;
     }

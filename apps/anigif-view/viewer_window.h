@@ -62,6 +62,7 @@ class ViewerWindow : public QMainWindow {
     QCheckBox* cancelRemote_ = nullptr;
     QCheckBox* logMoves_ = nullptr;
 
+    QString download_;  // the address of the last download started
     QLabel* message_ = nullptr;
     QLabel* frame_ = nullptr;
     QLabel* loopsRemaining_ = nullptr;

@@ -19,8 +19,10 @@ class CommandLine {
     void setMaxPositional(int count) { maxPositional_ = count; }
 
     // Call before the application object exists. Answers --help (usage on standard output) and
-    // --version, and returns the exit status (0) when the program should end now; nothing
-    // otherwise. Makes and drops a QCoreApplication of its own, which needs no display.
+    // --version, and reports a wrong command line (as below), and returns the exit status when
+    // the program should end now; nothing otherwise. Makes and drops a QCoreApplication of its
+    // own, which needs no display. Qt's documented GUI options (-platform, -style, ...) are
+    // accepted and left for the application object.
     std::optional<int> answerBeforeApplication(int& argc, char** argv);
 
     // Call once the application object exists (it has taken Qt's options out of the
@@ -29,6 +31,8 @@ class CommandLine {
     std::optional<int> parseApplicationArguments();
 
   private:
+    std::optional<int> usageError(bool parsed);
+
     QString program_;
     QString version_;
     QCommandLineParser parser_;
