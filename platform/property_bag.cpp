@@ -270,6 +270,19 @@ Version readVersion(std::span<const uint8_t> data) {
     refuse("unknown format version " + std::to_string(number));
 }
 
+// The start and the version, which come before anything else: a foreign file is named as
+// such, and a file of a newer version too, whatever its size or the rest of its bytes.
+Version startAndVersion(std::span<const uint8_t> data) {
+    // The file opens with a short list and the format name; anything else is foreign.
+    static_assert(PropertyBag::kFormatName.size() < 24, "the name must fit a one-byte text head");
+    const std::string_view name = PropertyBag::kFormatName;
+    if (data.size() < kStartBytes || data[0] < 0x80 || data[0] > 0x97 ||
+        data[1] != 0x60 + name.size() || !std::equal(name.begin(), name.end(), data.begin() + 2))
+        refuse("the file is not a property bag (it does not start with \"" + std::string(name) +
+               "\")");
+    return readVersion(data);
+}
+
 // True when the file ends with a checksum item that matches everything before it. False when
 // there is no checksum item at the end (the caller finds out why); refuses a mismatch.
 bool checksumMatches(std::span<const uint8_t> data) {
@@ -426,18 +439,9 @@ ByteArray PropertyBag::toBytes() const {
 }
 
 PropertyBag PropertyBag::fromBytes(std::span<const uint8_t> data) {
+    const Version version = startAndVersion(data);
     if (data.size() > maxFileBytes())
         refuse("the file is larger than " + std::to_string(maxFileBytes()) + " bytes");
-    // The file opens with a short list and the format name; anything else is foreign.
-    static_assert(kFormatName.size() < 24, "the name must fit a one-byte CBOR text head");
-    ByteArray name = {static_cast<uint8_t>(0x60 + kFormatName.size())};
-    name.insert(name.end(), kFormatName.begin(), kFormatName.end());
-    if (data.size() < kStartBytes || data[0] < 0x80 || data[0] > 0x97 ||
-        !std::equal(name.begin(), name.end(), data.begin() + 1))
-        refuse("the file is not a property bag (it does not start with \"" +
-               std::string(kFormatName) + "\")");
-
-    const Version version = readVersion(data);
     // A damaged byte anywhere is named as such before the structure is looked at; a file cut
     // short has no checksum at its end, and the walk below says where it ends.
     const bool checked = version.number >= 2 && checksumMatches(data);
@@ -505,12 +509,21 @@ PropertyBag PropertyBag::loadFile(const std::filesystem::path& path) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (ec) throw PropertyBagError("cannot read " + path.string() + ": " + ec.message());
-    if (size > maxFileBytes())
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw PropertyBagError("cannot read " + path.string());
+    if (size > maxFileBytes()) {
+        // Too large to read, but its start still says whether it is foreign or newer.
+        ByteArray start(kStartBytes + 9);
+        in.read(reinterpret_cast<char*>(start.data()), static_cast<std::streamsize>(start.size()));
+        try {
+            startAndVersion(start);
+        } catch (const PropertyBagError& e) {
+            throw PropertyBagError(path.string() + ": " + e.what());
+        }
         throw PropertyBagError(path.string() +
                                ": not a valid property bag: the file is larger than " +
                                std::to_string(maxFileBytes()) + " bytes");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw PropertyBagError("cannot read " + path.string());
+    }
     ByteArray data(static_cast<std::size_t>(size));
     in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
     if (in.gcount() != static_cast<std::streamsize>(data.size()))
