@@ -191,22 +191,29 @@ int run(int argc, char** argv) {
         throw UsageError("--snapshot frame " + std::to_string(cl.snapshot->first) +
                          " is not in 1.." + std::to_string(frames));
 
+    const fs::path outDir = cl.info ? fs::path() : fs::path(cl.positional[1]);
+    const auto framePath = [&outDir](int32_t i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%04d.ppm", i);
+        return outDir / name;
+    };
+    for (int32_t i = 1; !cl.info && i <= frames; ++i)
+        if (platform::sameFile(input, framePath(i)))
+            throw UsageError("the frame file " + framePath(i).string() + " is the input " +
+                             input.string() + "; choose another folder");
+
     std::cout << session.summaryLine() << '\n';
     for (int32_t i = 1; i <= frames; ++i) std::cout << session.frameLine(i) << '\n';
     std::cout.flush();
     if (cl.info) return 0;
 
-    const fs::path outDir = cl.positional[1];
     std::error_code ec;
     fs::create_directories(outDir, ec);
     if (!fs::is_directory(outDir))
         throw Failure("cannot make folder " + outDir.string() +
                       (ec ? ": " + ec.message() : std::string()));
     for (int32_t i = 1; i <= frames; ++i) {
-        const platform::Surface* surface = session.paintNext();
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%04d.ppm", i);
-        write(outDir / name, anigifrender::ppmBytes(surface));
+        write(framePath(i), anigifrender::ppmBytes(session.paintNext()));
     }
     if (cl.snapshot) writeSnapshot(session, cl.snapshot->first, cl.snapshot->second);
     return 0;

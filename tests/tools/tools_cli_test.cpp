@@ -164,6 +164,13 @@ TEST_F(Tools, RenderStatusesAndOutputs) {
     EXPECT_EQ(readText(dir_ / "out" / "frame-0001.ppm").rfind("P6\n3 2\n255\n", 0), 0u);
     EXPECT_EQ(readText(dir_ / "s.gif").rfind("GIF89a", 0), 0u);
 
+    // A frame file that is the input is refused before anything is written.
+    fs::copy_file(gif_, dir_ / "out" / "frame-0002.ppm", fs::copy_options::overwrite_existing);
+    const Result onInput = run("anigif-render", path("out/frame-0002.ppm") + " " + path("out"));
+    EXPECT_EQ(onInput.status, 2) << onInput.err;
+    EXPECT_EQ(onInput.out, "");
+    EXPECT_EQ(readText(dir_ / "out" / "frame-0002.ppm"), readText(gif_));
+
     // A folder that cannot be made is a failed write, not a usage error.
     std::ofstream(dir_ / "plain") << "x";
     const Result blocked = run("anigif-render", path("in.gif") + " " + path("plain/out"));
