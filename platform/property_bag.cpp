@@ -8,7 +8,10 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/atomic_file.h"
+#include "platform/memory_budget.h"
 #include "platform/runtime_error.h"
+#include "platform/sha256.h"
 
 namespace platform {
 
@@ -79,7 +82,13 @@ std::optional<int64_t> integerOf(const Json& j) {
     refuse("entry " + std::to_string(index) + ": " + what);
 }
 
-PropertyValue entryValue(std::size_t index, PropertyType type, const Json& v) {
+// Takes the bytes out of the tree rather than copying them: a stored GIF may be most of the
+// memory budget.
+ByteArray takeBinary(Json& v) {
+    return std::move(static_cast<std::vector<uint8_t>&>(v.get_binary()));
+}
+
+PropertyValue entryValue(std::size_t index, PropertyType type, Json& v) {
     const auto integer = [&](int64_t lo, int64_t hi) {
         const auto n = integerOf(v);
         if (!n) refuseEntry(index, "the value is not an integer");
@@ -90,10 +99,10 @@ PropertyValue entryValue(std::size_t index, PropertyType type, const Json& v) {
     switch (type) {
         case PropertyType::Bytes:
             if (!v.is_binary()) refuseEntry(index, "the value is not a byte string");
-            return ByteArray(v.get_binary().begin(), v.get_binary().end());
+            return takeBinary(v);
         case PropertyType::Picture:
             if (!v.is_binary()) refuseEntry(index, "the value is not a byte string");
-            return PictureData{ByteArray(v.get_binary().begin(), v.get_binary().end())};
+            return PictureData{takeBinary(v)};
         case PropertyType::Int16:
             return static_cast<int16_t>(
                 integer(std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
@@ -107,20 +116,52 @@ PropertyValue entryValue(std::size_t index, PropertyType type, const Json& v) {
     refuseEntry(index, "unknown type");
 }
 
-Json valueJson(const PropertyValue& v) {
+// The writer encodes directly rather than through a JSON tree: a stored GIF may be most of the
+// memory budget, and a tree would hold one more copy of it. Heads take their shortest form, as
+// any canonical CBOR encoder writes them.
+void putHead(ByteArray& out, int major, uint64_t arg) {
+    const auto m = static_cast<uint8_t>(major << 5);
+    if (arg < 24) {
+        out.push_back(static_cast<uint8_t>(m | arg));
+        return;
+    }
+    const int bytes = arg <= 0xFF ? 1 : arg <= 0xFFFF ? 2 : arg <= 0xFFFFFFFF ? 4 : 8;
+    out.push_back(static_cast<uint8_t>(m | (bytes == 1   ? 24
+                                            : bytes == 2 ? 25
+                                            : bytes == 4 ? 26
+                                                         : 27)));
+    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(arg >> (8 * i)));
+}
+
+void putText(ByteArray& out, std::string_view text) {
+    putHead(out, 3, text.size());
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+void putBytes(ByteArray& out, std::span<const uint8_t> bytes) {
+    putHead(out, 2, bytes.size());
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+void putValue(ByteArray& out, const PropertyValue& v) {
     switch (v.type()) {
         case PropertyType::Bytes:
-            return Json::binary(v.toBytes());
         case PropertyType::Picture:
-            return Json::binary(v.toPicture().encoded);
+            // Reached through find() so that no copy of the bytes is made.
+            break;
         case PropertyType::Int16:
-            return v.toInt16();
-        case PropertyType::Int32:
-            return v.toInt32();
+        case PropertyType::Int32: {
+            const int64_t n = v.toInt32();
+            if (n >= 0)
+                putHead(out, 0, static_cast<uint64_t>(n));
+            else
+                putHead(out, 1, static_cast<uint64_t>(-(n + 1)));
+            break;
+        }
         case PropertyType::Bool:
-            return v.toBool();
+            out.push_back(v.toBool() ? 0xF5 : 0xF4);
+            break;
     }
-    return nullptr;
 }
 
 // Walks the CBOR item heads of the whole file before any tree is built, without recursion:
@@ -193,7 +234,72 @@ void checkStructure(std::span<const uint8_t> data) {
     if (pos != data.size()) fail("the data is damaged (bytes follow the end of the data)");
 }
 
+// Every version starts with a short array head and the format name; the version follows.
+constexpr size_t kStartBytes = 2 + PropertyBag::kFormatName.size();
+// Version 2 ends with the checksum: a 32-byte byte string (head 58 20) holding the SHA-256 of
+// every byte before it.
+constexpr size_t kChecksumItemBytes = 2 + 32;
+
+struct Version {
+    uint64_t number;
+    int parts;  // items the outer array holds
+};
+
+// Reads the version right after the start, before anything else is looked at, so that a file
+// of a later version is named as such whatever its layout.
+Version readVersion(std::span<const uint8_t> data) {
+    size_t pos = kStartBytes;
+    if (pos >= data.size()) refuse("the file is truncated (it ends before the format version)");
+    const uint8_t head = data[pos++];
+    if (head >> 5 != 0) refuse("the format version is not an integer");
+    uint64_t number = head & 31;
+    if (number >= 24) {
+        if (number > 27) refuse("the format version is not an integer");
+        const size_t n = size_t{1} << (number - 24);
+        if (data.size() - pos < n) refuse("the file is truncated (inside the format version)");
+        number = 0;
+        for (size_t i = 0; i < n; ++i) number = number << 8 | data[pos++];
+    }
+    if (number > static_cast<uint64_t>(PropertyBag::kFormatVersion))
+        // Not "invalid": the file may be perfectly good for the program that wrote it.
+        throw PropertyBagError("the file was written by a newer program (format version " +
+                               std::to_string(number) + "; this program reads versions 1 to " +
+                               std::to_string(PropertyBag::kFormatVersion) + ")");
+    if (number == 1) return {1, 3};
+    if (number == 2) return {2, 4};
+    refuse("unknown format version " + std::to_string(number));
+}
+
+// The start and the version, which come before anything else: a foreign file is named as
+// such, and a file of a newer version too, whatever its size or the rest of its bytes.
+Version startAndVersion(std::span<const uint8_t> data) {
+    // The file opens with a short list and the format name; anything else is foreign.
+    static_assert(PropertyBag::kFormatName.size() < 24, "the name must fit a one-byte text head");
+    const std::string_view name = PropertyBag::kFormatName;
+    if (data.size() < kStartBytes || data[0] < 0x80 || data[0] > 0x97 ||
+        data[1] != 0x60 + name.size() || !std::equal(name.begin(), name.end(), data.begin() + 2))
+        refuse("the file is not a property bag (it does not start with \"" + std::string(name) +
+               "\")");
+    return readVersion(data);
+}
+
+// True when the file ends with a checksum item that matches everything before it. False when
+// there is no checksum item at the end (the caller finds out why); refuses a mismatch.
+bool checksumMatches(std::span<const uint8_t> data) {
+    if (data.size() < kStartBytes + 1 + kChecksumItemBytes) return false;
+    const size_t at = data.size() - kChecksumItemBytes;
+    if (data[at] != 0x58 || data[at + 1] != 32) return false;
+    const Sha256Digest digest = sha256(data.first(at));
+    if (!std::equal(digest.begin(), digest.end(), data.begin() + at + 2))
+        refuse("the content does not match its checksum (the file is damaged)");
+    return true;
+}
+
 }  // namespace
+
+size_t PropertyBag::maxFileBytes() noexcept {
+    return memoryBudgetBytes() + kFileOverheadBytes;
+}
 
 std::string_view propertyTypeName(PropertyType type) noexcept {
     const auto i = static_cast<std::size_t>(type);
@@ -238,6 +344,17 @@ bool PropertyValue::toBool() const {
     if (const auto* i = std::get_if<int16_t>(&v_)) return *i != 0;
     if (const auto* i = std::get_if<int32_t>(&v_)) return *i != 0;
     raiseTypeMismatch();
+}
+
+std::optional<std::span<const uint8_t>> PropertyValue::byteView() const noexcept {
+    if (const auto* b = std::get_if<ByteArray>(&v_)) return std::span<const uint8_t>(*b);
+    if (const auto* p = std::get_if<PictureData>(&v_)) return std::span<const uint8_t>(p->encoded);
+    return std::nullopt;
+}
+
+size_t PropertyValue::byteSize() const noexcept {
+    const auto bytes = byteView();
+    return bytes ? bytes->size() : 0;
 }
 
 bool PropertyValue::sameAs(const PropertyValue& other) const {
@@ -291,30 +408,46 @@ PropertyValue PropertyBag::readProperty(std::string_view name,
 ByteArray PropertyBag::toBytes() const {
     if (entries_.size() > kMaxEntries)
         throw PropertyBagError("the bag has more than " + std::to_string(kMaxEntries) + " entries");
-    Json list = Json::array();
-    for (const auto& e : entries_)
-        list.push_back(Json::array(
-            {e.name, std::string(propertyTypeName(e.value.type())), valueJson(e.value)}));
-    const Json doc = Json::array({std::string(kFormatName), kFormatVersion, std::move(list)});
-    ByteArray out = Json::to_cbor(doc);
-    if (out.size() > kMaxFileBytes)
-        throw PropertyBagError("the bag takes more than " + std::to_string(kMaxFileBytes) +
+    // An upper bound of the size, at most about 20 bytes an entry too high: a bag far beyond
+    // the limit is refused before any memory is taken for it.
+    size_t size = kStartBytes + 1 + 9 + kChecksumItemBytes;
+    for (const auto& e : entries_) size += 1 + 2 + e.name.size() + 8 + 9 + e.value.byteSize();
+    if (size > maxFileBytes() + kMaxEntries * 32)
+        throw PropertyBagError("the bag takes more than " + std::to_string(maxFileBytes()) +
+                               " bytes");
+    ByteArray out;
+    out.reserve(size);
+    putHead(out, 4, 4);
+    putText(out, kFormatName);
+    putHead(out, 0, kFormatVersion);
+    putHead(out, 4, entries_.size());
+    for (const auto& e : entries_) {
+        putHead(out, 4, 3);
+        putText(out, e.name);
+        putText(out, propertyTypeName(e.value.type()));
+        if (const auto bytes = e.value.byteView())
+            putBytes(out, *bytes);
+        else
+            putValue(out, e.value);
+    }
+    const Sha256Digest digest = sha256(out);
+    putBytes(out, digest);
+    if (out.size() > maxFileBytes())
+        throw PropertyBagError("the bag takes more than " + std::to_string(maxFileBytes()) +
                                " bytes");
     return out;
 }
 
 PropertyBag PropertyBag::fromBytes(std::span<const uint8_t> data) {
-    if (data.size() > kMaxFileBytes)
-        refuse("the file is larger than " + std::to_string(kMaxFileBytes) + " bytes");
-    // The file opens with a three-part list and the format name; anything else is foreign.
-    static_assert(kFormatName.size() < 24, "the name must fit a one-byte CBOR text head");
-    ByteArray magic = {0x83, static_cast<uint8_t>(0x60 + kFormatName.size())};
-    magic.insert(magic.end(), kFormatName.begin(), kFormatName.end());
-    if (data.size() < magic.size() || !std::equal(magic.begin(), magic.end(), data.begin()))
-        refuse("the file is not a property bag (it does not start with \"" +
-               std::string(kFormatName) + "\")");
-
+    const Version version = startAndVersion(data);
+    if (data.size() > maxFileBytes())
+        refuse("the file is larger than " + std::to_string(maxFileBytes()) + " bytes");
+    // A damaged byte anywhere is named as such before the structure is looked at; a file cut
+    // short has no checksum at its end, and the walk below says where it ends.
+    const bool checked = version.number >= 2 && checksumMatches(data);
     checkStructure(data);
+    if (version.number >= 2 && !checked) refuse("the checksum at the end of the file is missing");
+
     Json doc;
     try {
         doc =
@@ -323,22 +456,20 @@ PropertyBag PropertyBag::fromBytes(std::span<const uint8_t> data) {
         refuse(std::string("the data is damaged (") + e.what() + ")");
     }
 
-    if (!doc.is_array() || doc.size() != 3)
-        refuse("the file must hold three parts: format name, version and entries");
-    const auto version = integerOf(doc[1]);
-    if (!version) refuse("the format version is not an integer");
-    if (*version > kFormatVersion)
-        refuse("format version " + std::to_string(*version) +
-               " is newer than this program reads (" + std::to_string(kFormatVersion) + ")");
-    if (*version != kFormatVersion) refuse("unknown format version " + std::to_string(*version));
-    const Json& list = doc[2];
+    if (!doc.is_array() || doc.size() != static_cast<size_t>(version.parts))
+        refuse(version.parts == 3
+                   ? "the file must hold three parts: format name, version and entries"
+                   : "the file must hold four parts: format name, version, entries and checksum");
+    if (version.parts == 4 && (!doc[3].is_binary() || doc[3].get_binary().size() != 32))
+        refuse("the checksum at the end of the file is missing");
+    Json& list = doc[2];
     if (!list.is_array()) refuse("the entries are not a list");
 
     PropertyBag bag;
     bag.entries_.reserve(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
         const std::size_t index = i + 1;
-        const Json& e = list[i];
+        Json& e = list[i];
         if (!e.is_array() || e.size() != 3)
             refuseEntry(index, "an entry must hold three fields: name, type and value");
         if (!e[0].is_string()) refuseEntry(index, "the name is not a text");
@@ -367,27 +498,10 @@ PropertyBag PropertyBag::fromBytes(std::span<const uint8_t> data) {
 
 void PropertyBag::saveFile(const std::filesystem::path& path) const {
     const ByteArray bytes = toBytes();
-    // Written beside the target and renamed over it, so a failed save leaves the old file whole.
-    std::filesystem::path temp = path;
-    temp += ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw PropertyBagError("cannot write " + path.string());
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            throw PropertyBagError("cannot write " + path.string());
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        throw PropertyBagError("cannot write " + path.string() + ": " + ec.message());
+    try {
+        writeFileAtomically(path, bytes);
+    } catch (const FileWriteError& e) {
+        throw PropertyBagError(e.what());
     }
 }
 
@@ -395,12 +509,21 @@ PropertyBag PropertyBag::loadFile(const std::filesystem::path& path) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (ec) throw PropertyBagError("cannot read " + path.string() + ": " + ec.message());
-    if (size > kMaxFileBytes)
-        throw PropertyBagError(path.string() +
-                               ": not a valid property bag: the file is larger than " +
-                               std::to_string(kMaxFileBytes) + " bytes");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw PropertyBagError("cannot read " + path.string());
+    if (size > maxFileBytes()) {
+        // Too large to read, but its start still says whether it is foreign or newer.
+        ByteArray start(kStartBytes + 9);
+        in.read(reinterpret_cast<char*>(start.data()), static_cast<std::streamsize>(start.size()));
+        try {
+            startAndVersion(start);
+        } catch (const PropertyBagError& e) {
+            throw PropertyBagError(path.string() + ": " + e.what());
+        }
+        throw PropertyBagError(path.string() +
+                               ": not a valid property bag: the file is larger than " +
+                               std::to_string(maxFileBytes()) + " bytes");
+    }
     ByteArray data(static_cast<std::size_t>(size));
     in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
     if (in.gcount() != static_cast<std::streamsize>(data.size()))

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -61,6 +62,10 @@ class PropertyValue {
     bool toBool() const;
     PictureData toPicture() const;
 
+    // The bytes of a byte array or picture, without copying them; nothing for other types.
+    std::optional<std::span<const uint8_t>> byteView() const noexcept;
+    size_t byteSize() const noexcept;
+
     // Equality as the write default is compared: numbers and Booleans by numeric value (so int16
     // 0, int32 0 and false are equal); byte arrays and pictures by content, and only to their own
     // kind.
@@ -88,11 +93,14 @@ class PropertyBag {
     };
 
     // Limits that keep reading bounded; files beyond them are refused, and saving a bag beyond
-    // them fails.
-    static constexpr size_t kMaxFileBytes = 64u * 1024 * 1024;
+    // them fails. The file limit is the memory budget (the largest GIF the control loads) plus
+    // room for every other entry beside it, so any GIF the control can load can be stored.
+    static constexpr size_t kFileOverheadBytes = 1024u * 1024;
+    static size_t maxFileBytes() noexcept;
     static constexpr size_t kMaxEntries = 1024;
     static constexpr size_t kMaxNameLength = 255;
-    static constexpr int kFormatVersion = 1;
+    // Version 2 adds a SHA-256 checksum of the content; version 1 files still read.
+    static constexpr int kFormatVersion = 2;
     static constexpr std::string_view kFormatName = "kavrilo-property-bag";
 
     // Stores value under name unless it is the same as defaultValue (rule 1). A name must be
@@ -113,17 +121,21 @@ class PropertyBag {
     size_t size() const noexcept { return entries_.size(); }
     bool empty() const noexcept { return entries_.empty(); }
 
-    // The file form of the bag. Throws PropertyBagError when the bag exceeds the limits.
+    // The file form of the bag (the current format version). Throws PropertyBagError when the
+    // bag exceeds the limits.
     ByteArray toBytes() const;
     // Parses a whole file into a new bag. Throws PropertyBagError naming the fault; never reads
-    // beyond data, never gives a partly read bag.
+    // beyond data, never gives a partly read bag. The version is read first: a file of a newer
+    // version is refused as such, whatever follows it; a checksum that does not match the
+    // content is refused as damage.
     static PropertyBag fromBytes(std::span<const uint8_t> data);
 
     // Replaces this bag with the one in data; on any error this bag is left as it was.
     void load(std::span<const uint8_t> data) { *this = fromBytes(data); }
 
     // File helpers: errors (including those of the file system) are PropertyBagError, and their
-    // text names the file.
+    // text names the file. Saving replaces the file in one step (writeFileAtomically): a failed
+    // save leaves the old file whole.
     void saveFile(const std::filesystem::path& path) const;
     static PropertyBag loadFile(const std::filesystem::path& path);
 

@@ -8,14 +8,16 @@
 // Making a description places a control on a windowless host in design mode, assigns it the
 // GIF as a picture (so the description stores the file's bytes exactly), applies the options
 // through the control's property setters and saves what WriteProperties stores. Errors print
-// "error: " and the reason and end with status 1.
+// "anigif-design: error: WHAT" on standard error; the status is 0 on success, 1 when the work
+// failed (a missing or damaged file, a write that failed) and 2 for a usage error. An output
+// that names an input is refused before anything is read or written, and outputs replace their
+// files in one step, so a failed run leaves every file as it was.
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -25,42 +27,68 @@
 
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/atomic_file.h"
 #include "platform/headless_host.h"
+#include "platform/memory_budget.h"
 #include "platform/property_bag.h"
-#include "sha256.h"
+#include "platform/sha256.h"
 
 namespace {
 
+constexpr std::string_view kProgram = "anigif-design";
 constexpr std::string_view kUsage =
     "usage: anigif-design FILE.gif OUT [--stretch N] [--loops N] [--delay MS] [--mirror N]\n"
     "                     [--delay-load N] [--offset X Y] [--solid BBGGRR] [--stepped MS]\n"
     "                     [--extent X Y]\n"
     "       anigif-design --dump FILE\n"
-    "       anigif-design --extract FILE KEY OUT\n";
+    "       anigif-design --extract FILE KEY OUT\n"
+    "       anigif-design --help | --version\n"
+    "\n"
+    "Makes a stored description of the animated-GIF control from FILE.gif and writes it to OUT;\n"
+    "--dump prints the entries of a description, --extract writes the byte array stored under\n"
+    "KEY to OUT.\n"
+    "\n"
+    "  --stretch N      0 to 4          --loops N        0 or more\n"
+    "  --delay MS       10 to 32700     --mirror N       0 to 3\n"
+    "  --delay-load N   0 to 3          --offset X Y     pixels\n"
+    "  --solid BBGGRR   solid background colour         --stepped MS   0 or more\n"
+    "  --extent X Y     the host's size in hundredths of a millimetre\n"
+    "\n"
+    "Exit status: 0 success, 1 the work failed, 2 usage error.\n";
 
-// An error for the user: printed after "error: ".
+// The work failed (exit status 1).
 struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The command line is wrong (exit status 2); nothing has been read or written.
+struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
 std::vector<uint8_t> readWholeFile(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
-        throw Failure("cannot read " + path.string() + ": not a file");
+        throw Failure("cannot read " + path.string() + ": " +
+                      (std::filesystem::exists(path, ec) ? "not a file" : "no such file"));
+    const auto size = std::filesystem::file_size(path, ec);
+    // The control loads nothing larger, so nothing larger is worth reading.
+    if (ec || size > platform::memoryBudgetBytes())
+        throw Failure("cannot read " + path.string() + ": " +
+                      (ec ? ec.message() : "larger than the control loads"));
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Failure("cannot read " + path.string());
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
-    if (in.bad()) throw Failure("cannot read " + path.string());
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in || in.gcount() != static_cast<std::streamsize>(bytes.size()))
+        throw Failure("cannot read " + path.string());
     return bytes;
 }
 
-void writeWholeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw Failure("cannot write " + path.string());
+// Refuses an output that is one of the inputs, whatever the spelling of either path.
+void refuseOverwritingInput(const std::filesystem::path& input, const std::filesystem::path& out) {
+    if (platform::sameFile(input, out))
+        throw UsageError("the output " + out.string() + " is the input " + input.string() +
+                         "; choose another output file");
 }
 
 int32_t parseNumber(std::string_view option, std::string_view text, int64_t low, int64_t high,
@@ -68,11 +96,11 @@ int32_t parseNumber(std::string_view option, std::string_view text, int64_t low,
     int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
     if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
-        throw Failure(std::string(option) + " takes " +
-                      (base == 16 ? "a hexadecimal colour BBGGRR"
-                                  : "a whole number from " + std::to_string(low) + " to " +
-                                        std::to_string(high)) +
-                      ", not \"" + std::string(text) + "\"");
+        throw UsageError(std::string(option) + " takes " +
+                         (base == 16 ? "a hexadecimal colour BBGGRR"
+                                     : "a whole number from " + std::to_string(low) + " to " +
+                                           std::to_string(high)) +
+                         ", not \"" + std::string(text) + "\"");
     }
     return static_cast<int32_t>(value);
 }
@@ -84,7 +112,7 @@ std::string valueText(const platform::PropertyValue& value) {
             const std::vector<uint8_t> bytes = value.type() == platform::PropertyType::Bytes
                                                    ? value.toBytes()
                                                    : value.toPicture().encoded;
-            return std::to_string(bytes.size()) + " sha256=" + design::sha256Hex(bytes);
+            return std::to_string(bytes.size()) + " sha256=" + platform::sha256Hex(bytes);
         }
         case platform::PropertyType::Bool:
             return value.toBool() ? "true" : "false";
@@ -106,6 +134,7 @@ int dump(const std::filesystem::path& file) {
 
 int extract(const std::filesystem::path& file, std::string_view key,
             const std::filesystem::path& out) {
+    refuseOverwritingInput(file, out);
     const platform::PropertyBag bag = platform::PropertyBag::loadFile(file);
     const platform::PropertyValue* value = bag.find(key);
     if (value == nullptr)
@@ -114,7 +143,7 @@ int extract(const std::filesystem::path& file, std::string_view key,
         throw Failure("key \"" + std::string(key) + "\" holds " +
                       std::string(platform::propertyTypeName(value->type())) +
                       ", not a byte array");
-    writeWholeFile(out, value->toBytes());
+    platform::writeFileAtomically(out, *value->byteView());
     return 0;
 }
 
@@ -130,7 +159,7 @@ DesignOptions parseOptions(const std::vector<std::string_view>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string_view name = args[i];
         const auto next = [&]() -> std::string_view {
-            if (i + 1 >= args.size()) throw Failure(std::string(name) + " needs a value");
+            if (i + 1 >= args.size()) throw UsageError(std::string(name) + " needs a value");
             return args[++i];
         };
         if (name == "--stretch") {
@@ -154,7 +183,9 @@ DesignOptions parseOptions(const std::vector<std::string_view>& args) {
             const int32_t x = parseNumber(name, next(), 0, kMax);
             o.extent = {{x, parseNumber(name, next(), 0, kMax)}};
         } else {
-            throw Failure("unknown option \"" + std::string(name) + "\"");
+            throw UsageError(
+                (name.starts_with("-") ? "unknown option \"" : "unexpected argument \"") +
+                std::string(name) + "\"");
         }
     }
     return o;
@@ -162,8 +193,12 @@ DesignOptions parseOptions(const std::vector<std::string_view>& args) {
 
 int design(const std::filesystem::path& gifFile, const std::filesystem::path& out,
            const DesignOptions& o) {
-    const std::vector<uint8_t> bytes = readWholeFile(gifFile);
-    const std::unique_ptr<anigif::Picture> picture = anigif::BytesToPicture(bytes);
+    refuseOverwritingInput(gifFile, out);
+    std::unique_ptr<anigif::Picture> picture;
+    {
+        const std::vector<uint8_t> bytes = readWholeFile(gifFile);
+        picture = anigif::BytesToPicture(bytes);
+    }
     if (!picture) throw Failure(gifFile.string() + " is not a GIF picture");
 
     platform::HeadlessHost host;
@@ -177,6 +212,7 @@ int design(const std::filesystem::path& gifFile, const std::filesystem::path& ou
     host.onResize = [&control] { control.UserControl_Resize(); };
 
     control.AnimatedGIF(picture.get());
+    picture.reset();  // the control holds its own copy of the bytes
     if (control.FrameCount() == 0) throw Failure(gifFile.string() + " holds no playable frame");
     if (o.stretch) control.Stretch(*o.stretch);
     if (o.loops) control.Loops(*o.loops);
@@ -205,34 +241,49 @@ int design(const std::filesystem::path& gifFile, const std::filesystem::path& ou
 
 int run(const std::vector<std::string_view>& args) {
     if (!args.empty() && args[0] == "--dump") {
-        if (args.size() != 2) throw Failure("--dump takes one file");
+        if (args.size() != 2) throw UsageError("--dump takes one file");
         return dump(args[1]);
     }
     if (!args.empty() && args[0] == "--extract") {
-        if (args.size() != 4) throw Failure("--extract takes a file, a key and an output file");
+        if (args.size() != 4) throw UsageError("--extract takes a file, a key and an output file");
         return extract(args[1], args[2], args[3]);
     }
-    if (args.size() < 2 || args[0].starts_with("--") || args[1].starts_with("--"))
-        throw Failure("a GIF file and an output file are needed");
-    return design(args[0], args[1], parseOptions({args.begin() + 2, args.end()}));
+    if (!args.empty() && args[0].starts_with("-") && args[0].size() > 1)
+        throw UsageError("unknown option \"" + std::string(args[0]) + "\"");
+    if (args.size() < 2 || args[1].starts_with("--"))
+        throw UsageError("a GIF file and an output file are needed");
+    // Every option is checked before any file is read.
+    const DesignOptions options = parseOptions({args.begin() + 2, args.end()});
+    return design(args[0], args[1], options);
+}
+
+int error(std::string_view what, int status) {
+    std::cerr << kProgram << ": error: " << what << '\n';
+    if (status == 2) std::cerr << "Run \"" << kProgram << " --help\" for usage.\n";
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << kUsage;
-        return 0;
+    for (const std::string_view arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return std::cout.flush() ? 0 : 1;
+        }
+        if (arg == "--version") {
+            std::cout << kProgram << ' ' << KAVRILO_VERSION << '\n';
+            return std::cout.flush() ? 0 : 1;
+        }
     }
     try {
         return run(args);
-    } catch (const Failure& e) {
-        std::cerr << "error: " << e.what() << '\n';
-        if (args.size() < 2) std::cerr << kUsage;
-        return 1;
+    } catch (const UsageError& e) {
+        return error(e.what(), 2);
+    } catch (const std::bad_alloc&) {
+        return error("out of memory", 1);
     } catch (const std::exception& e) {
-        std::cerr << "error: " << e.what() << '\n';
-        return 1;
+        return error(e.what(), 1);
     }
 }

@@ -1,161 +1,252 @@
 // anigif-render [options] FILE.gif OUTDIR
+// anigif-render --info FILE.gif
 //
 // Paints frames 1 .. n of FILE through the control on a headless host and writes each painted
 // surface as OUTDIR/frame-NNNN.ppm. Standard output: the GIF summary line, then one line per
-// frame of the frame table. A file that does not load prints "gif frames=0" and exits with 1;
-// wrong arguments or an unwritable folder exit with 2.
+// frame of the frame table; --info prints only these and writes nothing. A file that does not
+// load prints "gif frames=0", gives the reason on standard error and creates no folder.
 //
 // --snapshot K OUT.gif: after the frames, steps on (wrapping to frame 1) until frame K is the
-// current frame and writes the GIF that reading AnimatedGIF encodes for it to OUT.gif. A K
-// outside 1 .. n or a file that cannot be written exits with 2; no picture exits with 1.
+// current frame and writes the GIF that reading AnimatedGIF encodes for it to OUT.gif.
+//
+// Errors print "anigif-render: error: WHAT" on standard error. Exit status: 0 success, 1 the
+// work failed (the file does not load, a write failed), 2 usage error (an unknown option, a value
+// out of range, a K outside 1 .. n, an output that is the input); a usage error is reported
+// before anything is written.
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "apps/anigif-render/render_session.h"
 #include "gifcontrol/decode/bytes_to_picture.h"
+#include "platform/atomic_file.h"
+#include "platform/memory_budget.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: anigif-render [--size W H] [--stretch N] [--mirror N] [--offset X Y]\n"
-    "                     [--solid BBGGRR] [--background RRGGBB] [--snapshot K OUT.gif]\n"
-    "                     FILE.gif OUTDIR\n";
+namespace fs = std::filesystem;
 
-bool parseInt(std::string_view text, int32_t& value) {
+constexpr std::string_view kProgram = "anigif-render";
+constexpr std::string_view kUsage =
+    "usage: anigif-render [options] FILE.gif OUTDIR\n"
+    "       anigif-render --info FILE.gif\n"
+    "       anigif-render --help | --version\n"
+    "\n"
+    "Paints every frame of FILE.gif through the animated-GIF control and writes them as\n"
+    "OUTDIR/frame-NNNN.ppm; prints the GIF's summary and frame table.\n"
+    "\n"
+    "  --size W H            the control's size in pixels (default: the GIF's screen)\n"
+    "  --stretch N           stretch mode, 0 to 4\n"
+    "  --mirror N            mirroring, 0 to 3\n"
+    "  --offset X Y          offset of the picture in pixels\n"
+    "  --solid BBGGRR        solid background colour of the control\n"
+    "  --background RRGGBB   the host's background colour (default FF00FF)\n"
+    "  --snapshot K OUT.gif  also write the GIF the control encodes for frame K\n"
+    "  --info                print the summary and frame table only; write nothing\n"
+    "\n"
+    "Exit status: 0 success, 1 the work failed, 2 usage error.\n";
+
+// The command line is wrong: exit status 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The work failed: exit status 1.
+struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct CommandLine {
+    anigifrender::Options options;
+    std::vector<std::string> positional;
+    std::optional<std::pair<int32_t, std::string>> snapshot;
+    bool info = false;
+};
+
+int32_t number(std::string_view option, std::string_view text, int64_t low, int64_t high) {
+    int64_t value = 0;
     const char* end = text.data() + text.size();
     const auto r = std::from_chars(text.data(), end, value);
-    return r.ec == std::errc{} && r.ptr == end;
+    if (r.ec != std::errc{} || r.ptr != end || value < low || value > high)
+        throw UsageError(std::string(option) + " takes a whole number from " + std::to_string(low) +
+                         " to " + std::to_string(high) + ", not \"" + std::string(text) + "\"");
+    return static_cast<int32_t>(value);
 }
 
-bool parseHexColour(std::string_view text, uint32_t& value) {
-    if (text.size() != 6) return false;
+uint32_t hexColour(std::string_view option, std::string_view text, std::string_view form) {
+    uint32_t value = 0;
     const char* end = text.data() + text.size();
     const auto r = std::from_chars(text.data(), end, value, 16);
-    return r.ec == std::errc{} && r.ptr == end;
+    if (text.size() != 6 || r.ec != std::errc{} || r.ptr != end)
+        throw UsageError(std::string(option) + " takes six hexadecimal digits " +
+                         std::string(form) + ", not \"" + std::string(text) + "\"");
+    return value;
 }
 
-int usage(const std::string& problem) {
-    std::cerr << "anigif-render: " << problem << '\n' << kUsage;
-    return 2;
+CommandLine parse(int argc, char** argv) {
+    constexpr int64_t kMin = INT32_MIN, kMax = INT32_MAX;
+    CommandLine cl;
+    bool optionsEnd = false;
+    for (int k = 1; k < argc; ++k) {
+        const std::string_view arg = argv[k];
+        const auto value = [&]() -> std::string_view {
+            if (k + 1 >= argc) throw UsageError(std::string(arg) + " needs a value");
+            return argv[++k];
+        };
+        if (optionsEnd || arg.size() < 2 || arg[0] != '-') {
+            cl.positional.emplace_back(arg);
+        } else if (arg == "--") {
+            optionsEnd = true;
+        } else if (arg == "--size") {
+            const int32_t w = number(arg, value(), 0, kMax);
+            cl.options.size = {{w, number(arg, value(), 0, kMax)}};
+        } else if (arg == "--stretch") {
+            cl.options.stretch = number(arg, value(), 0, 4);
+        } else if (arg == "--mirror") {
+            cl.options.mirror = number(arg, value(), 0, 3);
+        } else if (arg == "--offset") {
+            const int32_t x = number(arg, value(), kMin, kMax);
+            cl.options.offset = {{x, number(arg, value(), kMin, kMax)}};
+        } else if (arg == "--solid") {
+            cl.options.solid = static_cast<int32_t>(hexColour(arg, value(), "BBGGRR"));
+        } else if (arg == "--background") {
+            cl.options.background = hexColour(arg, value(), "RRGGBB");
+        } else if (arg == "--snapshot") {
+            const int32_t frame = number(arg, value(), 1, kMax);
+            cl.snapshot.emplace(frame, std::string(value()));
+        } else if (arg == "--info") {
+            cl.info = true;
+        } else {
+            throw UsageError("unknown option \"" + std::string(arg) + "\"");
+        }
+    }
+    if (cl.info) {
+        if (cl.snapshot) throw UsageError("--info writes nothing; it takes no --snapshot");
+        if (cl.positional.size() != 1) throw UsageError("--info takes one FILE.gif");
+    } else if (cl.positional.size() != 2) {
+        throw UsageError(cl.positional.size() < 2 ? "FILE.gif and OUTDIR are required"
+                                                  : "too many arguments");
+    }
+    if (cl.snapshot && platform::sameFile(cl.positional[0], cl.snapshot->second))
+        throw UsageError("the snapshot output " + cl.snapshot->second + " is the input " +
+                         cl.positional[0] + "; choose another output file");
+    return cl;
+}
+
+// Why a file that did not load failed, as far as can be told from outside the control.
+std::string loadFailure(const fs::path& file) {
+    std::error_code ec;
+    const auto status = fs::status(file, ec);
+    if (!fs::exists(status)) return "no such file";
+    if (!fs::is_regular_file(status)) return "not a file";
+    const auto size = fs::file_size(file, ec);
+    if (ec) return ec.message();
+    if (size == 0) return "the file is empty";
+    if (size > platform::memoryBudgetBytes()) return "the file is larger than the control loads";
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return "cannot open it";
+    std::fclose(f);
+    return "not a GIF the control can play (no frame loads)";
+}
+
+void write(const fs::path& path, std::span<const uint8_t> bytes) {
+    try {
+        platform::writeFileAtomically(path, bytes);
+    } catch (const platform::FileWriteError& e) {
+        throw Failure(e.what());
+    }
 }
 
 // Steps the session on to frame `frame` and writes the AnimatedGIF bytes of it to `path`.
-int writeSnapshot(anigifrender::RenderSession& session, int32_t frame, const std::string& path) {
+void writeSnapshot(anigifrender::RenderSession& session, int32_t frame, const fs::path& path) {
     auto& control = session.control();
-    if (frame < 1 || frame > control.FrameCount())
-        return usage("--snapshot frame " + std::to_string(frame) + " is not in 1.." +
-                     std::to_string(control.FrameCount()));
     // Each step moves on by one and wraps, so at most FrameCount() steps reach any frame.
     for (int32_t steps = 0; control.CurrentFrame() != frame && steps < control.FrameCount();
          ++steps)
         session.paintNext();
     const auto picture = control.AnimatedGIF();
-    if (!picture) {
-        std::cerr << "anigif-render: frame " << frame << " gives no picture\n";
-        return 1;
+    if (!picture) throw Failure("frame " + std::to_string(frame) + " gives no picture");
+    write(path, picture->bytes());
+}
+
+int run(int argc, char** argv) {
+    const CommandLine cl = parse(argc, argv);
+    const fs::path input = cl.positional[0];
+
+    anigifrender::RenderSession session(cl.options);
+    if (!session.load(input.string())) {
+        std::cout << "gif frames=0\n" << std::flush;
+        throw Failure("cannot load " + input.string() + ": " + loadFailure(input));
     }
-    const auto& bytes = picture->bytes();
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        std::cerr << "anigif-render: cannot write " << path << '\n';
-        return 2;
+    auto& control = session.control();
+    const int32_t frames = control.FrameCount();
+    if (cl.snapshot && cl.snapshot->first > frames)
+        throw UsageError("--snapshot frame " + std::to_string(cl.snapshot->first) +
+                         " is not in 1.." + std::to_string(frames));
+
+    const fs::path outDir = cl.info ? fs::path() : fs::path(cl.positional[1]);
+    const auto framePath = [&outDir](int32_t i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%04d.ppm", i);
+        return outDir / name;
+    };
+    for (int32_t i = 1; !cl.info && i <= frames; ++i)
+        if (platform::sameFile(input, framePath(i)))
+            throw UsageError("the frame file " + framePath(i).string() + " is the input " +
+                             input.string() + "; choose another folder");
+
+    std::cout << session.summaryLine() << '\n';
+    for (int32_t i = 1; i <= frames; ++i) std::cout << session.frameLine(i) << '\n';
+    std::cout.flush();
+    if (cl.info) return 0;
+
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    if (!fs::is_directory(outDir))
+        throw Failure("cannot make folder " + outDir.string() +
+                      (ec ? ": " + ec.message() : std::string()));
+    for (int32_t i = 1; i <= frames; ++i) {
+        write(framePath(i), anigifrender::ppmBytes(session.paintNext()));
     }
+    if (cl.snapshot) writeSnapshot(session, cl.snapshot->first, cl.snapshot->second);
     return 0;
+}
+
+int error(std::string_view what, int status) {
+    std::cerr << kProgram << ": error: " << what << '\n';
+    if (status == 2) std::cerr << "Run \"" << kProgram << " --help\" for usage.\n";
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    anigifrender::Options options;
-    std::string positional[2];
-    int positionals = 0;
-    std::optional<std::pair<int32_t, std::string>> snapshot;
     for (int k = 1; k < argc; ++k) {
         const std::string_view arg = argv[k];
-        auto need = [&](int n) { return k + n < argc; };
-        int32_t a = 0, b = 0;
-        uint32_t colour = 0;
-        if (arg == "--size") {
-            if (!need(2) || !parseInt(argv[k + 1], a) || !parseInt(argv[k + 2], b) || a < 0 ||
-                b < 0)
-                return usage("--size needs two whole numbers of pixels");
-            options.size = {a, b};
-            k += 2;
-        } else if (arg == "--stretch" || arg == "--mirror") {
-            if (!need(1) || !parseInt(argv[k + 1], a))
-                return usage(std::string(arg) + " needs a number");
-            (arg == "--stretch" ? options.stretch : options.mirror) = a;
-            k += 1;
-        } else if (arg == "--offset") {
-            if (!need(2) || !parseInt(argv[k + 1], a) || !parseInt(argv[k + 2], b))
-                return usage("--offset needs two whole numbers");
-            options.offset = {a, b};
-            k += 2;
-        } else if (arg == "--solid" || arg == "--background") {
-            if (!need(1) || !parseHexColour(argv[k + 1], colour))
-                return usage(std::string(arg) + " needs six hexadecimal digits");
-            if (arg == "--solid")
-                options.solid = static_cast<int32_t>(colour);
-            else
-                options.background = colour;
-            k += 1;
-        } else if (arg == "--snapshot") {
-            if (!need(2) || !parseInt(argv[k + 1], a))
-                return usage("--snapshot needs a frame number and a file name");
-            snapshot.emplace(a, argv[k + 2]);
-            k += 2;
-        } else if (arg.size() > 1 && arg[0] == '-' && positionals == 0) {
-            return usage("unknown option " + std::string(arg));
-        } else {
-            if (positionals == 2) return usage("too many arguments");
-            positional[positionals++] = std::string(arg);
+        if (arg == "--") break;
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return std::cout.flush() ? 0 : 1;
+        }
+        if (arg == "--version") {
+            std::cout << kProgram << ' ' << KAVRILO_VERSION << '\n';
+            return std::cout.flush() ? 0 : 1;
         }
     }
-    if (positionals != 2) return usage("FILE.gif and OUTDIR are required");
-
-    const std::filesystem::path outDir = positional[1];
-    std::error_code ec;
-    std::filesystem::create_directories(outDir, ec);
-    if (!std::filesystem::is_directory(outDir)) return usage("cannot make folder " + positional[1]);
-
-    anigifrender::RenderSession session(options);
-    if (!session.load(positional[0])) {
-        std::cout << "gif frames=0\n";
-        return 1;
+    try {
+        return run(argc, argv);
+    } catch (const UsageError& e) {
+        return error(e.what(), 2);
+    } catch (const std::bad_alloc&) {
+        return error("out of memory", 1);
+    } catch (const std::exception& e) {
+        return error(e.what(), 1);
     }
-    auto& control = session.control();
-    const int32_t frames = control.FrameCount();
-    std::cout << session.summaryLine() << '\n';
-    for (int32_t i = 1; i <= frames; ++i) std::cout << session.frameLine(i) << '\n';
-
-    for (int32_t i = 1; i <= frames; ++i) {
-        const platform::Surface* surface = session.paintNext();
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%04d.ppm", i);
-        const std::string path = (outDir / name).string();
-        const bool written = surface ? anigifrender::writePpm(*surface, path) : [&] {
-            std::FILE* f = std::fopen(path.c_str(), "wb");
-            if (!f) return false;
-            const bool ok = std::fputs("P6\n0 0\n255\n", f) >= 0;
-            return std::fclose(f) == 0 && ok;
-        }();
-        if (!written) {
-            std::cerr << "anigif-render: cannot write " << path << '\n';
-            return 2;
-        }
-    }
-    std::cout.flush();
-    if (snapshot) return writeSnapshot(session, snapshot->first, snapshot->second);
-    return 0;
 }

@@ -1,7 +1,6 @@
 #include "apps/anigif-render/render_session.h"
 
-#include <cstdio>
-#include <fstream>
+#include <string>
 #include <vector>
 
 namespace anigifrender {
@@ -50,8 +49,8 @@ const platform::Surface* RenderSession::paintNext() {
 std::string RenderSession::summaryLine() const {
     const auto& c = *control_;
     if (c.FrameCount() == 0) return "gif frames=0";
-    return "gif frames=" + std::to_string(c.FrameCount()) + " width=" +
-           std::to_string(c.screenWidth) + " height=" + std::to_string(c.screenHeight) +
+    return "gif frames=" + std::to_string(c.FrameCount()) +
+           " width=" + std::to_string(c.screenWidth) + " height=" + std::to_string(c.screenHeight) +
            " loops=" + std::to_string(c.loopSetting);
 }
 
@@ -65,22 +64,21 @@ std::string RenderSession::frameLine(int32_t i) const {
            " transflag=" + std::to_string(f.TransFlag) + " disposal=" + std::to_string(f.Disposal);
 }
 
-bool writePpm(const platform::Surface& s, const std::string& path) {
-    std::ofstream out(path, std::ios::binary);
-    if (!out) return false;
-    out << "P6\n" << s.width() << ' ' << s.height() << "\n255\n";
-    std::vector<char> line(static_cast<size_t>(s.width()) * 3);
-    for (int32_t y = 0; y < s.height(); ++y) {
-        const uint8_t* p = s.line(y);
-        for (int32_t x = 0; x < s.width(); ++x) {
-            line[static_cast<size_t>(x) * 3] = static_cast<char>(p[x * 3 + 2]);
-            line[static_cast<size_t>(x) * 3 + 1] = static_cast<char>(p[x * 3 + 1]);
-            line[static_cast<size_t>(x) * 3 + 2] = static_cast<char>(p[x * 3]);
+std::vector<uint8_t> ppmBytes(const platform::Surface* s) {
+    const int32_t width = s ? s->width() : 0, height = s ? s->height() : 0;
+    const std::string header =
+        "P6\n" + std::to_string(width) + ' ' + std::to_string(height) + "\n255\n";
+    std::vector<uint8_t> out(header.begin(), header.end());
+    out.reserve(header.size() + static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* p = s->line(y);
+        for (int32_t x = 0; x < width; ++x) {  // the surface holds B, G, R
+            out.push_back(p[x * 3 + 2]);
+            out.push_back(p[x * 3 + 1]);
+            out.push_back(p[x * 3]);
         }
-        out.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
-    out.close();
-    return static_cast<bool>(out);
+    return out;
 }
 
 }  // namespace anigifrender

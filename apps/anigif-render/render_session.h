@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/headless_host.h"
@@ -21,12 +22,12 @@ struct Options {
     std::optional<int32_t> stretch;
     std::optional<int32_t> mirror;
     std::optional<std::pair<int32_t, int32_t>> offset;
-    std::optional<int32_t> solid;  // SolidBkgColor (0x00BBGGRR); also sets SolidBkgColorUsed
+    std::optional<int32_t> solid;    // SolidBkgColor (0x00BBGGRR); also sets SolidBkgColorUsed
     uint32_t background = 0xFF00FF;  // host background, 0x00RRGGBB
 };
 
 class RenderSession {
-public:
+  public:
     explicit RenderSession(const Options& options);
     RenderSession(const RenderSession&) = delete;
     RenderSession& operator=(const RenderSession&) = delete;
@@ -47,7 +48,7 @@ public:
     // "frame I left=.. top=.. ... disposal=.." from the frame table.
     std::string frameLine(int32_t i) const;
 
-private:
+  private:
     Options options_;
     platform::ManualClock clock_;
     platform::HeadlessHost host_;
@@ -55,7 +56,7 @@ private:
     int32_t painted_ = 0;
 };
 
-// Binary PPM (P6) of a 24-bit surface, top line first. False when writing fails.
-bool writePpm(const platform::Surface& surface, const std::string& path);
+// Binary PPM (P6) of a 24-bit surface, top line first; a 0 x 0 image for no surface.
+std::vector<uint8_t> ppmBytes(const platform::Surface* surface);
 
 }  // namespace anigifrender

@@ -1,7 +1,6 @@
 #include "apps/anigif-view/palette_panel.h"
 
 #include <QColorDialog>
-#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -9,11 +8,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/atomic_file.h"
 #include "platform/qt/gif_widget.h"
 
 namespace viewer {
@@ -46,13 +47,20 @@ PalettePanel::PalettePanel(platform::qt::AniGifWidget* gif, QWidget* parent)
     table_->setToolTip(QStringLiteral("0 shows the global table, k the own table of frame k"));
 
     grid_ = new QTableWidget(0, kColumns);
-    grid_->horizontalHeader()->hide();
-    grid_->verticalHeader()->hide();
-    grid_->horizontalHeader()->setDefaultSectionSize(kCell);
-    grid_->verticalHeader()->setDefaultSectionSize(kCell);
+    // The style's minimum section size is larger than a cell: lower it first, or every cell
+    // grows and the sixteen columns no longer fit.
+    for (QHeaderView* header : {grid_->horizontalHeader(), grid_->verticalHeader()}) {
+        header->hide();
+        header->setMinimumSectionSize(kCell);
+        header->setDefaultSectionSize(kCell);
+        header->setSectionResizeMode(QHeaderView::Fixed);
+    }
+    grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setSelectionMode(QAbstractItemView::NoSelection);
-    grid_->setFixedWidth(kColumns * kCell + 2 * grid_->frameWidth() + 20);
+    // Room for every column and for the vertical scroll bar a 256-colour table needs.
+    grid_->setFixedWidth(kColumns * kCell + 2 * grid_->frameWidth() +
+                         grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     grid_->setToolTip(QStringLiteral("Double-click a colour to change it"));
 
     auto* cacheButton = new QPushButton(QStringLiteral("Cache"));
@@ -150,15 +158,10 @@ bool PalettePanel::saveCurrentFrame() {
         QStringLiteral("GIF pictures (*.gif)"));
     if (name.isEmpty()) return false;
     const auto& bytes = picture->bytes();
-    QFile file(name);
-    const bool written =
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()) &&
-        file.flush();
-    if (!written) {
-        QMessageBox::warning(this, QStringLiteral("Save frame"),
-                             QStringLiteral("Cannot write %1: %2").arg(name, file.errorString()));
+    try {
+        platform::writeFileAtomically(name.toStdString(), bytes);
+    } catch (const platform::FileWriteError& e) {
+        QMessageBox::warning(this, QStringLiteral("Save frame"), QString::fromLocal8Bit(e.what()));
         return false;
     }
     report(QStringLiteral("Saved frame %1 (%2 bytes)")

@@ -18,10 +18,12 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -33,6 +35,7 @@
 
 #include "apps/anigif-view/palette_panel.h"
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/memory_budget.h"
 #include "platform/qt/gif_widget.h"
 
 namespace viewer {
@@ -94,6 +97,19 @@ class StageFollower : public QObject {
     std::function<void()> changed_;
 };
 
+// Why a file did not load, as far as can be told from outside the control.
+QString loadFailure(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return QStringLiteral("there is no such file.");
+    if (!info.isFile()) return QStringLiteral("it is not a file.");
+    if (!info.isReadable()) return QStringLiteral("the file cannot be read.");
+    if (info.size() == 0) return QStringLiteral("the file is empty.");
+    if (static_cast<quint64>(info.size()) > platform::memoryBudgetBytes())
+        return QStringLiteral("the file is larger than the control loads (%1 MiB).")
+            .arg(platform::memoryBudgetBytes() >> 20);
+    return QStringLiteral("it is not a GIF picture the control can play.");
+}
+
 }  // namespace
 
 ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
@@ -121,6 +137,21 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     scroll->setWidget(stage_);
     scroll->setWidgetResizable(true);
 
+    // Why the last load failed, above the picture; hidden while a load succeeds.
+    message_ = new QLabel;
+    message_->setWordWrap(true);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message_->setStyleSheet(
+        QStringLiteral("QLabel { background: #fde7e7; color: #8a1010; border: 1px solid #e0a0a0; "
+                       "padding: 6px; }"));
+    message_->hide();
+    auto* picture = new QWidget;
+    auto* pictureLayout = new QVBoxLayout(picture);
+    pictureLayout->setContentsMargins(0, 0, 0, 0);
+    pictureLayout->setSpacing(0);
+    pictureLayout->addWidget(message_);
+    pictureLayout->addWidget(scroll, 1);
+
     log_ = new QPlainTextEdit;
     log_->setReadOnly(true);
     log_->setMaximumBlockCount(2000);
@@ -128,7 +159,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
 
     // The picture takes the room; settings beside it, events and palette in docks.
     auto* central = new QSplitter(Qt::Horizontal);
-    central->addWidget(scroll);
+    central->addWidget(picture);
     QWidget* panel = buildPanel();
     central->addWidget(panel);
     central->setStretchFactor(0, 1);
@@ -173,10 +204,9 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
         for (const auto& a : args)
             parts << QStringLiteral("%1=%2").arg(
                 QString::fromUtf8(a.name.data(), qsizetype(a.name.size())), argText(a));
-        log_->appendPlainText(QStringLiteral("%1 %2(%3)")
-                                  .arg(number)
-                                  .arg(QString::fromUtf8(name.data(), qsizetype(name.size())))
-                                  .arg(parts.join(QStringLiteral(", "))));
+        log_->appendPlainText(
+            QStringLiteral("%1(%2)").arg(QString::fromUtf8(name.data(), qsizetype(name.size())),
+                                         parts.join(QStringLiteral(", "))));
         if (number == anigif::EventFrameChanged || number == anigif::EventLoopsEnded ||
             number == anigif::EventRemoteLoadComplete)
             updateCounters();
@@ -184,15 +214,29 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     // A remote GIF is loaded after its RemoteLoadComplete: take its settings then.
     connect(gif_, &platform::qt::AniGifWidget::controlEvent, this,
             [this](int number, const QString&, const QVariantList&) {
-                if (number == anigif::EventRemoteLoadComplete) {
-                    syncPanel();
-                    if (auto* p = findChild<PalettePanel*>()) p->showTable();
+                if (number == anigif::EventRemoteLoadFailure) {
+                    loaded(false, download_,
+                           QStringLiteral("the download failed, or what came is not a GIF "
+                                          "picture."));
+                } else if (number == anigif::EventRemoteLoadComplete) {
+                    // The control loads the bytes once the event has returned.
+                    const bool refused = cancelRemote_->isChecked();
+                    QTimer::singleShot(0, this, [this, refused] {
+                        const bool ok = gif_->control().FrameCount() > 0;
+                        loaded(ok, download_,
+                               refused ? QStringLiteral("the download was refused (Cancel).")
+                                       : QStringLiteral("the downloaded GIF has no frame the "
+                                                        "control can play."));
+                    });
                 }
             });
 
     syncPanel();
     updateCounters();
-    resize(1180, 760);
+    // Fit the screen's free area with room for the title bar and frame (on a 1366 x 768 screen
+    // the window takes 1180 x 680).
+    const QRect room = screen()->availableGeometry();
+    resize(std::min(1180, room.width() - 24), std::min(680, room.height() - 72));
 }
 
 void ViewerWindow::buildActions() {
@@ -326,12 +370,13 @@ void ViewerWindow::open(const QString& fileOrAddress) {
     const bool address = url.isValid() && url.scheme().size() > 1 && !url.isLocalFile();
     if (address) {
         log_->appendPlainText(QStringLiteral("Downloading %1").arg(fileOrAddress));
+        download_ = fileOrAddress;
         gif_->control().LoadAnimatedGIF_Remote(fileOrAddress.toStdString());
         return;
     }
     const QString path = url.isLocalFile() ? url.toLocalFile() : fileOrAddress;
     const bool ok = gif_->control().LoadAnimatedGIF_File(path.toStdString());
-    loaded(ok, path);
+    loaded(ok, path, ok ? QString() : loadFailure(path));
 }
 
 void ViewerWindow::openFileDialog() {
@@ -350,12 +395,16 @@ void ViewerWindow::openAddressDialog() {
     if (ok && !address.trimmed().isEmpty()) open(address.trimmed());
 }
 
-void ViewerWindow::loaded(bool ok, const QString& what) {
+void ViewerWindow::loaded(bool ok, const QString& what, const QString& why) {
     if (ok) {
         setWindowTitle(QStringLiteral("%1 – anigif-view").arg(QFileInfo(what).fileName()));
         log_->appendPlainText(QStringLiteral("Loaded %1").arg(what));
+        message_->hide();
     } else {
-        log_->appendPlainText(QStringLiteral("Could not load %1").arg(what));
+        const QString text = QStringLiteral("Could not load %1: %2").arg(what, why);
+        log_->appendPlainText(text);
+        message_->setText(text);
+        message_->show();
     }
     syncPanel();
     updateCounters();

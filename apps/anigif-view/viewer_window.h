@@ -37,7 +37,8 @@ class ViewerWindow : public QMainWindow {
     QWidget* buildPanel();
     void openFileDialog();
     void openAddressDialog();
-    void loaded(bool ok, const QString& what);
+    // ok: the load of `what` succeeded; otherwise `why` says what went wrong.
+    void loaded(bool ok, const QString& what, const QString& why = QString());
     void logEvent(int number, const QString& name, const QVariantList& args);
     void syncPanel();
     void updateCounters();
@@ -61,6 +62,8 @@ class ViewerWindow : public QMainWindow {
     QCheckBox* cancelRemote_ = nullptr;
     QCheckBox* logMoves_ = nullptr;
 
+    QString download_;  // the address of the last download started
+    QLabel* message_ = nullptr;
     QLabel* frame_ = nullptr;
     QLabel* loopsRemaining_ = nullptr;
     QLabel* size_ = nullptr;

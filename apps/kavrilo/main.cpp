@@ -3,12 +3,18 @@
 
 #include "decoration.h"
 #include "platform/qt/chinese_ui.h"
+#include "platform/qt/command_line.h"
 #include "platform/qt/picture_folder.h"
 #include "platform/qt/single_instance.h"
 #include "practice/windows/form1.h"
 
 int main(int argc, char** argv) {
+    platform::qt::CommandLine commandLine(
+        QStringLiteral("kavrilo"), QString::fromUtf8(KAVRILO_VERSION),
+        QStringLiteral("Number-decomposition practice for kindergarten children."));
+    if (const auto status = commandLine.answerBeforeApplication(argc, argv)) return *status;
     QApplication app(argc, argv);
+    if (const auto status = commandLine.parseApplicationArguments()) return *status;
     QApplication::setApplicationName(QStringLiteral("kavrilo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kavrilo"));
 

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/runtime_error.h"
+#include "platform/sha256.h"
 
 namespace {
 
@@ -39,8 +40,21 @@ std::string refusal(const ByteArray& bytes) {
     return "";
 }
 
+// A file in the layout of format version 1 (no checksum).
 ByteArray cborFile(const Json& entries, const Json& version = 1) {
     return Json::to_cbor(Json::array({"kavrilo-property-bag", version, entries}));
+}
+
+// The same content in the layout of version 2: four parts, the last the SHA-256 of every byte
+// before it.
+ByteArray checkedFile(const Json& entries) {
+    ByteArray bytes = cborFile(entries, 2);
+    bytes[0] = 0x84;
+    const auto digest = platform::sha256(bytes);
+    bytes.push_back(0x58);
+    bytes.push_back(32);
+    bytes.insert(bytes.end(), digest.begin(), digest.end());
+    return bytes;
 }
 
 // A bag like a stored control description: host extent first, then the control's keys.
@@ -161,21 +175,22 @@ TEST(PropertyBagFile, EveryTypeAndExtremeRoundTripsInOrder) {
     EXPECT_EQ(PropertyBag::fromBytes(PropertyBag().toBytes()), PropertyBag());
 }
 
-TEST(PropertyBagFile, LayoutOfVersionOneIsFixed) {
+TEST(PropertyBagFile, LayoutIsFixedAndVersionOneStillReads) {
     PropertyBag bag;
     bag.writeProperty("Loops", int32_t{28789});
     bag.writeProperty("Enabled", false);
     bag.writeProperty("Delay", int16_t{-2});
     bag.writeProperty("GIF", ByteArray{0x47, 0x3B});
-    const Json expected = Json::array(
-        {"kavrilo-property-bag", 1,
-         Json::array({Json::array({"loops", "int32", 28789}),
-                      Json::array({"enabled", "bool", false}), Json::array({"delay", "int16", -2}),
-                      Json::array({"gif", "bytes", Json::binary({0x47, 0x3B})})})});
+    const Json entries =
+        Json::array({Json::array({"loops", "int32", 28789}),
+                     Json::array({"enabled", "bool", false}), Json::array({"delay", "int16", -2}),
+                     Json::array({"gif", "bytes", Json::binary({0x47, 0x3B})})});
     const ByteArray bytes = bag.toBytes();
-    EXPECT_EQ(bytes, Json::to_cbor(expected));
+    EXPECT_EQ(bytes, checkedFile(entries));
     const std::string start(bytes.begin(), bytes.begin() + 22);
-    EXPECT_EQ(start, "\x83\x74kavrilo-property-bag");
+    EXPECT_EQ(start, "\x84\x74kavrilo-property-bag");
+    // Files written before the checksum came read as they always did.
+    EXPECT_EQ(PropertyBag::fromBytes(cborFile(entries)), bag);
 }
 
 TEST(PropertyBagFile, SavesAndLoadsFilesAndNamesTheFileInErrors) {
@@ -185,7 +200,7 @@ TEST(PropertyBagFile, SavesAndLoadsFilesAndNamesTheFileInErrors) {
     const auto path = dir / "a.bag";
     sampleBag().saveFile(path);
     EXPECT_EQ(PropertyBag::loadFile(path), sampleBag());
-    EXPECT_FALSE(std::filesystem::exists(dir / "a.bag.part"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
 
     std::ofstream(path, std::ios::binary | std::ios::trunc) << "GIF89a";
     try {
@@ -196,6 +211,22 @@ TEST(PropertyBagFile, SavesAndLoadsFilesAndNamesTheFileInErrors) {
         EXPECT_NE(std::string(e.what()).find("not a property bag"), std::string::npos) << e.what();
     }
     EXPECT_THROW(PropertyBag::loadFile(dir / "missing.bag"), PropertyBagError);
+
+    // A file beyond the limit is refused by its size, before it is read (a sparse file), unless
+    // its start says it comes from a newer program.
+    sampleBag().saveFile(path);
+    std::filesystem::resize_file(path, PropertyBag::maxFileBytes() + 1);
+    const auto refusalOf = [&] {
+        try {
+            PropertyBag::loadFile(path);
+        } catch (const PropertyBagError& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    EXPECT_NE(refusalOf().find("larger than"), std::string::npos) << refusalOf();
+    std::fstream(path, std::ios::binary | std::ios::in | std::ios::out).seekp(22).put(3);
+    EXPECT_NE(refusalOf().find("newer program"), std::string::npos) << refusalOf();
     std::filesystem::remove_all(dir);
 }
 
@@ -218,23 +249,26 @@ TEST(PropertyBagDamage, TruncationInsideAnEntryNamesIt) {
     EXPECT_NE(why.find("truncated"), std::string::npos) << why;
 }
 
-TEST(PropertyBagDamage, FlippedBytesAreRefusedOrGiveAWholeValidBag) {
+TEST(PropertyBagDamage, EveryFlippedByteIsRefusedAndTheChecksumNamesDamagedContent) {
     const ByteArray full = sampleBag().toBytes();
-    int refused = 0;
     for (size_t i = 0; i < full.size(); ++i) {
         for (uint8_t mask : {0x01, 0x10, 0x80, 0xFF}) {
             ByteArray bad = full;
             bad[i] ^= mask;
-            try {
-                const PropertyBag bag = PropertyBag::fromBytes(bad);
-                // Accepted: it must be a bag the writer reproduces exactly.
-                EXPECT_EQ(bag.toBytes(), bad) << "byte " << i;
-            } catch (const PropertyBagError&) {
-                ++refused;
+            const std::string why = refusal(bad);
+            EXPECT_NE(why, "") << "byte " << i << " ^ " << int{mask} << " was accepted";
+            // Past the start and the version, and before the checksum item, a flip is caught
+            // by the checksum whatever it does to the structure.
+            if (i > 22 && i < full.size() - 34) {
+                EXPECT_NE(why.find("does not match its checksum"), std::string::npos)
+                    << "byte " << i << ": " << why;
             }
         }
     }
-    EXPECT_GT(refused, 0);
+    // Version 1 has no checksum: a flip inside a stored value reads silently there.
+    ByteArray old = cborFile(Json::array({Json::array({"gif", "bytes", Json::binary({1, 2})})}));
+    old[old.size() - 1] ^= 0x40;
+    EXPECT_EQ(refusal(old), "");
 }
 
 TEST(PropertyBagDamage, ForeignFilesAreRefusedAsSuch) {
@@ -245,12 +279,39 @@ TEST(PropertyBagDamage, ForeignFilesAreRefusedAsSuch) {
     }
 }
 
-TEST(PropertyBagDamage, WrongVersionsAreRefusedWithTheirNumber) {
-    EXPECT_NE(refusal(cborFile(Json::array(), 2)).find("version 2 is newer"), std::string::npos);
+TEST(PropertyBagDamage, TheVersionIsReadBeforeAnythingElse) {
+    // A later version is named as such whatever follows it: another layout, damage, truncation.
+    const std::string newer = "written by a newer program (format version 3;";
+    ByteArray later = cborFile(Json::array(), 3);
+    EXPECT_NE(refusal(later).find(newer), std::string::npos) << refusal(later);
+    later.insert(later.end(), {0xBF, 0xFF, 0x00, 0xC0});  // a map, a break, a tag
+    EXPECT_NE(refusal(later).find(newer), std::string::npos) << refusal(later);
+    later[0] = 0x97;
+    later.resize(23);
+    EXPECT_NE(refusal(later).find(newer), std::string::npos) << refusal(later);
+    const std::string huge = refusal(cborFile(Json::array(), UINT64_MAX));
+    EXPECT_NE(huge.find("newer program (format version 18446744073709551615;"), std::string::npos)
+        << huge;
+
     EXPECT_NE(refusal(cborFile(Json::array(), 0)).find("unknown format version 0"),
               std::string::npos);
-    EXPECT_NE(refusal(cborFile(Json::array(), "1")).find("version"), std::string::npos);
+    EXPECT_NE(refusal(cborFile(Json::array(), "1")).find("version is not an integer"),
+              std::string::npos);
+    EXPECT_NE(refusal(cborFile(Json::array(), -1)).find("version is not an integer"),
+              std::string::npos);
+    ByteArray cut = cborFile(Json::array(), 1);
+    cut.resize(22);
+    EXPECT_NE(refusal(cut).find("truncated"), std::string::npos) << refusal(cut);
+
+    // Each known version in its own layout only.
     EXPECT_EQ(refusal(cborFile(Json::array(), 1)), "");
+    EXPECT_NE(
+        refusal(cborFile(Json::array(), 2)).find("checksum at the end of the file is missing"),
+        std::string::npos)
+        << refusal(cborFile(Json::array(), 2));
+    ByteArray fourParts = checkedFile(Json::array());
+    fourParts[22] = 1;  // version 1 with a fourth part: the checksum no longer matches
+    EXPECT_NE(refusal(fourParts), "");
 }
 
 TEST(PropertyBagDamage, BadEntriesAreRefusedNamingEntryAndFault) {

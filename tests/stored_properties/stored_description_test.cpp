@@ -110,7 +110,11 @@ TEST(DesignTool, RemakesTheStoredDecorationAndPrintsIt) {
                         out),
               0)
         << out;
-    EXPECT_EQ(readFile(bag), readFile(kSource / "practice" / "decoration.bag"));
+    // The stored decoration is a version-1 file; the tool writes the current version of the
+    // same description.
+    EXPECT_EQ(platform::PropertyBag::loadFile(bag),
+              platform::PropertyBag::loadFile(kSource / "practice" / "decoration.bag"));
+    EXPECT_EQ(readFile(bag).at(0), 0x84);
 
     ASSERT_EQ(runDesign("--dump " + bag.string(), out), 0);
     EXPECT_EQ(out,
@@ -136,9 +140,10 @@ TEST(DesignTool, OptionsGoThroughTheSetters) {
                             " --stretch 2 --loops 3 --delay 5 --mirror 1 --delay-load 0"
                             " --offset -2 7 --solid 0000FF --stepped 40",
                         out),
-              1)
+              2)
         << "--delay 5 is below the lowest delay";
-    EXPECT_EQ(out.rfind("error: ", 0), 0u) << out;
+    EXPECT_EQ(out.rfind("anigif-design: error: --delay takes", 0), 0u) << out;
+    EXPECT_FALSE(fs::exists(dir.path / "o.bag"));
     ASSERT_EQ(runDesign((dir.path / "in.gif").string() + " " + (dir.path / "o.bag").string() +
                             " --stretch 2 --loops 3 --delay 90 --mirror 1 --delay-load 0"
                             " --offset -2 7 --solid 0000FF --stepped 40",
@@ -172,14 +177,69 @@ TEST(DesignTool, RefusesDamagedAndForeignFiles) {
         const fs::path file = dir.path / (name + ".bag");
         writeFile(file, bytes);
         EXPECT_EQ(runDesign("--dump " + file.string(), out), 1) << name;
-        EXPECT_EQ(out.rfind("error: ", 0), 0u) << name << ": " << out;
+        EXPECT_EQ(out.rfind("anigif-design: error: ", 0), 0u) << name << ": " << out;
     }
+    // A changed byte inside the stored GIF of a current file is named as damage.
+    const fs::path current = dir.path / "current.bag";
+    ASSERT_EQ(
+        runDesign((kSource / "practice" / "decoration.gif").string() + " " + current.string(), out),
+        0)
+        << out;
+    Bytes flipped = readFile(current);
+    flipped[flipped.size() / 2] ^= 0x20;
+    writeFile(current, flipped);
+    EXPECT_EQ(runDesign("--dump " + current.string(), out), 1);
+    EXPECT_NE(out.find("does not match its checksum"), std::string::npos) << out;
+
     EXPECT_EQ(runDesign("--dump " + (dir.path / "missing.bag").string(), out), 1);
     EXPECT_EQ(runDesign("--extract " + (kSource / "practice" / "decoration.bag").string() +
                             " loops " + (dir.path / "x").string(),
                         out),
               1)
         << "loops is no byte array";
+}
+
+TEST(DesignTool, OutputsThatNameAnInputAreRefusedBeforeAnythingIsTouched) {
+    TempDir dir;
+    const fs::path bag = dir.path / "d.bag";
+    const fs::path gif = dir.path / "d.gif";
+    writeFile(gif, readFile(kSource / "practice" / "decoration.gif"));
+    std::string out;
+    ASSERT_EQ(runDesign(gif.string() + " " + bag.string(), out), 0) << out;
+    const Bytes bagBytes = readFile(bag), gifBytes = readFile(gif);
+    fs::create_symlink(bag, dir.path / "link.bag");
+    for (const fs::path& same : {bag, dir.path / "." / "d.bag", dir.path / "link.bag"}) {
+        EXPECT_EQ(runDesign("--extract " + bag.string() + " gif " + same.string(), out), 2) << same;
+        EXPECT_NE(out.find("is the input"), std::string::npos) << out;
+    }
+    EXPECT_EQ(runDesign(gif.string() + " " + (dir.path / "." / "d.gif").string(), out), 2);
+    EXPECT_EQ(readFile(bag), bagBytes);
+    EXPECT_EQ(readFile(gif), gifBytes);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 3);  // no temporary left
+}
+
+// The stored description holds any GIF the control loads, beyond the old 64 MiB limit: a small
+// picture behind a comment of 65 MiB, stored and extracted again byte for byte.
+TEST(DesignTool, AGifOverSixtyFourMiBRoundTripsExactly) {
+    TempDir dir;
+    giftest::GifBuilder b;
+    b.screen(2, 2).globalTable(giftest::testPalette(2));
+    b.comment(std::string(65u * 1024 * 1024, 'k'));
+    b.frame(giftest::makeFrame(2, 2, [](int x, int y) { return (x + y) % 2; }));
+    const fs::path gif = dir.path / "big.gif";
+    {
+        const Bytes bytes = b.build();
+        ASSERT_GT(bytes.size(), 64u * 1024 * 1024);
+        writeFile(gif, bytes);
+    }
+    std::string out;
+    ASSERT_EQ(runDesign(gif.string() + " " + (dir.path / "big.bag").string(), out), 0) << out;
+    ASSERT_EQ(runDesign("--extract " + (dir.path / "big.bag").string() + " GIF " +
+                            (dir.path / "back.gif").string(),
+                        out),
+              0)
+        << out;
+    EXPECT_TRUE(readFile(gif) == readFile(dir.path / "back.gif"));
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
-// SHA-256 (FIPS 180-4), enough for printing digests of stored byte arrays.
-#include "sha256.h"
+// SHA-256 (FIPS 180-4): the checksum of stored descriptions and the digests the tools print.
+#include "platform/sha256.h"
 
 #include <array>
-#include <cstdio>
 
-namespace design {
+namespace platform {
 
 namespace {
 
@@ -59,7 +58,7 @@ void compress(std::array<uint32_t, 8>& h, const uint8_t* block) {
 
 }  // namespace
 
-std::string sha256Hex(std::span<const uint8_t> data) {
+Sha256Digest sha256(std::span<const uint8_t> data) {
     std::array<uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                  0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
     size_t pos = 0;
@@ -74,13 +73,21 @@ std::string sha256Hex(std::span<const uint8_t> data) {
     for (int i = 0; i < 8; ++i) tail[tailLength - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
     for (size_t off = 0; off < tailLength; off += 64) compress(h, tail.data() + off);
 
+    Sha256Digest digest{};
+    for (size_t i = 0; i < h.size(); ++i)
+        for (size_t b = 0; b < 4; ++b)
+            digest[4 * i + b] = static_cast<uint8_t>(h[i] >> (24 - 8 * b));
+    return digest;
+}
+
+std::string sha256Hex(std::span<const uint8_t> data) {
+    static constexpr char kHex[] = "0123456789abcdef";
     std::string hex;
-    for (uint32_t word : h) {
-        char buf[9];
-        std::snprintf(buf, sizeof buf, "%08x", word);
-        hex += buf;
+    for (const uint8_t byte : sha256(data)) {
+        hex += kHex[byte >> 4];
+        hex += kHex[byte & 15];
     }
     return hex;
 }
 
-}  // namespace design
+}  // namespace platform

@@ -1,0 +1,225 @@
+// The command-line programs run as a user runs them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/gif_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string readText(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class Tools : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("tools-cli-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        giftest::GifBuilder b;
+        b.screen(3, 2).globalTable(giftest::testPalette(4));
+        for (int k = 0; k < 3; ++k)
+            b.frame(giftest::makeFrame(3, 2, [k](int x, int y) { return (x + y + k) % 4; }));
+        gif_ = dir_ / "in.gif";
+        const giftest::Bytes bytes = b.build();
+        std::ofstream(gif_, std::ios::binary) << std::string(bytes.begin(), bytes.end());
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Runs PROGRAM ARGS with no display and no Qt platform; stdout and stderr are kept apart.
+    Result run(const std::string& program, const std::string& args) {
+        const std::string command =
+            std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \"") +
+            KAVRILO_BIN_DIR + "/" + program + "\" " + args + " >\"" + (dir_ / "stdout").string() +
+            "\" 2>\"" + (dir_ / "stderr").string() + "\" </dev/null";
+        const int status = std::system(command.c_str());
+        Result r;
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = readText(dir_ / "stdout");
+        r.err = readText(dir_ / "stderr");
+        fs::remove(dir_ / "stdout");
+        fs::remove(dir_ / "stderr");
+        return r;
+    }
+
+    // The file names in the working folder, to show that a failed run wrote nothing.
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string path(const std::string& name) const { return "\"" + (dir_ / name).string() + "\""; }
+
+    fs::path dir_, gif_;
+};
+
+std::vector<std::string> programs() {
+    std::vector<std::string> names;
+    std::stringstream list(KAVRILO_PROGRAMS);
+    for (std::string name; std::getline(list, name, ',');) names.push_back(name);
+    return names;
+}
+
+// Qt's own log lines (for instance about XDG_RUNTIME_DIR) are not errors of the program.
+std::string withoutQtNotes(const std::string& err) {
+    std::string kept;
+    std::stringstream lines(err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("QStandardPaths:", 0) != 0) kept += line + "\n";
+    return kept;
+}
+
+TEST_F(Tools, EveryProgramAnswersHelpAndVersionWithoutADisplay) {
+    for (const std::string& program : programs()) {
+        const Result help = run(program, "--help");
+        EXPECT_EQ(help.status, 0) << program << ": " << help.err;
+        EXPECT_NE(help.out.find("sage: "), std::string::npos) << program << ": " << help.out;
+        EXPECT_EQ(withoutQtNotes(help.err), "") << program;
+
+        const Result version = run(program, "--version");
+        EXPECT_EQ(version.status, 0) << program << ": " << version.err;
+        EXPECT_EQ(version.out, program + " " + KAVRILO_VERSION + "\n");
+
+        // An unknown option or a stray argument is a usage error, reported in the common form
+        // (a windowed program too, before it needs a display).
+        for (const std::string args : {"--no-such-option", "one two three"}) {
+            const Result bad = run(program, args);
+            EXPECT_EQ(bad.status, 2) << program << " " << args << ": " << bad.err;
+            EXPECT_EQ(withoutQtNotes(bad.err).rfind(program + ": error: ", 0), 0u)
+                << program << " " << args << ": " << bad.err;
+            EXPECT_EQ(bad.out, "") << program;
+        }
+    }
+    EXPECT_EQ(files(), std::vector<std::string>{"in.gif"});
+}
+
+TEST_F(Tools, RenderStatusesAndOutputs) {
+    // --info prints the table and writes nothing.
+    const Result info = run("anigif-render", "--info " + path("in.gif"));
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out.rfind("gif frames=3 width=3 height=2 loops=", 0), 0u) << info.out;
+    EXPECT_NE(info.out.find("\nframe 3 left=0 top=0 width=3 height=2 "), std::string::npos);
+    EXPECT_EQ(files(), std::vector<std::string>{"in.gif"});
+
+    // Usage errors, all before anything is written.
+    for (const std::string& args : std::vector<std::string>{
+             "--stretch 9 " + path("in.gif") + " " + path("out"),
+             "--mirror -1 " + path("in.gif") + " " + path("out"),
+             "--size 3 " + path("in.gif") + " " + path("out"), path("in.gif"),
+             "--snapshot 4 " + path("s.gif") + " " + path("in.gif") + " " + path("out"),
+             "--snapshot 1 " + path("in.gif") + " " + path("in.gif") + " " + path("out"),
+             "--info --snapshot 1 " + path("s.gif") + " " + path("in.gif")}) {
+        const Result r = run("anigif-render", args);
+        EXPECT_EQ(r.status, 2) << args << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("anigif-render: error: ", 0), 0u) << args << ": " << r.err;
+        EXPECT_EQ(r.out, "") << args;
+    }
+    EXPECT_EQ(files(), std::vector<std::string>{"in.gif"});
+
+    // A file that does not load: the same standard output as ever, the reason, no folder.
+    std::ofstream(dir_ / "text.gif") << "not a picture";
+    for (const auto& [name, reason] :
+         {std::pair<std::string, std::string>{"missing.gif", "no such file"},
+          {"text.gif", "not a GIF"}}) {
+        const Result r = run("anigif-render", path(name) + " " + path("out"));
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.out, "gif frames=0\n") << name;
+        EXPECT_EQ(r.err.rfind("anigif-render: error: cannot load ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out"));
+
+    // Success: frames and the snapshot, and nothing else in the folder.
+    const Result ok = run("anigif-render", "--snapshot 2 " + path("s.gif") + " " + path("in.gif") +
+                                               " " + path("out"));
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_EQ(ok.out, info.out);
+    std::vector<std::string> frames;
+    for (const auto& e : fs::directory_iterator(dir_ / "out"))
+        frames.push_back(e.path().filename());
+    std::sort(frames.begin(), frames.end());
+    EXPECT_EQ(frames,
+              (std::vector<std::string>{"frame-0001.ppm", "frame-0002.ppm", "frame-0003.ppm"}));
+    EXPECT_EQ(readText(dir_ / "out" / "frame-0001.ppm").rfind("P6\n3 2\n255\n", 0), 0u);
+    EXPECT_EQ(readText(dir_ / "s.gif").rfind("GIF89a", 0), 0u);
+
+    // A frame file that is the input is refused before anything is written.
+    fs::copy_file(gif_, dir_ / "out" / "frame-0002.ppm", fs::copy_options::overwrite_existing);
+    const Result onInput = run("anigif-render", path("out/frame-0002.ppm") + " " + path("out"));
+    EXPECT_EQ(onInput.status, 2) << onInput.err;
+    EXPECT_EQ(onInput.out, "");
+    EXPECT_EQ(readText(dir_ / "out" / "frame-0002.ppm"), readText(gif_));
+
+    // A folder that cannot be made is a failed write, not a usage error.
+    std::ofstream(dir_ / "plain") << "x";
+    const Result blocked = run("anigif-render", path("in.gif") + " " + path("plain/out"));
+    EXPECT_EQ(blocked.status, 1) << blocked.err;
+    EXPECT_EQ(blocked.err.rfind("anigif-render: error: cannot make folder ", 0), 0u) << blocked.err;
+}
+
+TEST_F(Tools, DesignRefusesHostileDescriptionsWithStatusOne) {
+    const Result made = run("anigif-design", path("in.gif") + " " + path("d.bag"));
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string good = readText(dir_ / "d.bag");
+    struct Case {
+        std::string name, bytes, reason;
+    };
+    std::string later = good;
+    later[22] = 9;  // the version
+    later.resize(40);
+    std::string huge = good.substr(0, 22);
+    huge += "\x02\x81\x83\x63gif\x65\x62ytes\x5b\xff\xff\xff\xff\xff\xff\xff\xff";
+    const std::vector<Case> cases = {
+        {"later.bag", later, "written by a newer program (format version 9"},
+        {"cut.bag", good.substr(0, good.size() - 40), "truncated"},
+        {"huge.bag", huge, "truncated"},
+        {"flipped.bag",
+         [&] {
+             std::string b = good;
+             b[40] ^= 1;
+             return b;
+         }(),
+         "does not match its checksum"},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(dir_ / c.name, std::ios::binary) << c.bytes;
+        const Result r =
+            run("anigif-design", "--extract " + path(c.name) + " gif " + path("x.gif"));
+        EXPECT_EQ(r.status, 1) << c.name;
+        EXPECT_EQ(r.err.rfind("anigif-design: error: ", 0), 0u) << c.name << ": " << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.name << ": " << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "x.gif"));
+    for (const std::string& args :
+         std::vector<std::string>{"--extract", "--dump a b", "--stretch 2",
+                                  path("in.gif") + " " + path("o.bag") + " --stretch 9",
+                                  path("in.gif") + " " + path("o.bag") + " --loops"}) {
+        const Result r = run("anigif-design", args);
+        EXPECT_EQ(r.status, 2) << args << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("anigif-design: error: ", 0), 0u) << args << ": " << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "o.bag"));
+}
+
+}  // namespace
