@@ -31,9 +31,9 @@
 #include <type_traits>
 #include <variant>
 
+#include "anigif/ani_gif_widget.h"
 #include "apps/anigif-view/palette_panel.h"
 #include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/qt/gif_widget.h"
 
 namespace viewer {
 namespace {
@@ -105,7 +105,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     palette.setBrush(QPalette::Window, checkerBrush());
     stage_->setPalette(palette);
     stage_->setAutoFillBackground(true);
-    gif_ = new platform::qt::AniGifWidget(stage_);
+    gif_ = new anigif::AniGifWidget(stage_);
     gif_->move(kStageMargin, kStageMargin);
     gif_->resize(200, 200);
     // A viewer shows pictures at their own size until told otherwise.
@@ -182,7 +182,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
             updateCounters();
     };
     // A remote GIF is loaded after its RemoteLoadComplete: take its settings then.
-    connect(gif_, &platform::qt::AniGifWidget::controlEvent, this,
+    connect(gif_, &anigif::AniGifWidget::controlEvent, this,
             [this](int number, const QString&, const QVariantList&) {
                 if (number == anigif::EventRemoteLoadComplete) {
                     syncPanel();
