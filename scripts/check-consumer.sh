@@ -14,8 +14,7 @@ for component in anigif-dev anigif-designer; do
   cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
 done
 echo "check-consumer: installed into a temporary prefix:"
-(cd "$prefix" && find . -type f | sort | sed 's/^\.\//  /' | grep -v '/include/anigif/.*/' )
-echo "  ... and $(find "$prefix/include/anigif" -mindepth 2 -name '*.h' | wc -l) core headers"
+(cd "$prefix" && find . -type f | sort | sed 's/^\.\//  /')
 
 cmake -S "$root/tests/consumer" -B "$tmp/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -109,7 +109,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     gif_->move(kStageMargin, kStageMargin);
     gif_->resize(200, 200);
     // A viewer shows pictures at their own size until told otherwise.
-    gif_->control().Stretch(anigif::StretchAutoSize);
+    gif_->setStretch(anigif::AniGifWidget::StretchAutoSize);
     gif_->installEventFilter(new StageFollower(stage_, gif_, [this] {
         if (width_ == nullptr) return;
         const QSignalBlocker bw(width_), bh(height_);
