@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -367,8 +368,8 @@ void AniGifWidget::setSource(const QString& source) {
         }
         return;
     }
-    if (source.startsWith(QLatin1String(":/"))) {
-        path = source;
+    if (source.startsWith(QLatin1String(":/")) || QFileInfo::exists(source)) {
+        path = source;  // a resource, or a file whose name merely looks like an address
     } else if (url.scheme().compare(QLatin1String("qrc"), Qt::CaseInsensitive) == 0) {
         path = QLatin1Char(':') + url.path();
     } else if (url.isLocalFile()) {
