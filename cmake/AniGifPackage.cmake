@@ -93,6 +93,7 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/AniGif/AniGifConfigVersion.
   VERSION ${ANIGIF_VERSION} COMPATIBILITY SameMinorVersion)
 # The pkg-config file finds the prefix from its own folder, so an unpacked tree works anywhere.
 file(RELATIVE_PATH ANIGIF_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" ANIGIF_PC_TO_PREFIX "${ANIGIF_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/AniGif.pc.in ${CMAKE_BINARY_DIR}/AniGif/anigif.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/AniGif/AniGifConfig.cmake
               ${CMAKE_BINARY_DIR}/AniGif/AniGifConfigVersion.cmake

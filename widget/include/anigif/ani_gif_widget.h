@@ -67,14 +67,15 @@ class AniGifWidget : public QWidget {
     Q_PROPERTY(int actualHeight READ actualHeight)
 
   public:
-    // The control's enumerations, with the same names and values.
-    enum StretchMode { StretchNone, StretchFit, StretchFill, StretchShrink, StretchAutoSize };
+    // The control's enumerations, with the same names and values. The fixed underlying type lets
+    // any int through, so that the control decides about values out of range.
+    enum StretchMode : int { StretchNone, StretchFit, StretchFill, StretchShrink, StretchAutoSize };
     Q_ENUM(StretchMode)
-    enum MirrorMode { MirrorNone, MirrorHorizontal, MirrorVertical, MirrorBoth };
+    enum MirrorMode : int { MirrorNone, MirrorHorizontal, MirrorVertical, MirrorBoth };
     Q_ENUM(MirrorMode)
-    enum DelayAnimationMode { DelayOff, DelayFirstFrame, DelayHold, DelayHoldFirstFrame };
+    enum DelayAnimationMode : int { DelayOff, DelayFirstFrame, DelayHold, DelayHoldFirstFrame };
     Q_ENUM(DelayAnimationMode)
-    enum AnimationAction { ActionStop, ActionPlay, ActionPause, ActionStep, ActionRestart };
+    enum AnimationAction : int { ActionStop, ActionPlay, ActionPause, ActionStep, ActionRestart };
     Q_ENUM(AnimationAction)
 
     explicit AniGifWidget(QWidget* parent = nullptr);
