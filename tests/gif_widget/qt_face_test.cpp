@@ -1,16 +1,19 @@
 // The widget's Qt face: a form compiled by uic sets it up in form order and plays, properties
 // and slots work by name through the meta-object system as Designer and scripts use them, and
-// the Designer plugin creates widgets that stay at design time.
+// the Designer plugin creates widgets that stay at design time in Designer and play in a form
+// loaded at run time.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QMetaEnum>
 #include <QMetaProperty>
 #include <QPluginLoader>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUiLoader>
 #include <QWidget>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
 #include <memory>
@@ -122,6 +125,27 @@ TEST(QtFace, SlotsAndLoaders) {
     EXPECT_EQ(w.frameCount(), 0);
 }
 
+// A program that builds the form at run time with QUiLoader gets the widget from the plugin, and
+// it plays. Before the Designer test: the plugin's one instance, once initialised as Designer
+// does, makes design-time widgets for the rest of the process.
+TEST(QtFace, FormLoadedAtRunTimeThroughThePluginPlays) {
+    QUiLoader loader;
+    loader.clearPluginPaths();
+    loader.addPluginPath(QFileInfo(QStringLiteral(ANIGIF_DESIGNER_PLUGIN)).absolutePath());
+    ASSERT_TRUE(loader.availableWidgets().contains(QStringLiteral("anigif::AniGifWidget")));
+    QFile ui(QStringLiteral(ANIGIF_TEST_FORM));
+    ASSERT_TRUE(ui.open(QIODevice::ReadOnly));
+    std::unique_ptr<QWidget> form(loader.load(&ui));
+    ASSERT_NE(form, nullptr) << loader.errorString().toStdString();
+    QObject* gif = form->findChild<QObject*>(QStringLiteral("gif"));
+    ASSERT_NE(gif, nullptr);
+    EXPECT_EQ(gif->property("frameCount").toInt(), 3);
+    EXPECT_EQ(gif->property("mirrored").toInt(), AniGifWidget::MirrorHorizontal);
+    QSignalSpy ended(gif, SIGNAL(loopsEnded()));
+    form->show();
+    EXPECT_TRUE(ended.wait(5000));
+}
+
 // The plugin as Designer loads it; the widget it makes is at design time: frame 1 with the
 // outline, no timer, Action ignored, and the source's bytes kept as the stored GIF.
 TEST(QtFace, DesignerPluginMakesDesignTimeWidgets) {
@@ -137,6 +161,7 @@ TEST(QtFace, DesignerPluginMakesDesignTimeWidgets) {
         QStringLiteral(R"(<stringpropertyspecification name="source" notr="true")")));
 
     // The plugin carries its own copy of the class, so the widget is driven by name.
+    plugin->initialize(nullptr);  // as Designer does before creating widgets
     QWidget parent;
     parent.resize(60, 40);
     std::unique_ptr<QWidget> gif(plugin->createWidget(&parent));

@@ -50,8 +50,10 @@ QIcon AniGifDesignerPlugin::icon() const {
 }
 
 QWidget* AniGifDesignerPlugin::createWidget(QWidget* parent) {
+    // Designer initialises its plugins before it creates widgets: those are at design time. A
+    // QUiLoader building a form at run time does not, and its widgets play.
     auto* widget = new AniGifWidget(parent);
-    widget->setUserMode(false);
+    widget->setUserMode(!initialized_);
     return widget;
 }
 

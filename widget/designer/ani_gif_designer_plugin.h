@@ -1,8 +1,8 @@
 #pragma once
 // Qt Designer's view of AniGifWidget: its place in the widget box ("Animated GIF"), its icon and
-// tooltip, the form XML it starts from, and the header uic includes. Widgets it creates are at
-// design time: frame 1 with the dotted outline, nothing plays, and `source` becomes the control's
-// stored GIF.
+// tooltip, the form XML it starts from, and the header uic includes. Widgets it creates in Designer
+// are at design time: frame 1 with the dotted outline, nothing plays, and `source` becomes the
+// control's stored GIF. Created by a QUiLoader at run time, they play.
 #include <QObject>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
 
