@@ -1,7 +1,7 @@
 # The two set-up commands of the README. Both install what is missing first.
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build build-asan test-asan fuzz bench clean
+.PHONY: run test deps build build-asan test-asan fuzz bench clean check-consumer
 
 deps:
 	@bash scripts/install-deps.sh
@@ -15,6 +15,10 @@ run: build
 
 test: build
 	@ctest --preset default -j $(JOBS)
+
+# The installed AniGif package, used by a project of its own (tests/consumer).
+check-consumer: build
+	@bash scripts/check-consumer.sh
 
 build-asan: deps
 	@cmake --preset asan >/dev/null

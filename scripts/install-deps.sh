@@ -12,7 +12,7 @@ packages=(
   fonts-wqy-zenhei fonts-noto-cjk
   xvfb xauth x11-apps x11-utils libx11-dev imagemagick
   libtbb-dev libhwy-dev
-  qt6-tools-dev qt6-tools-dev-tools
+  qt6-tools-dev qt6-tools-dev-tools libqt6opengl6-dev
   dpkg-dev fakeroot file desktop-file-utils appstream
 )
 

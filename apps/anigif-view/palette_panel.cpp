@@ -12,10 +12,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "anigif/ani_gif_widget.h"
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/atomic_file.h"
-#include "platform/qt/gif_widget.h"
 
 namespace viewer {
 namespace {
@@ -38,7 +38,7 @@ int32_t fromColour(const QColor& c) {
 
 }  // namespace
 
-PalettePanel::PalettePanel(platform::qt::AniGifWidget* gif, QWidget* parent)
+PalettePanel::PalettePanel(anigif::AniGifWidget* gif, QWidget* parent)
     : QWidget(parent), gif_(gif) {
     table_ = new QSpinBox;
     table_->setRange(0, 32767);

@@ -9,7 +9,7 @@ class QPushButton;
 class QSpinBox;
 class QTableWidget;
 
-namespace platform::qt {
+namespace anigif {
 class AniGifWidget;
 }
 
@@ -18,7 +18,7 @@ namespace viewer {
 class PalettePanel : public QWidget {
     Q_OBJECT
   public:
-    explicit PalettePanel(platform::qt::AniGifWidget* gif, QWidget* parent = nullptr);
+    explicit PalettePanel(anigif::AniGifWidget* gif, QWidget* parent = nullptr);
 
     // Reads the chosen table again (after a load, or when the frame count changed).
     void showTable();
@@ -32,7 +32,7 @@ class PalettePanel : public QWidget {
     void restore(bool release);
     void report(const QString& text);
 
-    platform::qt::AniGifWidget* gif_;
+    anigif::AniGifWidget* gif_;
     QSpinBox* table_ = nullptr;
     QTableWidget* grid_ = nullptr;
     QPushButton* restore_ = nullptr;

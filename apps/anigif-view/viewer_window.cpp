@@ -33,10 +33,10 @@
 #include <type_traits>
 #include <variant>
 
+#include "anigif/ani_gif_widget.h"
 #include "apps/anigif-view/palette_panel.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/memory_budget.h"
-#include "platform/qt/gif_widget.h"
 
 namespace viewer {
 namespace {
@@ -121,11 +121,11 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     palette.setBrush(QPalette::Window, checkerBrush());
     stage_->setPalette(palette);
     stage_->setAutoFillBackground(true);
-    gif_ = new platform::qt::AniGifWidget(stage_);
+    gif_ = new anigif::AniGifWidget(stage_);
     gif_->move(kStageMargin, kStageMargin);
     gif_->resize(200, 200);
     // A viewer shows pictures at their own size until told otherwise.
-    gif_->control().Stretch(anigif::StretchAutoSize);
+    gif_->setStretch(anigif::AniGifWidget::StretchAutoSize);
     gif_->installEventFilter(new StageFollower(stage_, gif_, [this] {
         if (width_ == nullptr) return;
         const QSignalBlocker bw(width_), bh(height_);
@@ -212,7 +212,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
             updateCounters();
     };
     // A remote GIF is loaded after its RemoteLoadComplete: take its settings then.
-    connect(gif_, &platform::qt::AniGifWidget::controlEvent, this,
+    connect(gif_, &anigif::AniGifWidget::controlEvent, this,
             [this](int number, const QString&, const QVariantList&) {
                 if (number == anigif::EventRemoteLoadFailure) {
                     loaded(false, download_,

@@ -14,7 +14,7 @@ class QSpinBox;
 class QDragEnterEvent;
 class QDropEvent;
 
-namespace platform::qt {
+namespace anigif {
 class AniGifWidget;
 }
 
@@ -45,7 +45,7 @@ class ViewerWindow : public QMainWindow {
     void applyControlSize();
     void chooseSolidColour();
 
-    platform::qt::AniGifWidget* gif_ = nullptr;
+    anigif::AniGifWidget* gif_ = nullptr;
     QWidget* stage_ = nullptr;
 
     QComboBox* stretch_ = nullptr;

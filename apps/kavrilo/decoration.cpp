@@ -3,10 +3,10 @@
 #include <exception>
 #include <memory>
 
+#include "anigif/ani_gif_widget.h"
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/property_bag.h"
-#include "platform/qt/gif_widget.h"
 #include "stored_decoration.h"
 
 namespace decoration {
@@ -15,8 +15,8 @@ std::span<const uint8_t> storedDescription() noexcept {
     return kStoredDecoration;
 }
 
-platform::qt::AniGifWidget* createDecoration(QWidget& slot, const QByteArray& fcGif) {
-    auto* widget = new platform::qt::AniGifWidget(&slot);
+anigif::AniGifWidget* createDecoration(QWidget& slot, const QByteArray& fcGif) {
+    auto* widget = new anigif::AniGifWidget(&slot);
     widget->setObjectName(slot.objectName());
     widget->setGeometry(0, 0, slot.width(), slot.height());
     anigif::ucAniGIF& control = widget->control();

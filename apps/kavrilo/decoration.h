@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-namespace platform::qt {
+namespace anigif {
 class AniGifWidget;
 }
 
@@ -20,6 +20,6 @@ std::span<const uint8_t> storedDescription() noexcept;
 // deferred decode), then the window's own assignment of "fc.gif" to AnimatedGIF, which a
 // running control ignores. Nothing changes the control afterwards. A description that cannot
 // be read leaves the control empty. The widget belongs to `slot`.
-platform::qt::AniGifWidget* createDecoration(QWidget& slot, const QByteArray& fcGif);
+anigif::AniGifWidget* createDecoration(QWidget& slot, const QByteArray& fcGif);
 
 }  // namespace decoration

@@ -8,15 +8,16 @@
 #include <QTest>
 #include <algorithm>
 
+#include "anigif/ani_gif_widget.h"
 #include "decoration.h"
 #include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/qt/gif_widget.h"
 #include "platform/qt/picture_folder.h"
+#include "platform/qt/qt_timer_service.h"
 #include "practice/windows/form1.h"
 
 namespace {
 
-using platform::qt::AniGifWidget;
+using anigif::AniGifWidget;
 using windows::Form1;
 
 AniGifWidget* decorationOf(const Form1& form) {

@@ -1,20 +1,24 @@
 // The control in its Qt widget host (offscreen platform): transparent pixels show the parent's
 // background, stretched edges blend into it without a dark fringe, a composed frame comes out
-// the same however often the host draws it per paint, and the host's own state reaches Qt.
-#include "platform/qt/gif_widget.h"
-
+// the same however often the host draws it per paint, the host's own state reaches Qt and
+// follows it, and a high-density screen gets full-resolution pixels.
+#include <QtTest/qtestspontaneevent.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "anigif/ani_gif_widget.h"
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/property_bag.h"
 #include "tests/support/gif_builder.h"
 
 namespace {
@@ -33,7 +37,7 @@ class WidgetHost : public ::testing::Test {
         p.setColor(QPalette::Window, kGreen);
         parent.setPalette(p);
         parent.setAutoFillBackground(true);
-        gifWidget = new platform::qt::AniGifWidget(&parent);
+        gifWidget = new anigif::AniGifWidget(&parent);
         gifWidget->move(10, 10);
         gifWidget->control().delayMode = DelayOff;
     }
@@ -42,7 +46,7 @@ class WidgetHost : public ::testing::Test {
     static QColor at(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
 
     QWidget parent;
-    platform::qt::AniGifWidget* gifWidget;  // owned by parent
+    anigif::AniGifWidget* gifWidget;  // owned by parent
 };
 
 // 4 x 4: the left half transparent (index 0), the right half red (index 1).
@@ -141,7 +145,7 @@ TEST_F(WidgetHost, HostStateAndMouseEvents) {
     EXPECT_EQ(gif().MousePointer(), 0);
 
     std::vector<std::string> names;
-    QObject::connect(gifWidget, &platform::qt::AniGifWidget::controlEvent,
+    QObject::connect(gifWidget, &anigif::AniGifWidget::controlEvent,
                      [&](int, const QString& name, const QVariantList& args) {
                          names.push_back(name.toStdString());
                          if (name == QLatin1String("MouseDown")) {
@@ -175,6 +179,95 @@ TEST_F(WidgetHost, HidingPausesAndShowingResumes) {
     EXPECT_EQ(gif().Action(), ActionPause);
     gifWidget->show();
     EXPECT_EQ(gif().Action(), ActionPlay);
+}
+
+// Window managers minimise and restore with spontaneous hide and show events: the animation
+// keeps its state through them; only the widget's own visibility pauses and resumes it.
+TEST_F(WidgetHost, MinimiseAndRestoreKeepTheAnimationState) {
+    gifWidget->resize(4, 4);
+    giftest::GifBuilder b;
+    b.screen(4, 4).globalTable(giftest::testPalette(4));
+    for (int k = 0; k < 3; ++k)
+        b.frame(giftest::makeFrame(4, 4, [&](int, int) { return uint8_t(k); }));
+    ASSERT_TRUE(gif().loadGifBytes(b.build()));
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    auto windowManager = [&](QEvent::Type type) {
+        QEvent* e = type == QEvent::Hide ? static_cast<QEvent*>(new QHideEvent)
+                                         : static_cast<QEvent*>(new QShowEvent);
+        QSpontaneKeyEvent::setSpontaneous(e);
+        QApplication::instance()->notify(gifWidget, e);  // sendEvent would clear the mark
+        delete e;
+    };
+    for (const int state : {int{ActionPause}, int{ActionPlay}}) {
+        gif().Action(state);
+        windowManager(QEvent::Hide);
+        EXPECT_EQ(gif().Action(), state);
+        windowManager(QEvent::Show);
+        EXPECT_EQ(gif().Action(), state);
+    }
+    // A real hide and show still follow the control's rule: showing resumes a paused control.
+    gif().Action(ActionPause);
+    gifWidget->hide();
+    gifWidget->show();
+    EXPECT_EQ(gif().Action(), ActionPlay);
+}
+
+// Enabled is the widget's real state: disabling it or a parent through Qt shows in the control,
+// its stored value and a change notice.
+TEST_F(WidgetHost, EnabledFollowsTheWidgetAndItsParents) {
+    QSignalSpy notices(gifWidget, &anigif::AniGifWidget::storedPropertyChanged);
+    auto storedEnabled = [&] {
+        platform::PropertyBag bag;
+        gif().WriteProperties(bag);
+        return bag.readProperty("Enabled", true).toBool();
+    };
+    parent.setEnabled(false);
+    EXPECT_FALSE(gif().Enabled());
+    EXPECT_FALSE(storedEnabled());
+    ASSERT_EQ(notices.count(), 1);
+    EXPECT_EQ(notices[0][0].toString(), QStringLiteral("Enabled"));
+    parent.setEnabled(true);
+    EXPECT_TRUE(gif().Enabled());
+    gifWidget->setEnabled(false);
+    EXPECT_FALSE(gif().Enabled());
+    EXPECT_FALSE(storedEnabled());
+    EXPECT_EQ(notices.count(), 3);
+
+    // The control's own let notifies once, not a second time through Qt.
+    notices.clear();
+    gif().Enabled(true);
+    EXPECT_TRUE(gifWidget->isEnabled());
+    EXPECT_EQ(notices.count(), 1);
+}
+
+// At a device pixel ratio of 2 the control draws at device pixels: an 8 x 8 checkerboard shown
+// at 4 x 4 logical pixels keeps every square, where drawing at 4 x 4 and doubling would give
+// an even grey.
+TEST_F(WidgetHost, PaintsAtDevicePixels) {
+    giftest::GifBuilder b;
+    b.screen(8, 8).globalTable({0x000000, 0xFFFFFF});
+    b.frame(giftest::makeFrame(8, 8, [](int x, int y) { return uint8_t((x + y) % 2); }));
+    gif().Stretch(StretchFill);
+    gifWidget->resize(4, 4);
+    ASSERT_TRUE(gif().loadGifBytes(b.build()));
+    ASSERT_EQ(gifWidget->size(), QSize(4, 4));
+
+    QImage image(8, 8, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::green);
+    gifWidget->render(&image);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(image.pixelColor(x, y), (x + y) % 2 ? QColor(Qt::white) : QColor(Qt::black))
+                << x << "," << y;
+
+    // At ratio 1 the same widget averages the squares: the control's own scale is untouched.
+    QImage single(4, 4, QImage::Format_ARGB32_Premultiplied);
+    single.fill(Qt::green);
+    gifWidget->render(&single);
+    EXPECT_NEAR(single.pixelColor(1, 1).red(), 128, 2);
+    EXPECT_FLOAT_EQ(gif().scaleX, 0.5F);
 }
 
 }  // namespace

@@ -16,8 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "anigif/ani_gif_widget.h"
 #include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/qt/gif_widget.h"
+#include "platform/qt/async_reader.h"
 #include "tests/support/gif_builder.h"
 
 namespace {
@@ -94,7 +95,7 @@ class RemoteLoad : public ::testing::Test {
         widget.resize(10, 6);
         widget.control().delayMode = DelayOff;
         widget.reader().setCacheDirectory(cacheDir.path());
-        QObject::connect(&widget, &platform::qt::AniGifWidget::controlEvent,
+        QObject::connect(&widget, &anigif::AniGifWidget::controlEvent,
                          [this](int, const QString& name, const QVariantList&) {
                              events.push_back(name.toStdString());
                          });
@@ -123,7 +124,7 @@ class RemoteLoad : public ::testing::Test {
 
     QTemporaryDir cacheDir;
     LoopbackServer server;
-    platform::qt::AniGifWidget widget;
+    anigif::AniGifWidget widget;
     Strings events;
 };
 

@@ -1,0 +1,109 @@
+# The installed AniGif package: headers under include/anigif/, the static libraries, a CMake
+# package (find_package(AniGif CONFIG) with AniGif::Core and AniGif::Widget), a pkg-config file
+# for the core and the licence. Everything here belongs to the install component "anigif-dev";
+# the Designer plugin (widget/designer/) to "anigif-designer".
+#
+# The libraries are static and position independent: the control's headers expose its plain
+# state fields and inline members, so its binary interface changes with nearly every change of
+# the control, and static linking keeps programs built against an older package working. The
+# Designer plugin links them into itself.
+#
+# Included from the top level after every folder, so that the link libraries other folders give
+# the core (giflib, and any threading or SIMD library) are known here and become find_dependency
+# lines of the package and Requires of the pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set(ANIGIF_VERSION 0.1.0)
+set(ANIGIF_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/AniGif)
+set(ANIGIF_DEV anigif-dev)
+
+# Core headers keep their folders (include/anigif/gifcontrol/..., include/anigif/platform/...),
+# so that their own includes resolve against include/anigif.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/gifcontrol
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/anigif COMPONENT ${ANIGIF_DEV}
+        FILES_MATCHING PATTERN "*.h")
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/anigif COMPONENT ${ANIGIF_DEV}
+        FILES_MATCHING PATTERN "*.h" PATTERN "qt" EXCLUDE)
+install(TARGETS anigif kavrilo_platform EXPORT AniGifCoreTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ANIGIF_DEV})
+install(EXPORT AniGifCoreTargets NAMESPACE AniGif:: DESTINATION ${ANIGIF_CMAKE_DIR}
+        COMPONENT ${ANIGIF_DEV})
+
+set(ANIGIF_HAS_WIDGET OFF)
+if(TARGET anigif_widget)
+  set(ANIGIF_HAS_WIDGET ON)
+  install(FILES ${PROJECT_SOURCE_DIR}/widget/include/anigif/ani_gif_widget.h
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/anigif COMPONENT ${ANIGIF_DEV})
+  install(TARGETS anigif_widget EXPORT AniGifWidgetTargets
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ANIGIF_DEV})
+  install(EXPORT AniGifWidgetTargets NAMESPACE AniGif:: DESTINATION ${ANIGIF_CMAKE_DIR}
+          COMPONENT ${ANIGIF_DEV})
+endif()
+
+# What the core links, as find_dependency lines and pkg-config terms. Imported targets of other
+# packages map to that package; anything else is passed on as a library name.
+set(ANIGIF_CORE_DEPENDENCIES "")
+set(ANIGIF_PC_REQUIRES "")
+set(ANIGIF_PC_LIBS "")
+set(anigif_links "")
+foreach(t anigif kavrilo_platform)
+  get_target_property(l ${t} LINK_LIBRARIES)
+  if(l)
+    list(APPEND anigif_links ${l})
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES anigif_links)
+foreach(l ${anigif_links})
+  string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" l "${l}")
+  if(l STREQUAL "kavrilo_platform" OR l STREQUAL "anigif")
+    continue()
+  elseif(l MATCHES "^GIF::")
+    string(APPEND ANIGIF_CORE_DEPENDENCIES "find_dependency(GIF)\n")
+    list(APPEND ANIGIF_PC_LIBS -lgif)
+  elseif(l MATCHES "^nlohmann_json::")
+    string(APPEND ANIGIF_CORE_DEPENDENCIES "find_dependency(nlohmann_json 3)\n")
+    list(APPEND ANIGIF_PC_REQUIRES nlohmann_json)
+  elseif(l MATCHES "^TBB::")
+    string(APPEND ANIGIF_CORE_DEPENDENCIES "find_dependency(TBB)\n")
+    list(APPEND ANIGIF_PC_REQUIRES tbb)
+  elseif(l MATCHES "^hwy::")
+    string(APPEND ANIGIF_CORE_DEPENDENCIES "find_dependency(hwy)\n")
+    list(APPEND ANIGIF_PC_REQUIRES libhwy)
+  elseif(l MATCHES "^Threads::")
+    string(APPEND ANIGIF_CORE_DEPENDENCIES "find_dependency(Threads)\n")
+    list(APPEND ANIGIF_PC_LIBS -pthread)
+  elseif(l MATCHES "^PkgConfig::(.*)$")
+    # pkg_check_modules(PREFIX ...) records the module it found as PREFIX_MODULE_NAME.
+    set(prefix ${CMAKE_MATCH_1})
+    string(TOLOWER "${prefix}" module)
+    if(${prefix}_MODULE_NAME)
+      set(module ${${prefix}_MODULE_NAME})
+    endif()
+    string(APPEND ANIGIF_CORE_DEPENDENCIES
+           "find_dependency(PkgConfig)\npkg_check_modules(${prefix} REQUIRED IMPORTED_TARGET ${module})\n")
+    list(APPEND ANIGIF_PC_REQUIRES ${module})
+  elseif(TARGET ${l})
+    message(WARNING "AniGif package: no find_dependency known for ${l}")
+  else()
+    list(APPEND ANIGIF_PC_LIBS -l${l})
+  endif()
+endforeach()
+string(REPLACE ";" " " ANIGIF_PC_REQUIRES "${ANIGIF_PC_REQUIRES}")
+string(REPLACE ";" " " ANIGIF_PC_LIBS "${ANIGIF_PC_LIBS}")
+
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/AniGifConfig.cmake.in
+  ${CMAKE_BINARY_DIR}/AniGif/AniGifConfig.cmake INSTALL_DESTINATION ${ANIGIF_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/AniGif/AniGifConfigVersion.cmake
+  VERSION ${ANIGIF_VERSION} COMPATIBILITY SameMinorVersion)
+# The pkg-config file finds the prefix from its own folder, so an unpacked tree works anywhere.
+file(RELATIVE_PATH ANIGIF_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" ANIGIF_PC_TO_PREFIX "${ANIGIF_PC_TO_PREFIX}")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/AniGif.pc.in ${CMAKE_BINARY_DIR}/AniGif/anigif.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/AniGif/AniGifConfig.cmake
+              ${CMAKE_BINARY_DIR}/AniGif/AniGifConfigVersion.cmake
+        DESTINATION ${ANIGIF_CMAKE_DIR} COMPONENT ${ANIGIF_DEV})
+install(FILES ${CMAKE_BINARY_DIR}/AniGif/anigif.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT ${ANIGIF_DEV})
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/docs/anigif.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/anigif COMPONENT ${ANIGIF_DEV})

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the AniGif package from an existing build tree into a temporary prefix, builds the
+# consumer project (tests/consumer) against it, and runs both programs offscreen. Also checks the
+# pkg-config file by compiling the core consumer with its flags alone.
+#   scripts/check-consumer.sh [BUILD_DIR]     (default: build)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+prefix=$tmp/prefix
+
+for component in anigif-dev anigif-designer; do
+  cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
+done
+echo "check-consumer: installed into a temporary prefix:"
+(cd "$prefix" && find . -type f | sort | sed 's/^\.\//  /')
+
+cmake -S "$root/tests/consumer" -B "$tmp/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$tmp/consumer" >/dev/null
+"$tmp/consumer/core_consumer"
+QT_QPA_PLATFORM=offscreen "$tmp/consumer/widget_consumer" "$root/tests/gif_widget/counted.gif"
+
+pc_dir=$(dirname "$(find "$prefix" -name anigif.pc)")
+flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs anigif)
+c++ -std=c++20 "$root/tests/consumer/core_consumer.cpp" -o "$tmp/core_pc" $flags
+"$tmp/core_pc" >/dev/null
+echo "check-consumer: pkg-config build of the core consumer works"
+echo "check-consumer: ok"
