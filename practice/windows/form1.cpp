@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QWindow>
 
 #include "platform/qt/chinese_ui.h"
 #include "platform/qt/warning_box.h"
@@ -93,12 +94,13 @@ Form1::Form1(platform::qt::PictureFolder pictures, DecorationFactory decoration,
     colours.setColor(QPalette::Base, Qt::white);
     colours.setColor(QPalette::Text, Qt::black);
     setPalette(colours);
-    setWindowIcon(QIcon(pictures_.picture(QStringLiteral("kavrilo.png"))));
+    // QIcon picks up kavrilo@2x.png beside the file by itself.
+    setWindowIcon(QIcon(pictures_.path(QStringLiteral("kavrilo.png"))));
 
     buildControls();
 
     // Opening: background, the buttons' normal pictures, the decoration's GIF, the hint.
-    background_ = pictures_.picture(QStringLiteral("bj3.jpg"));
+    background_ = pictures_.picture(QStringLiteral("bj3.jpg"), devicePixelRatioF());
     for (PictureButton* button : {image2_, image3_, image4_, image5_}) button->showNormalPicture();
     const QByteArray fcGif = pictures_.bytes(QStringLiteral("fc.gif"));
     if (decoration) decoration(*decorationSlot_, fcGif);
@@ -224,8 +226,19 @@ void Form1::showEvent(QShowEvent* event) {
     if (!centred_) {
         centred_ = true;
         centreOnScreen(*this);
+        // Pictures are drawn for the pixel density of the screen the window is on.
+        if (QWindow* window = windowHandle()) {
+            connect(window, &QWindow::screenChanged, this, &Form1::reloadPictures);
+        }
     }
     text3_->setFocus();
+}
+
+void Form1::reloadPictures() {
+    background_ = pictures_.picture(QStringLiteral("bj3.jpg"), devicePixelRatioF());
+    for (PictureButton* button : {image2_, image3_, image4_, image5_}) button->showNormalPicture();
+    drawFields();
+    update();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -353,11 +366,13 @@ void Form1::drawFields() {
             image1_->setAccessibleName(QStringLiteral("还没有答案"));
             break;
         case practice::Mark::Correct:
-            image1_->setPixmap(pictures_.picture(QStringLiteral("dui.gif")));
+            image1_->setPixmap(
+                pictures_.picture(QStringLiteral("dui.gif"), image1_->devicePixelRatioF()));
             image1_->setAccessibleName(QStringLiteral("答对了"));
             break;
         case practice::Mark::Wrong:
-            image1_->setPixmap(pictures_.picture(QStringLiteral("cha.gif")));
+            image1_->setPixmap(
+                pictures_.picture(QStringLiteral("cha.gif"), image1_->devicePixelRatioF()));
             image1_->setAccessibleName(QStringLiteral("答错了"));
             break;
     }
