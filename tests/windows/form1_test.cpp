@@ -54,8 +54,10 @@ class MainWindowTest : public ::testing::Test {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
+    // The picture as the window shows it on this screen's pixel density.
     QImage picture(const char* name) const {
-        return argb(pictures.picture(QString::fromLatin1(name)).toImage());
+        return argb(
+            pictures.picture(QString::fromLatin1(name), form1->devicePixelRatioF()).toImage());
     }
     static QImage shown(const QLabel* label) { return argb(label->pixmap().toImage()); }
 
