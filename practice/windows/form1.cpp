@@ -94,8 +94,8 @@ Form1::Form1(platform::qt::PictureFolder pictures, DecorationFactory decoration,
     colours.setColor(QPalette::Base, Qt::white);
     colours.setColor(QPalette::Text, Qt::black);
     setPalette(colours);
-    // QIcon picks up kavrilo@2x.png beside the file by itself.
-    setWindowIcon(QIcon(pictures_.path(QStringLiteral("kavrilo.png"))));
+    // A pixmap icon: a QIcon made from a file name costs the start a few milliseconds.
+    setWindowIcon(QIcon(pictures_.picture(QStringLiteral("kavrilo.png"))));
 
     buildControls();
 

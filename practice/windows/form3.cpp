@@ -24,7 +24,7 @@ Form3::Form3(const platform::qt::PictureFolder& pictures, platform::qt::LinkOpen
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("发现-Kavrilo"));
     setFixedSize(540, 398);
-    setWindowIcon(QIcon(pictures.path(QStringLiteral("kavrilo.png"))));
+    setWindowIcon(QIcon(pictures.picture(QStringLiteral("kavrilo.png"))));
 
     auto* page = new platform::qt::PageView(opener_, this);
     page->setObjectName(QStringLiteral("Scriptlet1"));
