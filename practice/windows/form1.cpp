@@ -198,7 +198,6 @@ void Form1::describeControls() {
     describe(*label2_, QString(), QStringLiteral("练习提示"));  // the name is the text shown
     describe(*text3_, QStringLiteral("答案"),
              QStringLiteral("填写另一部分，输入后马上判断对错；答对后按回车进入下一题"));
-    describe(*image1_, QString(), QStringLiteral("答案对不对的标记"));
     describe(*image2_, QStringLiteral("下一题"),
              QStringLiteral("答对后进入下一题，也可以按回车键"));
     describe(*image3_, QStringLiteral("出题"), QStringLiteral("设置要分解的数"));
@@ -261,7 +260,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             // Composition (preedit) is the box's own to show; only committed text is typed.
             auto* im = static_cast<QInputMethodEvent*>(event);
             if (im->commitString().isEmpty()) return false;
-            return filterCommittedText(im->commitString());
+            filterCommittedText(im->commitString());
+            if (!im->preeditString().isEmpty()) {  // a new composition begun with the commit
+                QInputMethodEvent next(im->preeditString(), im->attributes());
+                QCoreApplication::sendEvent(text3_, &next);
+            }
+            return true;
         }
         case QEvent::KeyRelease: {
             // The window sees key releases before the box does.
@@ -284,7 +288,7 @@ bool Form1::filterKeystroke(QKeyEvent* event) {
     return true;
 }
 
-bool Form1::filterCommittedText(const QString& text) {
+void Form1::filterCommittedText(const QString& text) {
     // The commit ends the composition: clear the preedit first, so nothing of it stays drawn
     // while a warning shows or after the text is refused.
     QInputMethodEvent endComposition;
@@ -294,7 +298,6 @@ bool Form1::filterCommittedText(const QString& text) {
         const int returned = state_.filterAnswerKey(int(c));
         applyReplacementCode(returned);
     }
-    return true;
 }
 
 void Form1::applyReplacementCode(int code) {
@@ -360,22 +363,24 @@ void Form1::drawFields() {
     const QString answer = fromUtf8(state_.answerText());
     if (text3_->text() != answer) text3_->setText(answer);
     // The mark is read from disk each time it is drawn.
+    QString markName;
     switch (state_.mark()) {
         case practice::Mark::None:
             image1_->clear();
-            image1_->setAccessibleName(QStringLiteral("还没有答案"));
+            markName = QStringLiteral("还没有答案");
             break;
         case practice::Mark::Correct:
             image1_->setPixmap(
                 pictures_.picture(QStringLiteral("dui.gif"), image1_->devicePixelRatioF()));
-            image1_->setAccessibleName(QStringLiteral("答对了"));
+            markName = QStringLiteral("答对了");
             break;
         case practice::Mark::Wrong:
             image1_->setPixmap(
                 pictures_.picture(QStringLiteral("cha.gif"), image1_->devicePixelRatioF()));
-            image1_->setAccessibleName(QStringLiteral("答错了"));
+            markName = QStringLiteral("答错了");
             break;
     }
+    describe(*image1_, markName, QStringLiteral("答案对不对的标记"));
     image2_->setTakesInput(state_.nextEnabled());
 }
 

@@ -64,7 +64,8 @@ class Form1 : public QWidget, public practice::PracticeView {
     void openDiscoverWindow();
     // The answer box's keystroke, through the filter; true when the event was consumed.
     bool filterKeystroke(QKeyEvent* event);
-    bool filterCommittedText(const QString& text);
+    // Text committed by an input method, through the filter one character at a time.
+    void filterCommittedText(const QString& text);
     // Performs the code the filter returned in place of the typed one (8 is a Backspace).
     void applyReplacementCode(int code);
     void drawFields();
