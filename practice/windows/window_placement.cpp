@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -25,14 +26,25 @@ QSize centreNow(QWidget& window) {
     const QSize outer = outerSize(window);
     if (!screen) return outer;
     const QRect area = screen->geometry();
-    window.move(area.left() + (area.width() - outer.width()) / 2,
-                area.top() + (area.height() - outer.height()) / 2);
+    const QPoint topLeft(area.left() + (area.width() - outer.width()) / 2,
+                         area.top() + (area.height() - outer.height()) / 2);
+    // A shown window is placed by its inner area, computed from the frame the native window
+    // knows: the widget's own copy of the frame may still be stale, and window managers read a
+    // frame position in their own ways.
+    QWindow* handle = window.windowHandle();
+    if (handle && handle->isVisible()) {
+        const QMargins frame = handle->frameMargins();
+        handle->setPosition(topLeft + QPoint(frame.left(), frame.top()));
+    } else {
+        window.move(topLeft);
+    }
     return outer;
 }
 
 // Waits for the frame of one window and centres it once more when the frame arrives. The frame
 // brings no event of its own (a reparenting window manager keeps the inner area where it was),
-// so it is looked for whenever the window is exposed, moved or resized.
+// so it is looked for whenever the window is exposed, moved or resized, and once more a moment
+// after the first exposure, for window managers that announce the frame only after mapping.
 class FrameWatch : public QObject {
   public:
     FrameWatch(QWidget& window, QSize outerUsed)
@@ -45,19 +57,29 @@ class FrameWatch : public QObject {
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
         const auto type = event->type();
-        if ((type == QEvent::Expose || type == QEvent::Move || type == QEvent::Resize) &&
-            window_.isVisible() && outerSize(window_) != outerUsed_) {
-            window_.removeEventFilter(this);
-            if (QWindow* handle = window_.windowHandle()) handle->removeEventFilter(this);
-            centreNow(window_);
-            deleteLater();
+        if (type == QEvent::Expose && !exposed_) {
+            exposed_ = true;
+            QTimer::singleShot(250, this, [this] { recentreIfFramed(); });
         }
+        if (type == QEvent::Expose || type == QEvent::Move || type == QEvent::Resize)
+            recentreIfFramed();
         return false;
     }
 
   private:
+    void recentreIfFramed() {
+        if (done_ || !window_.isVisible() || outerSize(window_) == outerUsed_) return;
+        done_ = true;
+        window_.removeEventFilter(this);
+        if (QWindow* handle = window_.windowHandle()) handle->removeEventFilter(this);
+        centreNow(window_);
+        deleteLater();
+    }
+
     QWidget& window_;
     QSize outerUsed_;
+    bool exposed_ = false;
+    bool done_ = false;
 };
 
 }  // namespace
