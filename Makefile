@@ -1,7 +1,7 @@
 # The two set-up commands of the README. Both install what is missing first.
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build build-asan test-asan fuzz bench clean check-consumer
+.PHONY: run test deps build build-asan test-asan fuzz bench package clean check-consumer
 
 deps:
 	@bash scripts/install-deps.sh
@@ -35,5 +35,14 @@ fuzz: deps
 bench: build
 	@bash scripts/run-benchmarks.sh
 
+# Release binaries in build-package/, the Debian packages (one per component) in build/packages/.
+package: deps
+	@cmake --preset package >/dev/null
+	@cmake --build --preset package -j $(JOBS)
+	@cd build-package && cpack -G DEB -B $(CURDIR)/build-package/cpack
+	@rm -rf build/packages && mkdir -p build/packages
+	@cp build-package/cpack/*.deb build/packages/
+	@ls -l build/packages
+
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-package

@@ -13,7 +13,7 @@ packages=(
   xvfb xauth x11-apps x11-utils libx11-dev imagemagick
   libtbb-dev libhwy-dev
   qt6-tools-dev qt6-tools-dev-tools libqt6opengl6-dev
-  dpkg-dev fakeroot file desktop-file-utils appstream
+  dpkg-dev fakeroot file desktop-file-utils appstream twm xfonts-base
 )
 
 missing=()

@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QWindow>
 
 #include "platform/qt/chinese_ui.h"
 #include "platform/qt/warning_box.h"
+#include "practice/windows/accessibility.h"
 #include "practice/windows/form2.h"
 #include "practice/windows/form3.h"
 #include "practice/windows/picture_button.h"
@@ -33,11 +35,35 @@ bool isEnterKey(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
-// The character code a keystroke types, or -1 when it types no character (arrows, Delete,
+// Caret movement, selection and deletion. They type no character, whatever text the window
+// system attaches to them: X11 sends Delete with "\x7f", Ctrl+A with "\x01", Ctrl+Backspace
+// with "\b".
+bool isEditingKey(const QKeyEvent& event) {
+    switch (event.key()) {
+        case Qt::Key_Delete:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Insert:
+            return true;
+        case Qt::Key_Backspace:  // a plain Backspace is the character 8; with Ctrl it deletes words
+            return (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0;
+        default:
+            return event.matches(QKeySequence::SelectAll);
+    }
+}
+
+// The character code a keystroke types, or -1 when it types no character (editing keys,
 // function keys, lone modifiers): those reach the box without passing the filter.
 int characterCode(const QKeyEvent& event) {
     const int key = event.key();
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return -1;  // focus keys, not characters
+    if (isEditingKey(event)) return -1;
     if (key == Qt::Key_Backspace) return kBackspace;
     if (isEnterKey(key)) return kEnter;
     if (key == Qt::Key_Escape) return 27;
@@ -57,6 +83,7 @@ Form1::Form1(platform::qt::PictureFolder pictures, DecorationFactory decoration,
       pictures_(std::move(pictures)),
       opener_(std::move(opener)),
       state_(*this) {
+    installAccessibilityFactory();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kavrilo - Morvane"));
     setFixedSize(468, 347);
@@ -67,12 +94,13 @@ Form1::Form1(platform::qt::PictureFolder pictures, DecorationFactory decoration,
     colours.setColor(QPalette::Base, Qt::white);
     colours.setColor(QPalette::Text, Qt::black);
     setPalette(colours);
+    // A pixmap icon: a QIcon made from a file name costs the start a few milliseconds.
     setWindowIcon(QIcon(pictures_.picture(QStringLiteral("kavrilo.png"))));
 
     buildControls();
 
     // Opening: background, the buttons' normal pictures, the decoration's GIF, the hint.
-    background_ = pictures_.picture(QStringLiteral("bj3.jpg"));
+    background_ = pictures_.picture(QStringLiteral("bj3.jpg"), devicePixelRatioF());
     for (PictureButton* button : {image2_, image3_, image4_, image5_}) button->showNormalPicture();
     const QByteArray fcGif = pictures_.bytes(QStringLiteral("fc.gif"));
     if (decoration) decoration(*decorationSlot_, fcGif);
@@ -159,8 +187,24 @@ void Form1::buildControls() {
     decorationSlot_ = new QWidget(this);
     decorationSlot_->setObjectName(QStringLiteral("ucAniGIF1"));
     decorationSlot_->setGeometry(-25, 252, 144, 144);
-    // Empty until a decoration is built into it: let clicks reach the buttons beneath.
-    decorationSlot_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The decoration lies over everything and every point of it is its own: it takes the
+    // mouse (and shows its cursor) even where it overlaps the number-list button.
+
+    describeControls();
+}
+
+void Form1::describeControls() {
+    describe(*this, windowTitle(), QStringLiteral("数的分解练习：把上面的数分成两部分"));
+    describe(*label2_, QString(), QStringLiteral("练习提示"));  // the name is the text shown
+    describe(*text3_, QStringLiteral("答案"),
+             QStringLiteral("填写另一部分，输入后马上判断对错；答对后按回车进入下一题"));
+    describe(*image2_, QStringLiteral("下一题"),
+             QStringLiteral("答对后进入下一题，也可以按回车键"));
+    describe(*image3_, QStringLiteral("出题"), QStringLiteral("设置要分解的数"));
+    describe(*image4_, QStringLiteral("发现"), QStringLiteral("打开发现窗口"));
+    describe(*image5_, QStringLiteral("退出"), QStringLiteral("退出程序"));
+    markDecorative(*decorationSlot_);
+    // The number boxes' names carry what they hold; drawFields keeps them current.
 }
 
 void Form1::paintEvent(QPaintEvent*) {
@@ -181,8 +225,19 @@ void Form1::showEvent(QShowEvent* event) {
     if (!centred_) {
         centred_ = true;
         centreOnScreen(*this);
+        // Pictures are drawn for the pixel density of the screen the window is on.
+        if (QWindow* window = windowHandle()) {
+            connect(window, &QWindow::screenChanged, this, &Form1::reloadPictures);
+        }
     }
     text3_->setFocus();
+}
+
+void Form1::reloadPictures() {
+    background_ = pictures_.picture(QStringLiteral("bj3.jpg"), devicePixelRatioF());
+    for (PictureButton* button : {image2_, image3_, image4_, image5_}) button->showNormalPicture();
+    drawFields();
+    update();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -202,9 +257,15 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::KeyPress:
             return filterKeystroke(static_cast<QKeyEvent*>(event));
         case QEvent::InputMethod: {
+            // Composition (preedit) is the box's own to show; only committed text is typed.
             auto* im = static_cast<QInputMethodEvent*>(event);
             if (im->commitString().isEmpty()) return false;
-            return filterCommittedText(im->commitString());
+            filterCommittedText(im->commitString());
+            if (!im->preeditString().isEmpty()) {  // a new composition begun with the commit
+                QInputMethodEvent next(im->preeditString(), im->attributes());
+                QCoreApplication::sendEvent(text3_, &next);
+            }
+            return true;
         }
         case QEvent::KeyRelease: {
             // The window sees key releases before the box does.
@@ -227,13 +288,16 @@ bool Form1::filterKeystroke(QKeyEvent* event) {
     return true;
 }
 
-bool Form1::filterCommittedText(const QString& text) {
+void Form1::filterCommittedText(const QString& text) {
+    // The commit ends the composition: clear the preedit first, so nothing of it stays drawn
+    // while a warning shows or after the text is refused.
+    QInputMethodEvent endComposition;
+    QCoreApplication::sendEvent(text3_, &endComposition);
     // Text from an input method goes through the filter one character at a time.
     for (uint c : text.toUcs4()) {
         const int returned = state_.filterAnswerKey(int(c));
         applyReplacementCode(returned);
     }
-    return true;
 }
 
 void Form1::applyReplacementCode(int code) {
@@ -287,22 +351,36 @@ void Form1::redraw() {
 
 void Form1::drawFields() {
     label2_->setText(fromUtf8(state_.titleText()));
-    label1_->setText(numberText(state_.wholeNumber()));
-    label3_->setText(numberText(state_.knownPart()));
+    const QString whole = numberText(state_.wholeNumber());
+    const QString known = numberText(state_.knownPart());
+    label1_->setText(whole);
+    label3_->setText(known);
+    const QString unset = QStringLiteral("还没有设置");
+    describe(*label1_, QStringLiteral("被分解的数：") + (whole.isEmpty() ? unset : whole),
+             QStringLiteral("要分成两部分的数"));
+    describe(*label3_, QStringLiteral("已知的部分：") + (known.isEmpty() ? unset : known),
+             QStringLiteral("分出来的一部分，另一部分填在答案框里"));
     const QString answer = fromUtf8(state_.answerText());
     if (text3_->text() != answer) text3_->setText(answer);
     // The mark is read from disk each time it is drawn.
+    QString markName;
     switch (state_.mark()) {
         case practice::Mark::None:
             image1_->clear();
+            markName = QStringLiteral("还没有答案");
             break;
         case practice::Mark::Correct:
-            image1_->setPixmap(pictures_.picture(QStringLiteral("dui.gif")));
+            image1_->setPixmap(
+                pictures_.picture(QStringLiteral("dui.gif"), image1_->devicePixelRatioF()));
+            markName = QStringLiteral("答对了");
             break;
         case practice::Mark::Wrong:
-            image1_->setPixmap(pictures_.picture(QStringLiteral("cha.gif")));
+            image1_->setPixmap(
+                pictures_.picture(QStringLiteral("cha.gif"), image1_->devicePixelRatioF()));
+            markName = QStringLiteral("答错了");
             break;
     }
+    describe(*image1_, markName, QStringLiteral("答案对不对的标记"));
     image2_->setTakesInput(state_.nextEnabled());
 }
 

@@ -22,8 +22,8 @@ class Form3;
 class PictureButton;
 
 // Builds the animated decoration inside `slot` (a 144 x 144 child of the window at -25, 252,
-// transparent and empty until then), handing it the bytes of "fc.gif" as read when the window
-// opened (empty when the file is missing). The window keeps nothing of it.
+// above every other control, taking the mouse, empty until then), handing it the bytes of "fc.gif"
+// as read when the window opened (empty when the file is missing). The window keeps nothing of it.
 using DecorationFactory = std::function<void(QWidget& slot, const QByteArray& fcGif)>;
 
 class Form1 : public QWidget, public practice::PracticeView {
@@ -59,10 +59,13 @@ class Form1 : public QWidget, public practice::PracticeView {
 
   private:
     void buildControls();
+    void describeControls();
+    void reloadPictures();
     void openDiscoverWindow();
     // The answer box's keystroke, through the filter; true when the event was consumed.
     bool filterKeystroke(QKeyEvent* event);
-    bool filterCommittedText(const QString& text);
+    // Text committed by an input method, through the filter one character at a time.
+    void filterCommittedText(const QString& text);
     // Performs the code the filter returned in place of the typed one (8 is a Backspace).
     void applyReplacementCode(int code);
     void drawFields();

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "platform/qt/warning_box.h"
+#include "practice/windows/accessibility.h"
 #include "practice/windows/window_placement.h"
 
 namespace windows {
@@ -48,6 +49,13 @@ Form2::Form2(practice::PracticeState& state, QWidget* owner)
     label2->setObjectName(QStringLiteral("Label2"));
     label2->setGeometry(11, 51, 209, 17);
     label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    describe(*this, windowTitle(), QStringLiteral("设置要分解的数"));
+    describe(*label1, QString(), QStringLiteral("输入框的说明"));  // named by its text
+    describe(*text1_, QStringLiteral("被分解的数"),
+             QStringLiteral("输入一个数，或者用逗号分开的几个数，按回车保存"));
+    describe(*command1_, QStringLiteral("保存"), QStringLiteral("保存这些数并开始练习"));
+    describe(*label2, QString(), QStringLiteral("填写说明"));
 
     setTabOrder(text1_, command1_);
     text1_->setFocus();

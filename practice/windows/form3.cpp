@@ -5,6 +5,7 @@
 
 #include "platform/qt/chinese_ui.h"
 #include "platform/qt/page_view.h"
+#include "practice/windows/accessibility.h"
 #include "practice/windows/window_placement.h"
 
 namespace windows {
@@ -49,6 +50,12 @@ Form3::Form3(const platform::qt::PictureFolder& pictures, platform::qt::LinkOpen
     label2_->setCursor(Qt::PointingHandCursor);
     label2_->setToolTip(QString::fromLatin1(kHomePageAddress));
     label2_->installEventFilter(this);
+
+    describe(*this, windowTitle(), QStringLiteral("发现页面和开发者信息"));
+    describe(*page, QStringLiteral("发现页面"), QStringLiteral("开发者的介绍页面"));
+    describe(*label1, QString(), QStringLiteral("开发者和联系方式"));  // named by its text
+    describe(*label2_, QStringLiteral("主页：") + QString::fromLatin1(kHomePageText),
+             QStringLiteral("点击后在浏览器中打开主页"));
 }
 
 void Form3::showEvent(QShowEvent* event) {

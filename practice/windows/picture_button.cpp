@@ -16,11 +16,11 @@ PictureButton::PictureButton(const platform::qt::PictureFolder& pictures, QStrin
 }
 
 void PictureButton::showNormalPicture() {
-    setPixmap(pictures_.picture(normalFile_));
+    setPixmap(pictures_.picture(normalFile_, devicePixelRatioF()));
 }
 
 void PictureButton::showPressedPicture() {
-    setPixmap(pictures_.picture(pressedFile_));
+    setPixmap(pictures_.picture(pressedFile_, devicePixelRatioF()));
 }
 
 void PictureButton::setTakesInput(bool takes) {

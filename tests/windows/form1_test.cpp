@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -50,8 +54,10 @@ class MainWindowTest : public ::testing::Test {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
+    // The picture as the window shows it on this screen's pixel density.
     QImage picture(const char* name) const {
-        return argb(pictures.picture(QString::fromLatin1(name)).toImage());
+        return argb(
+            pictures.picture(QString::fromLatin1(name), form1->devicePixelRatioF()).toImage());
     }
     static QImage shown(const QLabel* label) { return argb(label->pixmap().toImage()); }
 
@@ -66,6 +72,16 @@ class MainWindowTest : public ::testing::Test {
         QTest::mouseClick(image3, Qt::LeftButton);
     }
     void type(const QString& keys) { QTest::keyClicks(text3, keys); }
+    // A key press as the X11 platform delivers it, with the text the keyboard map gives it.
+    void press(Qt::Key key, const QString& text, Qt::KeyboardModifiers modifiers = {}) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(text3, &event);
+    }
+    void compose(const QString& preedit, const QString& commit = {}) {
+        QInputMethodEvent event(preedit, {});
+        event.setCommitString(commit);
+        QApplication::sendEvent(text3, &event);
+    }
     void enter() { QTest::keyClick(text3, Qt::Key_Return); }
 
     platform::qt::PictureFolder pictures = platform::qt::PictureFolder::besideProgram();
@@ -163,6 +179,109 @@ TEST_F(MainWindowTest, RefusedKeystrokesWarnThenActAsBackspace) {
     QTest::keyClick(text3, Qt::Key_Backspace);
     enter();
     EXPECT_EQ(text3->text(), QString());
+}
+
+TEST_F(MainWindowTest, EditingKeysAsX11SendsThemEditWithoutReachingTheFilter) {
+    saveList(QStringLiteral("5"));
+    type(QStringLiteral("123"));
+    auto seen = answerNextBox();
+
+    press(Qt::Key_Home, {});
+    press(Qt::Key_Right, {});
+    press(Qt::Key_Delete, QStringLiteral("\x7f"));  // deletes after the caret
+    EXPECT_EQ(text3->text(), QStringLiteral("13"));
+    press(Qt::Key_End, {});
+    press(Qt::Key_Left, {}, Qt::ShiftModifier);
+    EXPECT_EQ(text3->selectedText(), QStringLiteral("3"));
+    press(Qt::Key_A, QStringLiteral("\x01"), Qt::ControlModifier);
+    EXPECT_EQ(text3->selectedText(), QStringLiteral("13"));
+    press(Qt::Key_End, {});
+    press(Qt::Key_Backspace, QStringLiteral("\b"), Qt::ControlModifier);  // the word goes
+    EXPECT_EQ(text3->text(), QString());
+    EXPECT_EQ(seen->count, 0);
+
+    // A real control character still is one: Ctrl+V as X11 sends it warns and backspaces.
+    type(QStringLiteral("4"));
+    press(Qt::Key_V, QStringLiteral("\x16"), Qt::ControlModifier);
+    EXPECT_EQ(seen->count, 1);
+    EXPECT_EQ(text3->text(), QString());
+}
+
+TEST_F(MainWindowTest, InputMethodCompositionShowsWhileComposingAndNeverStays) {
+    const int flash = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0);  // a steady caret, so pictures of the box compare
+    saveList(QStringLiteral("5"));
+    const QImage empty = text3->grab().toImage();
+    type(QStringLiteral("3"));
+    const QImage three = text3->grab().toImage();
+    QTest::keyClick(text3, Qt::Key_Backspace);
+
+    compose(QStringLiteral("ni"));
+    EXPECT_EQ(text3->text(), QString());
+    EXPECT_NE(text3->grab().toImage(), empty);  // the composition is drawn
+    auto seen = answerNextBox();
+    compose({}, QStringLiteral("你"));  // refused
+    EXPECT_EQ(seen->count, 1);
+    EXPECT_EQ(text3->text(), QString());
+    EXPECT_EQ(text3->grab().toImage(), empty);
+
+    compose(QStringLiteral("san"));
+    compose({}, QStringLiteral("3"));  // accepted
+    EXPECT_EQ(text3->text(), QStringLiteral("3"));
+    EXPECT_EQ(text3->grab().toImage(), three);
+    EXPECT_EQ(shown(image1), picture("cha.gif"));
+    QApplication::setCursorFlashTime(flash);
+}
+
+TEST_F(MainWindowTest, ScreenReadersHearChineseNamesAndTheMarkFollowsTheAnswer) {
+    auto iface = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w); };
+    const std::pair<PictureButton*, const char*> buttons[] = {
+        {image2, "下一题"}, {image3, "出题"}, {image4, "发现"}, {image5, "退出"}};
+    for (const auto& [button, name] : buttons) {
+        QAccessibleInterface* a = iface(button);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->role(), QAccessible::Button) << name;
+        EXPECT_EQ(a->text(QAccessible::Name), QString::fromUtf8(name));
+        EXPECT_FALSE(a->text(QAccessible::Description).isEmpty()) << name;
+    }
+    EXPECT_EQ(iface(text3)->role(), QAccessible::EditableText);
+    EXPECT_EQ(iface(text3)->text(QAccessible::Name), QStringLiteral("答案"));
+    EXPECT_EQ(iface(label1)->text(QAccessible::Name), QStringLiteral("被分解的数：还没有设置"));
+    QAccessibleInterface* decoration = iface(form1->decorationSlot());
+    EXPECT_TRUE(decoration->state().invisible);
+    EXPECT_EQ(decoration->childCount(), 0);
+    EXPECT_TRUE(decoration->text(QAccessible::Name).isEmpty());
+
+    saveList(QStringLiteral("5"));
+    EXPECT_EQ(iface(label1)->text(QAccessible::Name), QStringLiteral("被分解的数：5"));
+    EXPECT_EQ(iface(label3)->text(QAccessible::Name), QStringLiteral("已知的部分：1"));
+    type(QStringLiteral("3"));
+    EXPECT_EQ(iface(image1)->role(), QAccessible::Graphic);
+    EXPECT_EQ(iface(image1)->text(QAccessible::Name), QStringLiteral("答错了"));
+    QTest::keyClick(text3, Qt::Key_Backspace);
+    type(QStringLiteral("4"));
+    EXPECT_EQ(iface(image1)->text(QAccessible::Name), QStringLiteral("答对了"));
+
+    // A screen reader's press acts as a click on Next.
+    QAccessibleActionInterface* next = iface(image2)->actionInterface();
+    ASSERT_NE(next, nullptr);
+    next->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(iface(label3)->text(QAccessible::Name), QStringLiteral("已知的部分：2"));
+
+    // Every control of the three windows has a name and a description.
+    Form3 form3(pictures, {});
+    for (QWidget* window :
+         {static_cast<QWidget*>(form1.get()), static_cast<QWidget*>(form1->numberListDialog()),
+          static_cast<QWidget*>(&form3)}) {
+        ASSERT_NE(window, nullptr);
+        for (QWidget* w : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (w == form1->decorationSlot()) continue;
+            QAccessibleInterface* a = iface(w);
+            EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << qPrintable(w->objectName());
+            EXPECT_FALSE(a->text(QAccessible::Description).isEmpty())
+                << qPrintable(w->objectName());
+        }
+    }
 }
 
 TEST_F(MainWindowTest, TypingBeforeAnyNumberWarnsEmptiesAndOpensTheDialogModeless) {
@@ -293,6 +412,40 @@ TEST(MainWindowPictures, MissingArtworkShowsEmptyPicturesAndButtonsStillWork) {
     EXPECT_TRUE(dialogSeen);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(form1.numberListDialog(), nullptr);
+}
+
+struct PressCounter : QObject {
+    int presses = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) ++presses;
+        return false;
+    }
+};
+
+TEST(MainWindowDecoration, LiesAboveTheButtonsAndTakesTheMouse) {
+    PressCounter counter;
+    Form1 form1(platform::qt::PictureFolder::besideProgram(), [&counter](QWidget& slot, auto&) {
+        auto* decoration = new QWidget(&slot);
+        decoration->setGeometry(slot.rect());
+        decoration->installEventFilter(&counter);
+    });
+    form1.show();
+    // The slot overlaps the number-list button's left edge; there the decoration is on top.
+    const QPoint overlap(115, 300);
+    ASSERT_TRUE(form1.findChild<PictureButton*>("Image3")->geometry().contains(overlap));
+    EXPECT_TRUE(form1.decorationSlot()->isAncestorOf(form1.childAt(overlap)));
+    QTest::mouseClick(form1.windowHandle(), Qt::LeftButton, {}, overlap);
+    EXPECT_EQ(counter.presses, 1);
+    EXPECT_EQ(form1.numberListDialog(), nullptr);
+}
+
+TEST(MainWindowPlacement, CentredOnTheScreenByItsOuterSize) {
+    Form1 form1(platform::qt::PictureFolder::besideProgram());
+    form1.show();
+    const QRect screen = form1.screen()->geometry();
+    const QRect outer = form1.frameGeometry();
+    EXPECT_LE(std::abs(outer.center().x() - screen.center().x()), 1);
+    EXPECT_LE(std::abs(outer.center().y() - screen.center().y()), 1);
 }
 
 TEST(MainWindowDecoration, FactoryBuildsIntoTheSlotWithTheDecorationBytes) {

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFontInfo>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -66,6 +67,38 @@ TEST(PictureFolder, UnreadableOrOversizedFilesGiveNothing) {
     EXPECT_TRUE(folder.picture(QStringLiteral("junk.gif")).isNull());
     EXPECT_FALSE(folder.bytes(QStringLiteral("junk.gif")).isEmpty());
     EXPECT_TRUE(folder.bytes(QStringLiteral("junk.gif"), 4).isEmpty());
+}
+
+TEST(PictureFolder, DenseScreensGetDenseDrawingsMappedOneToOneAtTheLogicalSize) {
+    const PictureFolder art = PictureFolder::besideProgram();
+    const QString b1 = QStringLiteral("b1.gif");  // 80 x 32
+    auto image = [](const QPixmap& p) {
+        return p.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+    for (qreal ratio : {1.0, 1.25, 1.5, 2.0, 3.0}) {
+        const QPixmap p = art.picture(b1, ratio);
+        EXPECT_EQ(p.devicePixelRatio(), ratio);
+        EXPECT_EQ(p.size(), QSize(qRound(80 * ratio), qRound(32 * ratio))) << ratio;
+    }
+    // Whole ratios use the drawings as they are, not scaled copies.
+    EXPECT_EQ(image(art.picture(b1, 2)), QImage(art.path(QStringLiteral("b1@2x.gif")))
+                                             .convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    EXPECT_EQ(image(art.picture(b1, 3)), QImage(art.path(QStringLiteral("b1@3x.gif")))
+                                             .convertToFormat(QImage::Format_ARGB32_Premultiplied));
+
+    // Without denser drawings (or with a broken one) the plain picture is scaled; without the
+    // plain picture there is nothing, whatever denser drawings lie beside it.
+    QTemporaryDir dir;
+    const PictureFolder some(dir.path());
+    ASSERT_TRUE(QFile::copy(art.path(b1), some.path(b1)));
+    QFile broken(some.path(QStringLiteral("b1@2x.gif")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("GIF89a broken");
+    broken.close();
+    EXPECT_EQ(some.picture(b1, 2).size(), QSize(160, 64));
+    ASSERT_TRUE(
+        QFile::copy(art.path(QStringLiteral("b3@2x.gif")), some.path(QStringLiteral("b3@2x.gif"))));
+    EXPECT_TRUE(some.picture(QStringLiteral("b3.gif"), 2).isNull());
 }
 
 TEST(ChineseFonts, HeiAndSongResolveToInstalledChineseFaces) {

@@ -1,9 +1,13 @@
 // Draws Kavrilo's artwork: the main window background, the four picture buttons in their normal
 // and pressed forms, the two marks, the decoration GIF and the program icon.
 //   kavrilo-artwork <output folder>
+// Every window picture is drawn three times, at its size (NAME.EXT) and at two and three times
+// it (NAME@2x.EXT, NAME@3x.EXT) for dense screens; each is drawn afresh from the same shapes,
+// never scaled from another. The icon comes at 48, 128 and 256 pixels and as SVG.
 // Everything is drawn by code so the pictures can be remade exactly; the window layout below
 // places each picture over the part of the background it will sit on, so soft edges blend in.
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -22,10 +26,17 @@ namespace {
 constexpr int kWidth = 468;
 constexpr int kHeight = 347;
 
-QImage blank(int w, int h) {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+// A transparent picture of w x h logical pixels drawn at `scale`, and a painter set up for it.
+QImage blank(int w, int h, int scale = 1) {
+    QImage img(w * scale, h * scale, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     return img;
+}
+
+void begin(QPainter& p, double scale) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.scale(scale, scale);
 }
 
 QFont uiFont(int pixels, bool bold) {
@@ -79,14 +90,14 @@ void flower(QPainter& p, QPointF at, QColor petal, double r) {
 
 // The main window background: a calm sky, a soft panel behind the numbers, a smiling sun, a
 // tree with apples on a hill at the right, and grass under the button row.
-QImage background() {
-    QImage img(kWidth, kHeight, QImage::Format_RGB32);
+QImage background(int scale) {
+    QImage img(kWidth * scale, kHeight * scale, QImage::Format_RGB32);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    begin(p, scale);
     QLinearGradient sky(0, 0, 0, 282);
     sky.setColorAt(0, QColor(214, 238, 255));
     sky.setColorAt(1, QColor(253, 248, 234));
-    p.fillRect(img.rect(), sky);
+    p.fillRect(QRect(0, 0, kWidth, kHeight), sky);
 
     cloud(p, QPointF(346, 26), 0.9);
     cloud(p, QPointF(336, 118), 0.7);
@@ -187,12 +198,11 @@ QImage flatten(const QImage& art, const QImage& under, QPoint at) {
 
 enum class Glyph { None, Arrow, Star, Pencil, Door };
 
-QImage button(QSize size, QColor light, QColor dark, const QString& text, Glyph glyph,
-              bool pressed) {
-    QImage img = blank(size.width(), size.height());
+QImage button(QSize size, QColor light, QColor dark, const QString& text, Glyph glyph, bool pressed,
+              int scale) {
+    QImage img = blank(size.width(), size.height(), scale);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
+    begin(p, scale);
     const double w = size.width(), h = size.height();
     const double drop = pressed ? 2.5 : 0.5;
     const QRectF body(1, drop, w - 2, h - 4);
@@ -283,10 +293,10 @@ QImage button(QSize size, QColor light, QColor dark, const QString& text, Glyph 
 
 // The marks sit at 192, 190 with the answer box over their top-left corner: draw them to the
 // right and below it.
-QImage mark(bool correct) {
-    QImage img = blank(120, 100);
+QImage mark(bool correct, int scale) {
+    QImage img = blank(120, 100, scale);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    begin(p, scale);
     const QPointF c(80, 50);
     const double r = 29;
     const QColor light = correct ? QColor(132, 220, 112) : QColor(255, 160, 132);
@@ -392,10 +402,11 @@ std::vector<artwork::GifFrame> decoration() {
 }
 
 // The program icon: the decomposition diagram, 5 split into 2 and 3.
-QImage icon() {
-    QImage img = blank(128, 128);
+QImage icon(int pixels) {
+    QImage img(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    begin(p, pixels / 128.0);
     QLinearGradient bg(0, 0, 0, 128);
     bg.setColorAt(0, QColor(120, 190, 255));
     bg.setColorAt(1, QColor(70, 140, 230));
@@ -422,8 +433,47 @@ QImage icon() {
     return img;
 }
 
-bool saveGif(const QDir& dir, const char* name, const QImage& image) {
-    return artwork::writeGif(dir.filePath(QString::fromLatin1(name)), {{image, 0}});
+// The same icon as SVG, for the scalable icon theme folder.
+QByteArray iconSvg() {
+    return QByteArray(R"svg(<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="128" height="128" viewBox="0 0 128 128">
+  <defs>
+    <linearGradient id="bg" x1="0" y1="0" x2="0" y2="1">
+      <stop offset="0" stop-color="#78beff"/>
+      <stop offset="1" stop-color="#468ce6"/>
+    </linearGradient>
+  </defs>
+  <rect x="4" y="4" width="120" height="120" rx="26" fill="url(#bg)"/>
+  <g stroke="#fff" stroke-width="5" stroke-linecap="round">
+    <line x1="56" y1="52" x2="38" y2="78"/>
+    <line x1="72" y1="52" x2="90" y2="78"/>
+  </g>
+  <g font-family="Noto Sans CJK SC, WenQuanYi Zen Hei, sans-serif" font-weight="bold"
+     fill="#fff" text-anchor="middle" dominant-baseline="central">
+    <circle cx="64" cy="36" r="23" fill="#fff"/>
+    <circle cx="64" cy="36" r="19.5" fill="#ff963c"/>
+    <text x="64" y="37" font-size="31">5</text>
+    <circle cx="36" cy="90" r="19" fill="#fff"/>
+    <circle cx="36" cy="90" r="15.5" fill="#5abe5a"/>
+    <text x="36" y="91" font-size="25">2</text>
+    <circle cx="92" cy="90" r="19" fill="#fff"/>
+    <circle cx="92" cy="90" r="15.5" fill="#f0646e"/>
+    <text x="92" y="91" font-size="25">3</text>
+  </g>
+</svg>
+)svg");
+}
+
+// NAME.EXT at scale 1, NAME@<scale>x.EXT above it.
+QString scaledName(const char* name, int scale) {
+    const QString file = QString::fromLatin1(name);
+    if (scale == 1) return file;
+    const qsizetype dot = file.lastIndexOf(u'.');
+    return file.left(dot) + QStringLiteral("@%1x").arg(scale) + file.mid(dot);
+}
+
+bool saveGif(const QDir& dir, const QString& name, const QImage& image) {
+    return artwork::writeGif(dir.filePath(name), {{image, 0}});
 }
 
 }  // namespace
@@ -440,13 +490,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot create %s\n", argv[1]);
         return 1;
     }
-    const QImage bg = background();
     bool ok = true;
-    QImageWriter jpeg(out.filePath(QStringLiteral("bj3.jpg")), "jpg");
-    jpeg.setQuality(92);
-    jpeg.setOptimizedWrite(true);
-    ok = jpeg.write(bg) && ok;
-
     struct ButtonArt {
         const char* normal;
         const char* pressed;
@@ -465,21 +509,34 @@ int main(int argc, char** argv) {
         {"b7.gif", "b8.gif", QRect(309, 282, 86, 36), QColor(255, 140, 150), QColor(222, 72, 90),
          "退出", Glyph::Door},
     };
-    for (const ButtonArt& b : buttons) {
-        const QString text = QString::fromUtf8(b.text);
-        ok = saveGif(out, b.normal,
-                     flatten(button(b.place.size(), b.light, b.dark, text, b.glyph, false), bg,
-                             b.place.topLeft())) &&
+    for (int scale : {1, 2, 3}) {
+        const QImage bg = background(scale);
+        QImageWriter jpeg(out.filePath(scaledName("bj3.jpg", scale)), "jpg");
+        jpeg.setQuality(92);
+        jpeg.setOptimizedWrite(true);
+        ok = jpeg.write(bg) && ok;
+        for (const ButtonArt& b : buttons) {
+            const QString text = QString::fromUtf8(b.text);
+            for (bool pressed : {false, true}) {
+                const QImage art =
+                    button(b.place.size(), b.light, b.dark, text, b.glyph, pressed, scale);
+                ok = saveGif(out, scaledName(pressed ? b.pressed : b.normal, scale),
+                             flatten(art, bg, b.place.topLeft() * scale)) &&
+                     ok;
+            }
+        }
+        const QPoint markAt = QPoint(192, 190) * scale;
+        ok = saveGif(out, scaledName("dui.gif", scale), flatten(mark(true, scale), bg, markAt)) &&
              ok;
-        ok = saveGif(out, b.pressed,
-                     flatten(button(b.place.size(), b.light, b.dark, text, b.glyph, true), bg,
-                             b.place.topLeft())) &&
+        ok = saveGif(out, scaledName("cha.gif", scale), flatten(mark(false, scale), bg, markAt)) &&
              ok;
     }
-    ok = saveGif(out, "dui.gif", flatten(mark(true), bg, QPoint(192, 190))) && ok;
-    ok = saveGif(out, "cha.gif", flatten(mark(false), bg, QPoint(192, 190))) && ok;
     ok = artwork::writeGif(out.filePath(QStringLiteral("fc.gif")), decoration()) && ok;
-    ok = icon().save(out.filePath(QStringLiteral("kavrilo.png")), "png") && ok;
+    ok = icon(128).save(out.filePath(QStringLiteral("kavrilo.png")), "png") && ok;
+    ok = icon(256).save(out.filePath(QStringLiteral("kavrilo@2x.png")), "png") && ok;
+    ok = icon(48).save(out.filePath(QStringLiteral("kavrilo-48.png")), "png") && ok;
+    QFile svg(out.filePath(QStringLiteral("kavrilo.svg")));
+    ok = svg.open(QIODevice::WriteOnly) && svg.write(iconSvg()) == iconSvg().size() && ok;
     if (!ok) {
         std::fprintf(stderr, "writing the artwork failed\n");
         return 1;

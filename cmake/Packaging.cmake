@@ -1,0 +1,86 @@
+# Debian packages through CPack: one package per install component.
+#   kavrilo          the program, its pictures, desktop entry, icons and AppStream metadata
+#   anigif-tools     anigif-view, anigif-render, anigif-design
+#   anigif-dev       -> libanigif-dev (the control's development files, when installed)
+#   anigif-designer  -> anigif-designer-plugin (the Qt Designer plugin, when installed)
+# Every install() rule names its component; any other component becomes a package of its own
+# name. Dependencies come from the binaries (dpkg-shlibdeps), never from a hand-written list.
+# Included last from the top-level CMakeLists.txt, so every component is known here.
+
+# The GIF tools: anigif-view installs itself; the command-line tools are added here.
+foreach(tool anigif-render anigif-design)
+  if(TARGET ${tool})
+    install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT anigif-tools)
+  endif()
+endforeach()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kavrilo)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The Kavrilo developers")
+set(CPACK_PACKAGE_CONTACT "The Kavrilo developers <kavrilo@example.org>")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.example.org/")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+
+# Package names and descriptions of the known components.
+set(CPACK_DEBIAN_KAVRILO_PACKAGE_NAME kavrilo)
+set(CPACK_DEBIAN_KAVRILO_PACKAGE_SECTION education)
+# Chinese text needs a Chinese font, and Qt's standard buttons read 确定 only with its
+# translations: both are recommended, not required (the program starts without them).
+set(CPACK_DEBIAN_KAVRILO_PACKAGE_RECOMMENDS
+    "fonts-wqy-zenhei | fonts-noto-cjk, qt6-translations-l10n")
+set(CPACK_COMPONENT_KAVRILO_DESCRIPTION
+    "number decomposition practice for kindergarten children\n\
+A teacher or parent types the numbers to practise; the child splits each number\n\
+into a known part and the missing part, and sees at once whether the answer is\n\
+right. All texts are in Chinese.")
+
+set(CPACK_DEBIAN_ANIGIF-TOOLS_PACKAGE_NAME anigif-tools)
+set(CPACK_DEBIAN_ANIGIF-TOOLS_PACKAGE_SECTION graphics)
+set(CPACK_COMPONENT_ANIGIF-TOOLS_DESCRIPTION
+    "animated GIF viewer and command-line tools\n\
+anigif-view plays a GIF with every setting of the anigif control at hand;\n\
+anigif-render paints frames headless; anigif-design writes and reads stored\n\
+control descriptions.")
+
+set(CPACK_DEBIAN_ANIGIF-DEV_PACKAGE_NAME libanigif-dev)
+set(CPACK_DEBIAN_ANIGIF-DEV_PACKAGE_SECTION libdevel)
+set(CPACK_COMPONENT_ANIGIF-DEV_DESCRIPTION
+    "animated GIF control - development files\n\
+Headers and library of the anigif control, for programs that embed it.")
+# The libraries are static, so nothing for dpkg-shlibdeps to read: a program built against them
+# needs the development files of what they link.
+set(CPACK_DEBIAN_ANIGIF-DEV_PACKAGE_DEPENDS
+    "libgif-dev, nlohmann-json3-dev, libtbb-dev, libhwy-dev, qt6-base-dev")
+
+set(CPACK_DEBIAN_ANIGIF-DESIGNER_PACKAGE_NAME anigif-designer-plugin)
+set(CPACK_DEBIAN_ANIGIF-DESIGNER_PACKAGE_SECTION devel)
+set(CPACK_COMPONENT_ANIGIF-DESIGNER_DESCRIPTION
+    "animated GIF control - Qt Designer plugin\n\
+Lets Qt Designer place and preview the anigif control in forms.")
+
+# Whatever components exist become packages; an unnamed one is an install() rule that forgot its
+# COMPONENT, which would otherwise ship as a stray package.
+get_cmake_property(KAVRILO_COMPONENTS COMPONENTS)
+if("Unspecified" IN_LIST KAVRILO_COMPONENTS)
+  message(WARNING "an install() rule names no COMPONENT; its files are left out of the packages")
+  list(REMOVE_ITEM KAVRILO_COMPONENTS "Unspecified")
+endif()
+set(CPACK_COMPONENTS_ALL ${KAVRILO_COMPONENTS})
+foreach(component ${KAVRILO_COMPONENTS})
+  string(TOUPPER ${component} upper)
+  if(NOT DEFINED CPACK_DEBIAN_${upper}_PACKAGE_NAME)
+    set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${component})
+  endif()
+  if(NOT DEFINED CPACK_DEBIAN_${upper}_PACKAGE_SECTION)
+    set(CPACK_DEBIAN_${upper}_PACKAGE_SECTION misc)
+  endif()
+endforeach()
+
+include(CPack)

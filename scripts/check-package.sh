@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Checks the Debian packages written by `make package` into build/packages/ (or the folder given):
+# what the packages hold, their computed dependencies, the desktop entry and the AppStream
+# metadata; then unpacks the kavrilo package into a temporary root and starts the unpacked
+# usr/bin/kavrilo in a virtual X server until its main window shows with its pictures.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-build/packages}
+
+fail() {
+  echo "check-package: $*" >&2
+  exit 1
+}
+
+shopt -s nullglob
+debs=("$dir"/kavrilo_*.deb)
+tools=("$dir"/anigif-tools_*.deb)
+[ ${#debs[@]} -eq 1 ] || fail "expected one kavrilo_*.deb in $dir (run make package)"
+[ ${#tools[@]} -eq 1 ] || fail "expected one anigif-tools_*.deb in $dir"
+deb=${debs[0]}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+
+for f in usr/bin/kavrilo usr/share/kavrilo/pic/bj3.jpg usr/share/kavrilo/pic/bj3@2x.jpg \
+         usr/share/kavrilo/pic/b1.gif usr/share/kavrilo/pic/fj.html \
+         usr/share/applications/kavrilo.desktop \
+         usr/share/metainfo/org.example.kavrilo.metainfo.xml \
+         usr/share/icons/hicolor/48x48/apps/kavrilo.png \
+         usr/share/icons/hicolor/128x128/apps/kavrilo.png \
+         usr/share/icons/hicolor/256x256/apps/kavrilo.png \
+         usr/share/icons/hicolor/scalable/apps/kavrilo.svg; do
+  [ -e "$root/$f" ] || fail "$(basename "$deb") lacks /$f"
+done
+tool_files=$(dpkg-deb -c "${tools[0]}")
+for f in anigif-view anigif-render anigif-design; do
+  grep -q "/usr/bin/$f\$" <<<"$tool_files" || fail "$(basename "${tools[0]}") lacks /usr/bin/$f"
+done
+
+# Dependencies are computed from the binaries: the Qt libraries must be among them.
+for pkg in "$deb" "${tools[0]}"; do
+  depends=$(dpkg-deb -f "$pkg" Depends)
+  echo "$(basename "$pkg"): $(du -k "$pkg" | cut -f1) KiB; Depends: $depends"
+  case "$depends" in
+    *libc6*) ;;
+    *) fail "$(basename "$pkg") has no computed Depends" ;;
+  esac
+done
+[[ $(dpkg-deb -f "$deb" Depends) == *libqt6widgets6* ]] || fail "kavrilo does not depend on Qt Widgets"
+
+desktop-file-validate "$root/usr/share/applications/kavrilo.desktop"
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.kavrilo.metainfo.xml"
+
+# Start the unpacked program (its own lock folder, so a running copy elsewhere cannot stop it)
+# and wait for its main window. With its pictures it shows some ten thousand colours; without
+# them (text and decoration only) under a thousand.
+export TMPDIR=$work
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  set -u
+  QT_QPA_PLATFORM=xcb "$1" & pid=$!
+  shown=""
+  for _ in $(seq 1 150); do
+    if ! kill -0 "$pid" 2>/dev/null; then break; fi
+    id=$(xwininfo -root -tree 2>/dev/null | awk "/\"Kavrilo - Morvane\"/ { print \$1; exit }")
+    if [ -n "$id" ] && xwininfo -id "$id" | grep -q IsViewable; then shown=$id; break; fi
+    sleep 0.1
+  done
+  status=0
+  if [ -z "$shown" ]; then
+    echo "check-package: the unpacked kavrilo showed no main window" >&2
+    status=1
+  else
+    sleep 1  # let the first paint land
+    import -window "$shown" "$2/main.png"
+    colours=$(identify -format %k "$2/main.png")
+    echo "main window shown (window $shown, $colours colours)"
+    if [ "$colours" -lt 3000 ]; then
+      echo "check-package: the main window shows no pictures ($colours colours)" >&2
+      status=1
+    fi
+  fi
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  exit $status
+' _ "$root/usr/bin/kavrilo" "$work"
+
+# With a window manager that frames windows (twm, when installed), the main window's frame must sit
+# in the middle of the screen.
+if command -v twm >/dev/null; then
+  printf 'TitleFont "fixed"\nResizeFont "fixed"\nMenuFont "fixed"\nIconFont "fixed"\nIconManagerFont "fixed"\n' >"$work/twmrc"
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    set -u
+    twm -f "$2/twmrc" >/dev/null 2>&1 & wm=$!
+    sleep 0.5
+    QT_QPA_PLATFORM=xcb "$1" & pid=$!
+    status=1
+    for _ in $(seq 1 100); do
+      id=$(xwininfo -root -tree 2>/dev/null | awk "/\"Kavrilo - Morvane\"/ { print \$1; exit }")
+      parent=${id:+$(xwininfo -id "$id" -tree | awk "/Parent window id/ { print \$4 }")}
+      root=$(xwininfo -root | awk "/Window id/ { print \$4 }")
+      if [ -n "${parent:-}" ] && [ "$parent" != "$root" ]; then
+        sleep 0.5  # the re-centring follows the frame
+        read -r x y w h b < <(xwininfo -id "$parent" | awk "
+          /Absolute upper-left X/ { x = \$4 } /Absolute upper-left Y/ { y = \$4 }
+          /Width:/ { w = \$2 } /Height:/ { h = \$2 } /Border width/ { b = \$3 }
+          END { print x, y, w, h, b }")
+        dx=$(( x + (w + 2 * b) / 2 - 512 )); dy=$(( y + (h + 2 * b) / 2 - 384 ))
+        echo "framed main window: frame at $x,$y, outer $((w + 2 * b))x$((h + 2 * b)), off centre by $dx,$dy"
+        [ ${dx#-} -le 1 ] && [ ${dy#-} -le 1 ] && status=0
+        break
+      fi
+      sleep 0.1
+    done
+    [ $status -eq 0 ] || echo "check-package: the framed main window is not centred" >&2
+    kill "$pid" "$wm" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    exit $status
+  ' _ "$root/usr/bin/kavrilo" "$work"
+else
+  echo "check-package: twm is not installed; the framed centring is not checked"
+fi
+echo "check-package: $(basename "$deb") and $(basename "${tools[0]}") are fine"
