@@ -1,0 +1,76 @@
+#include "gifcontrol/render/work_threads.h"
+
+#include <oneapi/tbb/blocked_range.h>
+#include <oneapi/tbb/info.h>
+#include <oneapi/tbb/parallel_for.h>
+#include <oneapi/tbb/task_arena.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <utility>
+
+namespace anigif {
+namespace {
+PieceSchedule gSchedule;
+}  // namespace
+
+void setPieceSchedule(PieceSchedule schedule) {
+    gSchedule = std::move(schedule);
+}
+
+int32_t workThreads(int32_t limit) noexcept {
+    int32_t threads = 0;
+    if (const char* env = std::getenv("ANIGIF_THREADS"); env != nullptr && *env != '\0') {
+        char* end = nullptr;
+        const long v = std::strtol(env, &end, 10);
+        if (end != nullptr && *end == '\0' && v > 0) threads = v > 4096 ? 4096 : int32_t(v);
+    }
+    if (threads == 0) {
+        try {
+            threads = oneapi::tbb::info::default_concurrency();
+        } catch (...) {
+            threads = 1;
+        }
+    }
+    if (limit > 0 && limit < threads) threads = limit;
+    return threads < 1 ? 1 : threads;
+}
+
+void forEachPiece(int32_t threads, std::size_t count, bool worthThreads,
+                  const std::function<void(std::size_t)>& body) {
+    if (gSchedule.order && count > 0) {
+        for (std::size_t k : gSchedule.order(count)) body(k);
+        return;
+    }
+    if (!worthThreads && !gSchedule.alwaysThreads) threads = 1;
+    if (threads > 1 && count > 1) {
+        std::unique_ptr<std::atomic<bool>[]> done;
+        try {
+            done = std::make_unique<std::atomic<bool>[]>(count);
+            // An arena of its own caps this pass at `threads`, whatever else the process runs.
+            oneapi::tbb::task_arena arena(threads);
+            arena.execute([&] {
+                oneapi::tbb::parallel_for(
+                    oneapi::tbb::blocked_range<std::size_t>(0, count, 1),
+                    [&](const oneapi::tbb::blocked_range<std::size_t>& r) {
+                        for (std::size_t k = r.begin(); k != r.end(); ++k) {
+                            body(k);
+                            done[k].store(true, std::memory_order_relaxed);
+                        }
+                    },
+                    oneapi::tbb::simple_partitioner());
+            });
+            return;
+        } catch (...) {
+            // The pool could not start or spawn (no memory, no threads): what is left runs here.
+            // parallel_for has waited for every piece it started before passing the error on.
+        }
+        for (std::size_t k = 0; k < count; ++k)
+            if (!done || !done[k].load(std::memory_order_relaxed)) body(k);
+        return;
+    }
+    for (std::size_t k = 0; k < count; ++k) body(k);
+}
+
+}  // namespace anigif
