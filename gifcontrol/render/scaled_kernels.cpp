@@ -152,12 +152,13 @@ struct IndexedRows {
 };
 
 // The horizontal taps of target columns `cols`, laid out for averageRow: every column gets the
-// same number of taps (the extra ones weigh 0), source positions count from the first column's.
+// same even number of taps (the extra ones weigh 0), source positions count from the first
+// column's.
 struct RowTaps {
     int32_t xFrom = 0, xTo = 0;  // source columns read
     std::size_t taps = 0;
     std::vector<int64_t> start;
-    std::vector<uint64_t> weights;  // taps x columns, each weight in all four lanes
+    std::vector<uint64_t> weights;  // columns x taps, each weight in all four lanes
 };
 
 RowTaps rowTaps(const AxisTaps& xs, Span cols) {
@@ -167,13 +168,14 @@ RowTaps rowTaps(const AxisTaps& xs, Span cols) {
     t.xTo = xs.end(cols.to - 1);
     for (std::size_t i = cols.from; i < cols.to; ++i)
         t.taps = std::max<std::size_t>(t.taps, xs.at[i + 1] - xs.at[i]);
+    t.taps += t.taps & 1;  // pairs of taps
     t.start.resize(nx);
     t.weights.assign(t.taps * nx, 0);
     for (std::size_t i = 0; i < nx; ++i) {
         const std::size_t c = cols.from + i;
         t.start[i] = xs.start[c] - t.xFrom;
         for (uint32_t k = 0; k < xs.at[c + 1] - xs.at[c]; ++k)
-            t.weights[k * nx + i] = uint64_t{xs.weight[xs.at[c] + k]} * 0x0001000100010001ull;
+            t.weights[i * t.taps + k] = uint64_t{xs.weight[xs.at[c] + k]} * 0x0001000100010001ull;
     }
     return t;
 }

@@ -36,33 +36,28 @@ void BytesOfLanes(const uint64_t* HWY_RESTRICT lanes, std::size_t n, uint8_t* HW
 void AverageRow(const uint64_t* HWY_RESTRICT src, const int64_t* HWY_RESTRICT start,
                 const uint64_t* HWY_RESTRICT weights, std::size_t taps, std::size_t nx,
                 uint64_t* HWY_RESTRICT out) {
-    const hn::ScalableTag<uint64_t> d64;
-    const hn::Repartition<uint16_t, decltype(d64)> d16;
-    const hn::RebindToSigned<decltype(d64)> di;
-    const std::size_t n = hn::Lanes(d64);
+    // Two source pixels (eight lanes) per multiply; two target pixels per store.
+    const hn::FixedTag<uint16_t, 8> d16;
+    const hn::FixedTag<uint64_t, 2> d64;
     const auto half = hn::Set(d16, uint16_t{128});
-    const auto one = hn::Set(di, int64_t{1});
+    auto pixel = [&](std::size_t i) {
+        const uint64_t* p = src + start[i];
+        const uint64_t* w = weights + i * taps;
+        auto acc = hn::Mul(hn::LoadU(d16, reinterpret_cast<const uint16_t*>(p)),
+                           hn::BitCast(d16, hn::LoadU(d64, w)));
+        for (std::size_t k = 2; k < taps; k += 2)
+            acc = hn::Add(acc, hn::Mul(hn::LoadU(d16, reinterpret_cast<const uint16_t*>(p + k)),
+                                       hn::BitCast(d16, hn::LoadU(d64, w + k))));
+        return hn::BitCast(d64, acc);
+    };
     std::size_t i = 0;
-    // A vector of target pixels at a time: tap k of each is gathered from its own position.
-    for (; i + n <= nx; i += n) {
-        auto at = hn::LoadU(di, start + i);
-        auto acc = hn::Zero(d16);
-        for (std::size_t k = 0; k < taps; ++k) {
-            const auto v = hn::BitCast(d16, hn::GatherIndex(d64, src, at));
-            const auto w = hn::BitCast(d16, hn::LoadU(d64, weights + k * nx + i));
-            acc = hn::Add(acc, hn::Mul(v, w));
-            at = hn::Add(at, one);
-        }
-        hn::StoreU(hn::BitCast(d64, hn::ShiftRight<8>(hn::Add(acc, half))), d64, out + i);
+    for (; i + 2 <= nx; i += 2) {
+        const auto a = pixel(i), b = pixel(i + 1);
+        const auto sum = hn::BitCast(
+            d16, hn::Add(hn::InterleaveLower(d64, a, b), hn::InterleaveUpper(d64, a, b)));
+        hn::StoreU(hn::BitCast(d64, hn::ShiftRight<8>(hn::Add(sum, half))), d64, out + i);
     }
-    if (i < nx) {
-        for (; i < nx; ++i) {
-            uint64_t acc = 0;
-            for (std::size_t k = 0; k < taps; ++k)
-                acc += (weights[k * nx + i] & 0xFFFF) * src[static_cast<std::size_t>(start[i]) + k];
-            out[i] = ((acc + 0x0080008000800080ull) >> 8) & 0x00FF00FF00FF00FFull;
-        }
-    }
+    if (i < nx) averageRowScalar(src, start + i, weights + i * taps, taps, 1, out + i);
 }
 
 void AverageColumns(const uint64_t* const* HWY_RESTRICT rows, const uint16_t* HWY_RESTRICT weights,
@@ -169,7 +164,7 @@ void averageRowScalar(const uint64_t* src, const int64_t* start, const uint64_t*
         const uint64_t* p = src + start[i];
         uint64_t acc = 0;
         // A replicated weight's low lane is the weight itself.
-        for (std::size_t k = 0; k < taps; ++k) acc += (weights[k * nx + i] & 0xFFFF) * p[k];
+        for (std::size_t k = 0; k < taps; ++k) acc += (weights[i * taps + k] & 0xFFFF) * p[k];
         out[i] = roundLanes(acc);
     }
 }

@@ -11,9 +11,9 @@
 namespace anigif::draw {
 
 // Horizontal step of one source row: out[i] = sum over k < taps of
-// weights[k * nx + i] x src[start[i] + k], rounded, for i < nx. weights hold each 16-bit weight
-// repeated in all four lanes of a word; a target pixel with fewer taps has weight 0 for the rest.
-// src must be readable at start[i] + k for every k < taps (pad it with zeros).
+// weights[i * taps + k] x src[start[i] + k], rounded, for i < nx. taps is even; weights hold each
+// 16-bit weight repeated in all four lanes of a word, and a target pixel with fewer taps has
+// weight 0 for the rest. src must be readable at start[i] + k for every k < taps (pad it).
 void averageRow(const uint64_t* src, const int64_t* start, const uint64_t* weights,
                 std::size_t taps, std::size_t nx, uint64_t* out) noexcept;
 void averageRowScalar(const uint64_t* src, const int64_t* start, const uint64_t* weights,
