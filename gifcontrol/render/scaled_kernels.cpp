@@ -421,25 +421,18 @@ inline uint64_t word(const uint8_t* p) noexcept {
     return w;
 }
 
-// Tile hashes of a 24-bit picture and its mask (whole mask bytes around each tile's columns).
-// Four streams per tile keep the multiply chains short.
-// `streams` is working memory, kept by the caller between paints.
-TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect& from,
-                      std::vector<uint64_t>& streams) {
+// Folds source rows r0 .. r1 - 1 (one tile row) into their tiles' streams.
+void hashRows(const Surface& src, const Surface* mask, const SourceRect& from, int32_t cols32,
+              int32_t r0, int32_t r1, std::vector<uint64_t>& streams) {
     constexpr uint64_t kOdd = 0x9E3779B97F4A7C15ull;
     constexpr std::size_t kStreams = 4;
-    TileHashes t;
-    t.cols = (from.w + kTileWidth - 1) / kTileWidth;
-    t.rows = (from.h + kTileHeight - 1) / kTileHeight;
-    const auto cols = static_cast<std::size_t>(t.cols);
-    streams.resize(cols * static_cast<std::size_t>(t.rows) * kStreams);
-    for (std::size_t i = 0; i < streams.size(); ++i) streams[i] = i + (mask ? 0x5A5A : 0);
-    for (int32_t r = 0; r < from.h; ++r) {
+    const auto cols = static_cast<std::size_t>(cols32);
+    for (int32_t r = r0; r < r1; ++r) {
         const uint8_t* row = src.line(from.y + r) + std::ptrdiff_t{from.x} * 3;
         const uint8_t* bits = mask ? mask->line(from.y + r) : nullptr;
         uint64_t* band =
             streams.data() + static_cast<std::size_t>(r / kTileHeight) * cols * kStreams;
-        for (int32_t c = 0; c < t.cols; ++c) {
+        for (int32_t c = 0; c < cols32; ++c) {
             const int32_t x0 = c * kTileWidth, x1 = std::min(x0 + kTileWidth, from.w);
             uint64_t* st = band + static_cast<std::size_t>(c) * kStreams;
             uint64_t s0 = st[0], s1 = st[1], s2 = st[2], s3 = st[3];
@@ -476,6 +469,27 @@ TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect&
             st[3] = s3;
         }
     }
+}
+
+// Tile hashes of a 24-bit picture and its mask (whole mask bytes around each tile's columns).
+// Four streams per tile keep the multiply chains short.
+// `streams` is working memory, kept by the caller between paints.
+TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect& from,
+                      std::vector<uint64_t>& streams) {
+    constexpr std::size_t kStreams = 4;
+    TileHashes t;
+    t.cols = (from.w + kTileWidth - 1) / kTileWidth;
+    t.rows = (from.h + kTileHeight - 1) / kTileHeight;
+    const auto cols = static_cast<std::size_t>(t.cols);
+    streams.resize(cols * static_cast<std::size_t>(t.rows) * kStreams);
+    for (std::size_t i = 0; i < streams.size(); ++i) streams[i] = i + (mask ? 0x5A5A : 0);
+    // Tile rows are hashed independently of one another; a large picture spreads them over the
+    // threads.
+    const bool large = int64_t{from.w} * from.h >= int64_t{kBandPixels};
+    forEachPiece(workThreads(), static_cast<std::size_t>(t.rows), large, [&](std::size_t tr) {
+        const int32_t r0 = static_cast<int32_t>(tr) * kTileHeight;
+        hashRows(src, mask, from, t.cols, r0, std::min(r0 + kTileHeight, from.h), streams);
+    });
     t.values.resize(streams.size() / kStreams);
     for (std::size_t i = 0; i < t.values.size(); ++i) {
         uint64_t v = 0;

@@ -7,12 +7,26 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 namespace anigif {
 namespace {
 PieceSchedule gSchedule;
+
+// One arena per thread count, made on first use and kept: making one per pass costs more than a
+// small pass saves. An idle arena holds no threads. They are never destroyed, so that no arena
+// outlives the thread pool's own statics at exit.
+oneapi::tbb::task_arena& arenaFor(int32_t threads) {
+    static std::mutex lock;
+    static auto* arenas = new std::map<int32_t, std::unique_ptr<oneapi::tbb::task_arena>>;
+    const std::lock_guard<std::mutex> hold(lock);
+    auto& arena = (*arenas)[threads];
+    if (!arena) arena = std::make_unique<oneapi::tbb::task_arena>(threads);
+    return *arena;
+}
 }  // namespace
 
 void setPieceSchedule(PieceSchedule schedule) {
@@ -48,9 +62,8 @@ void forEachPiece(int32_t threads, std::size_t count, bool worthThreads,
         std::unique_ptr<std::atomic<bool>[]> done;
         try {
             done = std::make_unique<std::atomic<bool>[]>(count);
-            // An arena of its own caps this pass at `threads`, whatever else the process runs.
-            oneapi::tbb::task_arena arena(threads);
-            arena.execute([&] {
+            // An arena of `threads` caps this pass, whatever else the process runs.
+            arenaFor(threads).execute([&] {
                 oneapi::tbb::parallel_for(
                     oneapi::tbb::blocked_range<std::size_t>(0, count, 1),
                     [&](const oneapi::tbb::blocked_range<std::size_t>& r) {
