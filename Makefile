@@ -1,7 +1,7 @@
 # The two set-up commands of the README. Both install what is missing first.
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build build-asan test-asan fuzz bench clean
+.PHONY: run test deps build build-asan test-asan test-tsan fuzz bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -23,6 +23,13 @@ build-asan: deps
 test-asan: build-asan
 	@LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --preset asan -j $(JOBS)
 
+# The decode and render tests under ThreadSanitizer, with the pool's passes on real threads.
+test-tsan: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS) --target decode_tests draw_kernels_tests render_tests
+	@TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp halt_on_error=1" \
+	  ctest --preset tsan -j $(JOBS) -R '^(ParseGif|BuildFrames|ParallelFrames|GifDecoderPieces|Render|Cases/StretchModes|CellExact|AreaAveraging|ScaledFrames)\.'
+
 fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS)
@@ -32,4 +39,4 @@ bench: build
 	@bash scripts/run-benchmarks.sh
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz

@@ -12,9 +12,39 @@
 #include <mutex>
 #include <utility>
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#include <sanitizer/tsan_interface.h>
+#define ANIGIF_TSAN 1
+#endif
+#endif
+
 namespace anigif {
 namespace {
 PieceSchedule gSchedule;
+
+// The pool hands work over inside a library ThreadSanitizer cannot see into: tell it that what
+// the caller did before a pass happens before every piece, and every piece before the caller
+// goes on. Two addresses, so that pieces are not ordered against one another.
+#ifdef ANIGIF_TSAN
+void passStarts(void* gate) {
+    __tsan_release(gate);
+}
+void pieceStarts(void* gate) {
+    __tsan_acquire(gate);
+}
+void pieceEnds(void* gate) {
+    __tsan_release(gate);
+}
+void passEnds(void* gate) {
+    __tsan_acquire(gate);
+}
+#else
+void passStarts(void*) {}
+void pieceStarts(void*) {}
+void pieceEnds(void*) {}
+void passEnds(void*) {}
+#endif
 
 // One arena per thread count, made on first use and kept: making one per pass costs more than a
 // small pass saves. An idle arena holds no threads. They are never destroyed, so that no arena
@@ -63,17 +93,22 @@ void forEachPiece(int32_t threads, std::size_t count, bool worthThreads,
         try {
             done = std::make_unique<std::atomic<bool>[]>(count);
             // An arena of `threads` caps this pass, whatever else the process runs.
+            char startGate = 0, endGate = 0;
+            passStarts(&startGate);
             arenaFor(threads).execute([&] {
                 oneapi::tbb::parallel_for(
                     oneapi::tbb::blocked_range<std::size_t>(0, count, 1),
                     [&](const oneapi::tbb::blocked_range<std::size_t>& r) {
+                        pieceStarts(&startGate);
                         for (std::size_t k = r.begin(); k != r.end(); ++k) {
                             body(k);
                             done[k].store(true, std::memory_order_relaxed);
                         }
+                        pieceEnds(&endGate);
                     },
                     oneapi::tbb::simple_partitioner());
             });
+            passEnds(&endGate);
             return;
         } catch (...) {
             // The pool could not start or spawn (no memory, no threads): what is left runs here.
