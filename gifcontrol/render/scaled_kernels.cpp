@@ -224,8 +224,10 @@ void averageArea(const RowTaps& xt, const AxisTaps& ys, std::size_t nx, Span row
     }
 }
 
-// Below this many target pixels a scaled copy stays on the calling thread.
-constexpr std::size_t kBandPixels = std::size_t{1} << 16;
+// Below this many target pixels a scaled copy stays on the calling thread. A paint waits for its
+// slowest band: on a machine busier than its cores a band taken by a thread that is then
+// preempted costs a scheduler time slice, more than a window-sized paint takes on one thread.
+constexpr std::size_t kBandPixels = std::size_t{1} << 18;
 constexpr std::size_t kMinBandRows = 16;
 
 // averageArea over columns `cols` and rows `rows`, a large area in bands of rows spread over the
@@ -237,11 +239,10 @@ void averageBands(const AxisTaps& xs, const AxisTaps& ys, Span cols, Span rows,
     const RowTaps xt = rowTaps(xs, cols);
     const std::size_t nx = cols.to - cols.from, ny = rows.to - rows.from;
     const int32_t threads = workThreads();
-    std::size_t bands = 1;
-    if (threads > 1 && nx * ny >= kBandPixels)
-        bands = std::clamp<std::size_t>(ny / kMinBandRows, 1, std::size_t(threads) * 2);
-    if (bands == 1) return averageArea(xt, ys, nx, rows, scratch, fetch, sink);
-    forEachPiece(threads, bands, true, [&](std::size_t b) {
+    const bool large = nx * ny >= kBandPixels;
+    const std::size_t bands = piecesFor(threads, ny / kMinBandRows, large);
+    if (bands <= 1) return averageArea(xt, ys, nx, rows, scratch, fetch, sink);
+    forEachPiece(threads, bands, large, [&](std::size_t b) {
         std::vector<uint64_t> source, sums;
         const Span band{rows.from + ny * b / bands, rows.from + ny * (b + 1) / bands};
         averageArea(xt, ys, nx, band, b == 0 ? scratch : ScaleScratch{source, sums}, fetch, sink);

@@ -5,6 +5,7 @@
 #include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/task_arena.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <map>
@@ -79,6 +80,11 @@ int32_t workThreads(int32_t limit) noexcept {
     }
     if (limit > 0 && limit < threads) threads = limit;
     return threads < 1 ? 1 : threads;
+}
+
+std::size_t piecesFor(int32_t threads, std::size_t most, bool worthThreads) noexcept {
+    if (threads <= 1 || (!worthThreads && !gSchedule.alwaysThreads && !gSchedule.order)) return 1;
+    return std::max<std::size_t>(1, std::min(most, static_cast<std::size_t>(threads) * 2));
 }
 
 void forEachPiece(int32_t threads, std::size_t count, bool worthThreads,

@@ -21,6 +21,10 @@ int32_t workThreads(int32_t limit = 0) noexcept;
 void forEachPiece(int32_t threads, std::size_t count, bool worthThreads,
                   const std::function<void(std::size_t)>& body);
 
+// How many pieces to cut divisible work into for forEachPiece: 1 when it is not worth threads
+// (or only one may run), else two per thread, at most `most`.
+std::size_t piecesFor(int32_t threads, std::size_t most, bool worthThreads) noexcept;
+
 // For tests and fuzzers, set on the thread that loads and paints. alwaysThreads: every pass
 // counts as worth threads, however small. order: when set, the pieces of each pass run one by
 // one on the calling thread in the order it gives (a permutation of 0 .. count - 1).
