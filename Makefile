@@ -1,7 +1,7 @@
 # The two set-up commands of the README. Both install what is missing first.
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build build-asan test-asan test-tsan fuzz fuzz-tsan bench clean
+.PHONY: run test deps build build-asan test-asan test-tsan fuzz bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -35,14 +35,8 @@ fuzz: deps
 	@cmake --build --preset fuzz -j $(JOBS)
 	@bash scripts/run-fuzzers.sh $(or $(FUZZ_SECONDS),60)
 
-# The fuzz targets under ThreadSanitizer (threads on), FUZZ_SECONDS each.
-fuzz-tsan: deps
-	@cmake --preset fuzz-tsan >/dev/null
-	@cmake --build --preset fuzz-tsan -j $(JOBS)
-	@bash scripts/run-fuzzers.sh $(or $(FUZZ_SECONDS),60) build-fuzz-tsan
-
 bench: build
 	@bash scripts/run-benchmarks.sh
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-fuzz-tsan
+	rm -rf build build-asan build-tsan build-fuzz
