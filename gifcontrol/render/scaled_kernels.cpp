@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "gifcontrol/render/byte_runs.h"
 #include "gifcontrol/render/draw_kernels.h"
@@ -382,6 +384,27 @@ struct TileHashes {
     std::vector<uint64_t> values;
 };
 
+// Allocates without zeroing: kept pixels are written whole before they are read.
+template <typename T>
+struct UninitAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitAllocator<U>;
+    };
+    UninitAllocator() = default;
+    template <typename U>
+    UninitAllocator(const UninitAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using PixelBytes = std::vector<uint8_t, UninitAllocator<uint8_t>>;
+
 struct KeptPicture {
     Placement placement;
     uint64_t hash = 0;
@@ -389,8 +412,8 @@ struct KeptPicture {
     uint64_t used = 0;  // when last drawn or made
     int32_t firstX = 0, firstY = 0;
     std::size_t nx = 0, ny = 0;
-    std::vector<uint8_t> colour;    // premultiplied blue, green, red per target pixel
-    std::vector<uint8_t> coverage;  // per target pixel
+    PixelBytes colour;    // premultiplied blue, green, red per target pixel
+    PixelBytes coverage;  // per target pixel
 
     std::size_t bytes() const {
         return colour.size() + coverage.size() + tiles.values.size() * sizeof(uint64_t);
@@ -537,8 +560,8 @@ struct ScaledFrames::Kept {
             k->used = ++clock;
             return blendKept(*k, dst);
         }
-        const AxisTaps xs = axisTaps(to.x, to.w, sw, dst.width());
-        const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height());
+        const AxisTaps& xs = xTaps.get(to.x, to.w, sw, dst.width());
+        const AxisTaps& ys = yTaps.get(to.y, to.h, sh, dst.height());
         if (xs.size() == 0 || ys.size() == 0) return;
 
         const KeptPicture* old = find(slot);
@@ -555,8 +578,11 @@ struct ScaledFrames::Kept {
         std::vector<SourceRect> changed;
         if (donor && !changedTiles(donor->tiles, *tiles, sw, sh, changed)) donor = nullptr;
         if (donor) {
-            made.colour = donor->colour;
-            made.coverage = donor->coverage;
+            // Copied as bytes: element by element is what the vector's own copy would do.
+            made.colour.resize(donor->colour.size());
+            made.coverage.resize(donor->coverage.size());
+            std::memcpy(made.colour.data(), donor->colour.data(), donor->colour.size());
+            std::memcpy(made.coverage.data(), donor->coverage.data(), donor->coverage.size());
         } else {
             made.colour.resize(xs.size() * ys.size() * 3);
             made.coverage.resize(xs.size() * ys.size());
@@ -637,6 +663,22 @@ struct ScaledFrames::Kept {
         out.insert(out.end(), open.begin(), open.end());
         return true;
     }
+    // The taps of the latest placement of each axis: an animation paints every frame at the
+    // same size.
+    struct LatestTaps {
+        std::array<int32_t, 4> key{-1, -1, -1, -1};
+        AxisTaps taps;
+        const AxisTaps& get(int32_t d, int32_t dn, int32_t sn, int32_t limit) {
+            const std::array<int32_t, 4> k{d, dn, sn, limit};
+            if (k != key) {
+                key = {-1, -1, -1, -1};  // stays unknown if making the taps throws
+                taps = axisTaps(d, dn, sn, limit);
+                key = k;
+            }
+            return taps;
+        }
+    };
+    LatestTaps xTaps, yTaps;
     uint64_t clock = 0;
     std::vector<uint64_t> tileStreams;  // working memory of tileHashes
 };
