@@ -132,8 +132,9 @@ public:
     // true when the pass completed; never throws.
     bool BuildFrames(bool& fullBuild) noexcept;
 
-    // Caps the threads of the control's parallel passes (frame decoding, large scaled paints);
-    // 0 = ANIGIF_THREADS or every core, 1 = everything on the calling thread as one core would.
+    // Caps the threads that decode frames: 0 = ANIGIF_THREADS or every core, 1 = one frame after
+    // another on the calling thread. Results never depend on it. (Large scaled paints follow
+    // ANIGIF_THREADS.)
     void SetThreadLimit(int32_t threads) noexcept { threadLimit = threads < 0 ? 0 : threads; }
     int32_t threadLimit = 0;
 
