@@ -1,7 +1,7 @@
 # The two set-up commands of the README. Both install what is missing first.
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build build-asan test-asan fuzz bench package clean check-consumer
+.PHONY: run test deps build build-asan test-asan test-tsan fuzz bench package clean check-consumer
 
 deps:
 	@bash scripts/install-deps.sh
@@ -27,6 +27,13 @@ build-asan: deps
 test-asan: build-asan
 	@LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --preset asan -j $(JOBS)
 
+# The decode and render tests under ThreadSanitizer, with the pool's passes on real threads.
+test-tsan: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS) --target decode_tests draw_kernels_tests render_tests
+	@TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp halt_on_error=1" \
+	  ctest --preset tsan -j $(JOBS) -R '^(ParseGif|BuildFrames|ParallelFrames|GifDecoderPieces|Render|Cases/StretchModes|CellExact|AreaAveraging|ScaledFrames)\.'
+
 fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS)
@@ -45,4 +52,4 @@ package: deps
 	@ls -l build/packages
 
 clean:
-	rm -rf build build-asan build-fuzz build-package
+	rm -rf build build-asan build-tsan build-fuzz build-package

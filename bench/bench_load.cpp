@@ -3,14 +3,15 @@
 //   memcpy   copying the GIF bytes once (the floor)
 //   giflib   raw giflib decoding of every frame to indices (DGifSlurp)
 //   qt       Qt's QImageReader reading every frame (only when built with Qt)
-//   anigif   the control's whole load: ParseGif and both passes of BuildFrames
+//   anigif   the control's whole load: ParseGif and both passes of BuildFrames, on every core
+//            (anigif-1thread: the same on the calling thread alone)
 // After the runs a table of ratios is printed, and the peak memory of each load is measured in a
 // child process against GIF bytes + strip + composite + mask.
 //
 //   bench_load [--benchmark_filter=...] [--benchmark_repetitions=N] [--no-memory] [--paired=N]
-// The ratio table uses CPU time, the best of the repetitions. --paired=N adds the median ratio
-// of N back-to-back giflib and control loads of each workload, which holds up far better on a
-// busy machine.
+// The ratio table uses CPU time, the best of the repetitions (wall time for the control's
+// parallel load). --paired=N adds the median ratios of N back-to-back peer and control loads of
+// each workload, which hold up far better on a busy machine.
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
 #include <malloc.h>
@@ -25,10 +26,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/paired_timing.h"
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "gifcontrol/render/work_threads.h"
 #include "tests/support/headless_control.h"
 
 #ifdef KAVRILO_BENCH_WITH_QT
@@ -63,7 +66,7 @@ struct Workload {
 
 // Small deterministic generator, so every run measures the same files.
 class Rng {
-public:
+  public:
     explicit Rng(uint64_t seed) : s_(seed * 0x9E3779B97F4A7C15ull + 1) {}
     uint32_t next() {
         s_ ^= s_ << 13;
@@ -73,7 +76,7 @@ public:
     }
     int range(int lo, int hi) { return lo + static_cast<int>(next() % uint32_t(hi - lo + 1)); }
 
-private:
+  private:
     uint64_t s_;
 };
 
@@ -95,8 +98,8 @@ int writeToVector(GifFileType* gif, const GifByteType* data, int n) {
 ColorMapObject* makeMap(const std::vector<uint32_t>& colours) {
     std::vector<GifColorType> c(colours.size());
     for (size_t i = 0; i < colours.size(); ++i)
-        c[i] = {static_cast<GifByteType>(colours[i] >> 16), static_cast<GifByteType>(colours[i] >> 8),
-                static_cast<GifByteType>(colours[i])};
+        c[i] = {static_cast<GifByteType>(colours[i] >> 16),
+                static_cast<GifByteType>(colours[i] >> 8), static_cast<GifByteType>(colours[i])};
     return GifMakeMapObject(static_cast<int>(c.size()), c.data());
 }
 
@@ -127,7 +130,8 @@ Bytes encode(int screenW, int screenH, const std::vector<uint32_t>& global,
         EGifGCBToExtension(&gcb, ext);
         ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) == GIF_OK;
         ColorMapObject* local = f.localTable.empty() ? nullptr : makeMap(f.localTable);
-        ok = ok && EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, interlaced, local) == GIF_OK;
+        ok = ok &&
+             EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, interlaced, local) == GIF_OK;
         GifFreeMapObject(local);
         auto putLine = [&](int y) {
             auto* line = const_cast<GifPixelType*>(f.indices.data() + size_t(y) * size_t(f.width));
@@ -182,7 +186,8 @@ Workload decoration(bool interlaced) {
         for (int y = 0; y < 200; ++y)
             for (int x = 0; x < 200; ++x) {
                 const int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-                if (d2 < 50 * 50) f.indices[size_t(y) * 200 + x] = static_cast<uint8_t>(1 + d2 / 160);
+                if (d2 < 50 * 50)
+                    f.indices[size_t(y) * 200 + x] = static_cast<uint8_t>(1 + d2 / 160);
             }
         frames.push_back(std::move(f));
     }
@@ -276,9 +281,11 @@ int qtDecode(const Bytes& bytes) {
 }
 #endif
 
-// The control's whole load, both passes at once (DelayAnimation off), in run mode.
+// The control's whole load, both passes at once (DelayAnimation off), in run mode, on at most
+// `threads` threads (0 = the default).
 struct ControlLoad : giftest::HeadlessControl {
-    explicit ControlLoad(const Bytes& bytes) : HeadlessControl(100, 100) {
+    explicit ControlLoad(const Bytes& bytes, int32_t threads = 0) : HeadlessControl(100, 100) {
+        gif->SetThreadLimit(threads);
         gif->loadGifBytes(bytes);
     }
     int frames() const { return gif->FrameCount(); }
@@ -298,15 +305,20 @@ std::vector<Workload>& workloads() {
     return all;
 }
 
-// CPU seconds per iteration of each run, by name: the loads are single-threaded, and CPU time
-// stays meaningful on a busy machine.
+// Seconds per iteration of each run, by name: CPU time, which stays meaningful on a busy machine,
+// for the single-threaded loads; wall time for the control's parallel load.
 class CapturingReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs)
             if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !r.error_occurred) {
-                const double t = r.cpu_accumulated_time / double(r.iterations);
-                auto [it, added] = seconds.emplace(r.benchmark_name(), t);
+                // A wall-time run's name ends in "/real_time".
+                std::string name = r.benchmark_name();
+                const bool wall = name.ends_with("/real_time");
+                if (wall) name.resize(name.size() - 10);
+                const double t = (wall ? r.real_accumulated_time : r.cpu_accumulated_time) /
+                                 double(r.iterations);
+                auto [it, added] = seconds.emplace(name, t);
                 if (!added) it->second = std::min(it->second, t);  // best of the repetitions
             }
         ConsoleReporter::ReportRuns(runs);
@@ -318,18 +330,18 @@ void registerAll() {
     for (const Workload& w : workloads()) {
         const Workload* wp = &w;
         auto add = [&](const char* peer, auto fn) {
-            benchmark::RegisterBenchmark(("load/" + w.name + "/" + peer).c_str(),
-                                         [wp, fn](benchmark::State& state) {
-                                             int frames = 0;
-                                             for (auto _ : state) frames = fn(wp->bytes);
-                                             if (frames != wp->frames && frames != -1)
-                                                 state.SkipWithError("wrong frame count");
-                                             state.SetBytesProcessed(state.iterations() *
-                                                                     int64_t(wp->bytes.size()));
-                                             state.counters["Mpix/s"] = benchmark::Counter(
-                                                 double(wp->pixels) * 1e-6 * double(state.iterations()),
-                                                 benchmark::Counter::kIsRate);
-                                         })
+            return benchmark::RegisterBenchmark(
+                       ("load/" + w.name + "/" + peer).c_str(),
+                       [wp, fn](benchmark::State& state) {
+                           int frames = 0;
+                           for (auto _ : state) frames = fn(wp->bytes);
+                           if (frames != wp->frames && frames != -1)
+                               state.SkipWithError("wrong frame count");
+                           state.SetBytesProcessed(state.iterations() * int64_t(wp->bytes.size()));
+                           state.counters["Mpix/s"] = benchmark::Counter(
+                               double(wp->pixels) * 1e-6 * double(state.iterations()),
+                               benchmark::Counter::kIsRate);
+                       })
                 ->Unit(benchmark::kMillisecond);
         };
         add("memcpy", [](const Bytes& b) {
@@ -341,7 +353,8 @@ void registerAll() {
 #ifdef KAVRILO_BENCH_WITH_QT
         add("qt", qtDecode);
 #endif
-        add("anigif", [](const Bytes& b) { return ControlLoad(b).frames(); });
+        add("anigif-1thread", [](const Bytes& b) { return ControlLoad(b, 1).frames(); });
+        add("anigif", [](const Bytes& b) { return ControlLoad(b).frames(); })->UseRealTime();
     }
 }
 
@@ -350,34 +363,60 @@ void printRatios(const std::map<std::string, double>& s) {
         auto it = s.find("load/" + w + "/" + peer);
         return it == s.end() ? 0.0 : it->second;
     };
-    std::printf("\n%-24s %10s %10s %10s %10s %14s %10s\n", "workload", "GIF MiB", "giflib ms",
-                "qt ms", "anigif ms", "anigif/giflib", "qt/anigif");
+    std::printf("\n%-24s %8s %9s %9s %9s %9s %9s %9s %9s\n", "workload", "GIF MiB", "giflib ms",
+                "qt ms", "1thr ms", "par ms", "1thr/gif", "par/gif", "qt/par");
     for (const Workload& w : workloads()) {
-        const double g = get(w.name, "giflib"), q = get(w.name, "qt"), a = get(w.name, "anigif");
-        if (a == 0) continue;
-        std::printf("%-24s %10.2f %10.2f %10.2f %10.2f %14.3f %10.3f\n", w.name.c_str(),
-                    double(w.bytes.size()) / 1048576.0, g * 1e3, q * 1e3, a * 1e3,
-                    g > 0 ? a / g : 0.0, q > 0 ? q / a : 0.0);
+        const double g = get(w.name, "giflib"), q = get(w.name, "qt"),
+                     one = get(w.name, "anigif-1thread"), a = get(w.name, "anigif");
+        if (a == 0 && one == 0) continue;
+        std::printf("%-24s %8.2f %9.2f %9.2f %9.2f %9.2f %9.3f %9.3f %9.3f\n", w.name.c_str(),
+                    double(w.bytes.size()) / 1048576.0, g * 1e3, q * 1e3, one * 1e3, a * 1e3,
+                    g > 0 ? one / g : 0.0, g > 0 ? a / g : 0.0, a > 0 ? q / a : 0.0);
     }
 }
 
 // On a shared machine the best-of-repetitions ratio swings with the neighbours' load, as each
-// peer is timed at another moment. Here every giflib load is followed at once by the control's
-// load of the same file, and the median of the per-pair ratios is printed. Only workloads whose
+// peer is timed at another moment. Here each round loads the same file with giflib, Qt (when
+// built with it), the control on one thread and the control on every core, back to back, and
+// the median of the per-round ratios is printed: one thread against giflib in CPU time, as
+// before; the parallel load against giflib and Qt in wall time (the peers run on one core, so
+// their wall time is their CPU time plus what the neighbours take). Only workloads whose
 // control load was run (see --benchmark_filter) are paired.
 void printPairedRatios(int pairs, const std::map<std::string, double>& ran) {
-    std::printf("\n%-24s %8s %22s\n", "workload", "pairs", "anigif/giflib (paired)");
+    std::printf("\ncores: %u (hardware threads); parallel loads use %d threads\n",
+                std::thread::hardware_concurrency(), anigif::workThreads());
+    std::printf("%-24s %6s %12s %12s %12s %12s\n", "workload", "pairs", "1thr/giflib", "par/giflib",
+                "par/qt", "par/1thr");
+    std::printf("%-24s %6s %12s %12s %12s %12s\n", "", "", "(cpu)", "(wall)", "(wall)", "(wall)");
     for (const Workload& w : workloads()) {
-        if (ran.count("load/" + w.name + "/anigif") == 0) continue;
-        std::vector<double> ratios;
+        if (ran.count("load/" + w.name + "/anigif") == 0 &&
+            ran.count("load/" + w.name + "/anigif-1thread") == 0)
+            continue;
+        std::vector<double> oneGiflib, parGiflib, parQt, parOne;
         for (int k = 0; k < pairs; ++k) {
-            const double g = bench::cpuSeconds([&] { benchmark::DoNotOptimize(giflibDecode(w.bytes)); });
-            const double a =
-                bench::cpuSeconds([&] { benchmark::DoNotOptimize(ControlLoad(w.bytes).frames()); });
-            if (g > 0) ratios.push_back(a / g);
+            double gWall = 0, qWall = 0, oneWall = 0;
+            const double g = bench::cpuSeconds([&] {
+                gWall =
+                    bench::wallSeconds([&] { benchmark::DoNotOptimize(giflibDecode(w.bytes)); });
+            });
+#ifdef KAVRILO_BENCH_WITH_QT
+            qWall = bench::wallSeconds([&] { benchmark::DoNotOptimize(qtDecode(w.bytes)); });
+#endif
+            const double one = bench::cpuSeconds([&] {
+                oneWall = bench::wallSeconds(
+                    [&] { benchmark::DoNotOptimize(ControlLoad(w.bytes, 1).frames()); });
+            });
+            const double par = bench::wallSeconds(
+                [&] { benchmark::DoNotOptimize(ControlLoad(w.bytes).frames()); });
+            if (g > 0) oneGiflib.push_back(one / g);
+            if (gWall > 0) parGiflib.push_back(par / gWall);
+            if (qWall > 0) parQt.push_back(par / qWall);
+            if (oneWall > 0) parOne.push_back(par / oneWall);
         }
-        if (ratios.empty()) continue;
-        std::printf("%-24s %8d %22.3f\n", w.name.c_str(), pairs, bench::median(ratios));
+        if (oneGiflib.empty()) continue;
+        std::printf("%-24s %6d %12.3f %12.3f %12.3f %12.3f\n", w.name.c_str(), pairs,
+                    bench::median(oneGiflib), bench::median(parGiflib), bench::median(parQt),
+                    bench::median(parOne));
     }
 }
 

@@ -9,7 +9,8 @@
 //
 //   bench_paint [--benchmark_filter=...] [--benchmark_repetitions=N] [--paired=N]
 // --paired=N adds the median ratios of N rounds in which each ratio's peers run back to back,
-// which hold up far better on a busy machine.
+// which hold up far better on a busy machine: on one thread in CPU time, and the first pass on
+// every core (large targets are averaged in row bands on several threads) in wall time.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,10 +20,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/paired_timing.h"
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "gifcontrol/render/work_threads.h"
 #include "tests/support/gif_builder.h"
 #include "tests/support/headless_control.h"
 
@@ -96,8 +99,8 @@ struct Painter : giftest::HeadlessControl {
 
 // firstPass: the scaled frames kept from earlier paints are dropped before every pass, so
 // each paint averages its frame again (what the first loop of an animation costs).
-void paintAnimation(benchmark::State& state, const Bytes& bytes, bool stretched,
-                    bool wantComposite, bool firstPass = false) {
+void paintAnimation(benchmark::State& state, const Bytes& bytes, bool stretched, bool wantComposite,
+                    bool firstPass = false) {
     Painter p(bytes, stretched);
     if (p.frames() != kFrames || (p.gif->Composite != nullptr) != wantComposite) {
         state.SkipWithError("unexpected load");
@@ -169,16 +172,32 @@ void printPairedRatios(int rounds, const Bytes& composite, const Bytes& direct) 
         for (int32_t i = 1; i <= kFrames; ++i) p.gif->PaintFrame(i, *p.target);
         benchmark::DoNotOptimize(p.target->bits());
     };
+    // ANIGIF_THREADS=1 for the one-thread figures; what the caller set for the parallel ones.
+    const char* set = std::getenv("ANIGIF_THREADS");
+    const std::string callerThreads = set ? set : "";
+    auto threads = [&](bool one) {
+        if (one)
+            setenv("ANIGIF_THREADS", "1", 1);
+        else if (set)
+            setenv("ANIGIF_THREADS", callerThreads.c_str(), 1);
+        else
+            unsetenv("ANIGIF_THREADS");
+    };
     std::printf("\nPaired medians over %d rounds (back-to-back runs of each ratio's peers)\n",
                 rounds);
-    std::printf("%-10s %9s %9s %9s %9s\n", "path", "str/uns", "1st/uns", "x floor", "qm/uns");
+    std::printf("cores: %u (hardware threads); parallel paints use %d threads\n",
+                std::thread::hardware_concurrency(), anigif::workThreads());
+    std::printf("%-10s %9s %9s %9s %9s %9s\n", "path", "str/uns", "1st/uns", "1st/uns", "x floor",
+                "qm/uns");
+    std::printf("%-10s %9s %9s %9s %9s %9s\n", "", "1 thread", "1 thread", "parallel", "", "");
     for (const bool isComposite : {true, false}) {
         const Bytes& bytes = isComposite ? composite : direct;
         Painter plain(bytes, false), scaled(bytes, true), first(bytes, true);
         animation(plain);
         animation(scaled);  // keeps the scaled frames
-        std::vector<double> stretched, firstPass, floorRatio, qmovie;
+        std::vector<double> stretched, firstPass, firstParallel, floorRatio, qmovie;
         for (int k = 0; k < rounds; ++k) {
+            threads(true);
             const double un = bench::cpuSeconds([&] { animation(plain); });
             stretched.push_back(bench::cpuSeconds([&] { animation(scaled); }) / un);
             first.gif->releaseScaledFrames();
@@ -187,15 +206,21 @@ void printPairedRatios(int rounds, const Bytes& composite, const Bytes& direct) 
 #ifdef KAVRILO_BENCH_WITH_QT
             qmovie.push_back(bench::cpuSeconds([&] { playWithQMovie(bytes); }) / un);
 #endif
+            threads(false);
+            const double unWall = bench::wallSeconds([&] { animation(plain); });
+            first.gif->releaseScaledFrames();
+            firstParallel.push_back(bench::wallSeconds([&] { animation(first); }) / unWall);
         }
-        std::printf("%-10s %8.2fx %8.2fx %8.2fx %8.2fx\n", isComposite ? "composite" : "direct",
-                    bench::median(stretched), bench::median(firstPass), bench::median(floorRatio), bench::median(qmovie));
+        std::printf("%-10s %8.2fx %8.2fx %8.2fx %8.2fx %8.2fx\n",
+                    isComposite ? "composite" : "direct", bench::median(stretched),
+                    bench::median(firstPass), bench::median(firstParallel),
+                    bench::median(floorRatio), bench::median(qmovie));
     }
 }
 
 // Keeps the fastest CPU time (milliseconds) of each benchmark over its repetitions.
 class BestReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const auto& r : runs) {
@@ -224,19 +249,15 @@ int main(int argc, char** argv) {
     reg("floor/memcpy", floorCopy);
     for (const bool stretched : {false, true}) {
         const std::string scale = stretched ? "stretched" : "unstretched";
-        reg("paint/composite/" + scale, [&, stretched](benchmark::State& s) {
-            paintAnimation(s, composite, stretched, true);
-        });
-        reg("paint/direct/" + scale, [&, stretched](benchmark::State& s) {
-            paintAnimation(s, direct, stretched, false);
-        });
+        reg("paint/composite/" + scale,
+            [&, stretched](benchmark::State& s) { paintAnimation(s, composite, stretched, true); });
+        reg("paint/direct/" + scale,
+            [&, stretched](benchmark::State& s) { paintAnimation(s, direct, stretched, false); });
     }
-    reg("paint/composite/stretched-first", [&](benchmark::State& s) {
-        paintAnimation(s, composite, true, true, true);
-    });
-    reg("paint/direct/stretched-first", [&](benchmark::State& s) {
-        paintAnimation(s, direct, true, false, true);
-    });
+    reg("paint/composite/stretched-first",
+        [&](benchmark::State& s) { paintAnimation(s, composite, true, true, true); });
+    reg("paint/direct/stretched-first",
+        [&](benchmark::State& s) { paintAnimation(s, direct, true, false, true); });
 #ifdef KAVRILO_BENCH_WITH_QT
     reg("qmovie/composite", [&](benchmark::State& s) { qmovieAnimation(s, composite); });
     reg("qmovie/direct", [&](benchmark::State& s) { qmovieAnimation(s, direct); });
@@ -265,19 +286,18 @@ int main(int argc, char** argv) {
     auto ratio = [](double a, double b) { return a > 0 && b > 0 ? a / b : 0.0; };
     std::printf("\n%d frames of %dx%d, times per whole animation (best CPU ms)\n", kFrames, kSide,
                 kSide);
-    std::printf("%-10s %11s %10s %9s %10s %9s %9s %8s %9s\n", "path", "unstretched",
-                "stretched", "str/uns", "1st pass", "1st/uns", "x floor", "qmovie", "qm/uns");
+    std::printf("%-10s %11s %10s %9s %10s %9s %9s %8s %9s\n", "path", "unstretched", "stretched",
+                "str/uns", "1st pass", "1st/uns", "x floor", "qmovie", "qm/uns");
     for (const char* path : {"composite", "direct"}) {
         const double un = ms(std::string("paint/") + path + "/unstretched");
         const double st = ms(std::string("paint/") + path + "/stretched");
         const double first = ms(std::string("paint/") + path + "/stretched-first");
         const double qm = ms(std::string("qmovie/") + path);
-        std::printf("%-10s %11.3f %10.3f %8.2fx %10.3f %8.2fx %8.2fx %8.3f %8.2fx\n", path, un,
-                    st, ratio(st, un), first, ratio(first, un), ratio(un, ms("floor/memcpy")), qm,
+        std::printf("%-10s %11.3f %10.3f %8.2fx %10.3f %8.2fx %8.2fx %8.3f %8.2fx\n", path, un, st,
+                    ratio(st, un), first, ratio(first, un), ratio(un, ms("floor/memcpy")), qm,
                     ratio(qm, un));
     }
-    std::printf("floor: %.3f ms for %d copies of the 24-bit target\n", ms("floor/memcpy"),
-                kFrames);
+    std::printf("floor: %.3f ms for %d copies of the 24-bit target\n", ms("floor/memcpy"), kFrames);
     if (rounds > 0) printPairedRatios(rounds, composite, direct);
     return 0;
 }

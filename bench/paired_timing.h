@@ -18,6 +18,16 @@ double cpuSeconds(F&& f) {
     return double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9;
 }
 
+// Wall-clock seconds of one call: what a load on several threads is measured by.
+template <typename F>
+double wallSeconds(F&& f) {
+    timespec t0{}, t1{};
+    clock_gettime(CLOCK_MONOTONIC, &t0);
+    f();
+    clock_gettime(CLOCK_MONOTONIC, &t1);
+    return double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9;
+}
+
 inline double median(std::vector<double> v) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());

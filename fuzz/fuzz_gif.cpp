@@ -1,21 +1,50 @@
 // Arbitrary bytes through the whole load (parse, strip build) of a headless control in run mode,
 // then every frame composed in order with its disposal, as the animation plays it, and painted
 // scaled into the control's 64 x 64 area (twice round, so kept scaled frames are used too).
+// Every parallel pass runs on real threads however small the input, and each load is checked
+// against a one-thread load of the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 #include <vector>
 
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "gifcontrol/render/work_threads.h"
 #include "platform/runtime_error.h"
 #include "tests/support/headless_control.h"
 
+namespace {
+
+// The strip and frame table of a load on one thread must equal those of the parallel load.
+void compareWithOneThread(const anigif::ucAniGIF& gif, bool loaded, const uint8_t* data,
+                          size_t size) {
+    giftest::HeadlessControl control(64, 64);
+    anigif::ucAniGIF& one = *control.gif;
+    one.stretchMode = anigif::StretchFit;
+    one.SetThreadLimit(1);
+    if (one.loadGifBytes(std::span<const uint8_t>(data, size)) != loaded) std::abort();
+    if (!loaded) return;
+    if (one.FrameCount() != gif.FrameCount() || !one.Strip ||
+        one.Strip->sizeBytes() != gif.Strip->sizeBytes() ||
+        std::memcmp(one.Strip->bits(), gif.Strip->bits(), gif.Strip->sizeBytes()) != 0)
+        std::abort();
+    for (int32_t i = 1; i <= gif.FrameCount(); ++i)
+        if (one.Frames(i).StripX != gif.Frames(i).StripX) std::abort();
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool threaded = (anigif::setPieceSchedule({true, nullptr}), true);
+    (void)threaded;
     giftest::HeadlessControl control(64, 64);
     anigif::ucAniGIF& gif = *control.gif;
     gif.stretchMode = anigif::StretchFit;
-    if (!gif.loadGifBytes(std::span<const uint8_t>(data, size))) return 0;
+    const bool loaded = gif.loadGifBytes(std::span<const uint8_t>(data, size));
+    compareWithOneThread(gif, loaded, data, size);
+    if (!loaded) return 0;
 
     // What the rest of the control relies on after a load, whatever the bytes were.
     const int32_t n = gif.FrameCount();

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Runs every fuzz target for the given number of seconds each, from its seed corpus.
+# Runs every fuzz target for the given number of seconds each, from its seed corpus. The targets
+# run the control's parallel passes on real threads whatever the input's size. (Under
+# ThreadSanitizer the seed corpus runs in the decode tests of `make test-tsan` instead: libFuzzer's
+# coverage counters are shared by all threads and would be reported as races.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 per=${1:-60}

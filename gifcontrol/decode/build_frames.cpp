@@ -6,11 +6,20 @@
 // (0, 0) with any local table replaced by the index-coding table, a trailer) and decoded straight
 // into its strip cell as colour indices. The stream's own index of every pixel, transparent ones
 // included, therefore lands in the strip.
+//
+// A pass rebuilds its frames one after another (the rebuild buffer carries over from frame to
+// frame, and a cut descriptor takes what the previous frame left in it), recording for each frame
+// the bytes of its stream that differ from the shared buffer. The decoding, which is nearly all
+// the work, then runs frame by frame in parallel: each frame has its own stream, its own giflib
+// state and its own cell of the strip, so the strip is the same in whatever order they finish.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "gifcontrol/render/work_threads.h"
 #include "platform/gif_decoder.h"
 
 namespace anigif {
@@ -43,6 +52,54 @@ void copyBytes(OneBased<uint8_t>& dst, int32_t to, const OneBased<uint8_t>& src,
     std::memset(out + available, 0, static_cast<size_t>(n - available));
 }
 
+// Below this many pixels in a pass (the small decorations) threads would cost more than they
+// save, and the pass stays on the calling thread.
+constexpr int64_t kParallelPixels = int64_t{1} << 16;
+
+// One rebuilt frame, ready to decode: the bytes of its stream that are not the shared header and
+// index-coding table (RebuildBuffer 1..781), where its image data lie, and its strip cell.
+struct FrameJob {
+    int32_t cellX = 0, cellW = 0, cellH = 0;
+    std::array<uint8_t, 4> screenSize{};  // RebuildBuffer 7..10 for this frame
+    // RebuildBuffer from kExtensionPos up to the end of the rebuilt descriptor.
+    std::array<uint8_t, 8 + kDescriptorBytes> rebuilt{};
+    int32_t rebuiltBytes = 0;
+    int32_t tableBytes = 0;  // index-coding local table bytes that follow the descriptor
+    const uint8_t* data = nullptr;
+    int64_t held = 0, missing = 0;  // image data bytes held in GifBytes, then zeros
+};
+
+// Rebuilds frame i in RebuildBuffer and sets its StripX. False when its cell does not fit the
+// strip (the frame then stays index 0).
+bool rebuildFrame(ucAniGIF& g, int32_t i, FrameJob& job);
+
+// Decodes one rebuilt frame into its cell; a frame the decoder rejects stays index 0. Reads
+// RebuildBuffer 1..781 and IndexCodingTriples, writes only the cell: calls for different
+// frames may run at the same time.
+void decodeFrame(const ucAniGIF& g, const FrameJob& job) noexcept;
+
+// The frames of one pass: rebuilt in order as they are added, decoded together by run().
+class FramePass {
+  public:
+    void add(ucAniGIF& g, int32_t i) {
+        FrameJob job;
+        if (!rebuildFrame(g, i, job)) return;
+        pixels_ += int64_t{job.cellW} * job.cellH;
+        jobs_.push_back(job);
+    }
+    // Decodes every frame added since the last run; returns when all are in the strip.
+    void run(const ucAniGIF& g, int32_t threads) noexcept {
+        forEachPiece(threads, jobs_.size(), pixels_ >= kParallelPixels,
+                     [&](std::size_t k) { decodeFrame(g, jobs_[k]); });
+        jobs_.clear();
+        pixels_ = 0;
+    }
+
+  private:
+    std::vector<FrameJob> jobs_;
+    int64_t pixels_ = 0;
+};
+
 int32_t roundToInt(double v) {
     const double r = std::nearbyint(v);
     if (!(r >= -2147483648.0 && r <= 2147483647.0)) platform::raiseOverflow();
@@ -63,19 +120,31 @@ bool ucAniGIF::CreateCompositeSurfaces(bool withMask) noexcept {
 }
 
 bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
+    FramePass pass;
+    const int32_t threads = workThreads(threadLimit);
+    // Remaining-frames pass: frames 2..n into the strip the first pass made, decoded together
+    // with whatever `pass` already holds. Frames rebuilt before a failure are still decoded.
+    auto remainingFrames = [&](int32_t n) noexcept {
+        try {
+            if (n != 1) Strip->setColorTable(0, IndexCodingColors);
+            TableCount = -1;
+            for (int32_t i = 2; i <= n; ++i) pass.add(*this, i);
+            pass.run(*this, threads);
+            finishBuild();
+            return true;
+        } catch (...) {
+            pass.run(*this, threads);
+            return false;
+        }
+    };
     try {
         const int32_t n = Frames.upperBound();
         if (n < 1) return false;
         const bool runMode = host_->userMode();
 
         if (!fullBuild) {
-            // Remaining-frames pass: frames 2..n into the strip the first pass made.
             if (!Strip || RebuildBuffer.empty()) return false;
-            if (n != 1) Strip->setColorTable(0, IndexCodingColors);
-            TableCount = -1;
-            for (int32_t i = 2; i <= n; ++i) renderFrame(i);
-            finishBuild();
-            return true;
+            return remainingFrames(n);
         }
 
         // First pass.
@@ -127,7 +196,9 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
         RebuildBuffer(11) |= 0x87;
 
         TableCount = -1;
-        renderFrame(1);
+        pass.add(*this, 1);
+        // A build with DelayOff in run mode is one pass: frame 1 is decoded with the others.
+        if (!runMode || delayMode != DelayOff) pass.run(*this, threads);
 
         currentFrame = 1;
         int32_t width = roundToInt(host_->scaleWidth());
@@ -136,8 +207,7 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
         if (runMode) {
             if (delayMode == DelayOff) {
                 // The remaining-frames pass finishes the whole job itself.
-                bool rest = false;
-                BuildFrames(rest);
+                remainingFrames(n);
                 fullBuild = false;
                 return true;
             }
@@ -154,13 +224,24 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
         if (!fullBuild) finishBuild();
         return true;
     } catch (...) {
+        pass.run(*this, threads);
         return false;
     }
 }
 
 void ucAniGIF::renderFrame(int32_t i) {
-    FrameInfo& f = Frames(i);
-    const BlockSpan& block = Blocks(i);
+    FrameJob job;
+    if (rebuildFrame(*this, i, job)) decodeFrame(*this, job);
+}
+
+namespace {
+
+bool rebuildFrame(ucAniGIF& g, int32_t i, FrameJob& job) {
+    OneBased<uint8_t>& RebuildBuffer = g.RebuildBuffer;
+    const OneBased<uint8_t>& GifBytes = g.GifBytes;
+    const auto& IndexCodingTriples = g.IndexCodingTriples;
+    FrameInfo& f = g.Frames(i);
+    const BlockSpan& block = g.Blocks(i);
 
     int32_t pos = kExtensionPos;
     if (f.StripX != block.Start) {
@@ -178,7 +259,7 @@ void ucAniGIF::renderFrame(int32_t i) {
     for (int32_t k = 0; k < 4; ++k) RebuildBuffer(7 + k) = RebuildBuffer(pos + 5 + k);
     int64_t head = descriptorBytes;
     if (f.TableIndex != 0) {
-        const int32_t count = PowersOfTwo[static_cast<size_t>((RebuildBuffer(pos + 9) & 7) + 1)];
+        const int32_t count = g.PowersOfTwo[static_cast<size_t>((RebuildBuffer(pos + 9) & 7) + 1)];
         const int64_t tableBytes = std::min<int64_t>(3 * int64_t{count}, length - head);
         std::memcpy(&RebuildBuffer(pos + kDescriptorBytes), IndexCodingTriples.data(),
                     static_cast<size_t>(std::max<int64_t>(tableBytes, 0)));
@@ -191,30 +272,58 @@ void ucAniGIF::renderFrame(int32_t i) {
     if (dataFrom >= 1 && dataFrom <= GifBytes.upperBound())
         held = std::min<int64_t>(dataBytes, int64_t{GifBytes.upperBound()} - dataFrom + 1);
     held = std::max<int64_t>(held, 0);
+
+    f.StripX = i == 1 ? 0
+                      : platform::checkedNarrow<int32_t>(int64_t{g.Frames(i - 1).StripX} +
+                                                         g.Frames(i - 1).Width);
+
+    const platform::Surface& strip = *g.Strip;
+    job.cellX = f.StripX;
+    job.cellW = f.Width;
+    job.cellH = f.Height;
+    if (job.cellW < 1 || job.cellH < 1 || job.cellX < 0 ||
+        int64_t{job.cellX} + job.cellW > strip.width() || job.cellH > strip.height())
+        return false;
+    std::memcpy(job.screenSize.data(), &RebuildBuffer(7), job.screenSize.size());
+    job.rebuiltBytes = pos - kExtensionPos + descriptorBytes;
+    if (job.rebuiltBytes > 0)
+        std::memcpy(job.rebuilt.data(), &RebuildBuffer(kExtensionPos),
+                    static_cast<size_t>(job.rebuiltBytes));
+    job.tableBytes = static_cast<int32_t>(head - descriptorBytes);
+    job.data = held > 0 ? GifBytes.span().data() + (dataFrom - 1) : nullptr;
+    job.held = held;
+    job.missing = dataBytes - held;
+    return true;
+}
+
+void decodeFrame(const ucAniGIF& g, const FrameJob& job) noexcept {
+    // The frame's own copy of the rebuilt stream's head.
+    std::array<uint8_t, kRebuildBytes> head;
+    std::memcpy(head.data(), g.RebuildBuffer.span().data(), kExtensionPos - 1);
+    std::memcpy(head.data() + 6, job.screenSize.data(), job.screenSize.size());
+    std::size_t size = kExtensionPos - 1;
+    std::memcpy(head.data() + size, job.rebuilt.data(), static_cast<size_t>(job.rebuiltBytes));
+    size += static_cast<size_t>(job.rebuiltBytes);
+    std::memcpy(head.data() + size, g.IndexCodingTriples.data(),
+                static_cast<size_t>(job.tableBytes));
+    size += static_cast<size_t>(job.tableBytes);
+
     static constexpr uint8_t kTrailerByte[] = {kTrailer};
     const platform::GifStreamPiece stream[] = {
-        {RebuildBuffer.span().data(), static_cast<size_t>(pos - 1 + head)},
-        {held > 0 ? GifBytes.span().data() + (dataFrom - 1) : nullptr, static_cast<size_t>(held)},
-        {nullptr, static_cast<size_t>(dataBytes - held)},
+        {head.data(), size},
+        {job.data, static_cast<size_t>(job.held)},
+        {nullptr, static_cast<size_t>(job.missing)},
         {kTrailerByte, 1},
     };
-
-    f.StripX =
-        i == 1
-            ? 0
-            : platform::checkedNarrow<int32_t>(int64_t{Frames(i - 1).StripX} + Frames(i - 1).Width);
-
-    // Decode the rebuilt stream into the cell; a frame the decoder rejects stays index 0.
-    platform::Surface& strip = *Strip;
-    const int32_t cellX = f.StripX, cellW = f.Width, cellH = f.Height;
-    if (cellW < 1 || cellH < 1 || cellX < 0 || int64_t{cellX} + cellW > strip.width() ||
-        cellH > strip.height())
-        return;
+    platform::Surface& strip = *g.Strip;
     platform::decodeFirstGifImage(stream, [&](const platform::GifImageInfo& info) {
-        if (info.width != cellW || info.height != cellH) return platform::GifLineTarget{};
-        return platform::GifLineTarget{strip.line(0) + cellX, -std::ptrdiff_t{strip.rowBytes()}};
+        if (info.width != job.cellW || info.height != job.cellH) return platform::GifLineTarget{};
+        return platform::GifLineTarget{strip.line(0) + job.cellX,
+                                       -std::ptrdiff_t{strip.rowBytes()}};
     });
 }
+
+}  // namespace
 
 void ucAniGIF::finishBuild() {
     const bool runMode = host_->userMode();

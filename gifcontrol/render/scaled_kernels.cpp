@@ -2,27 +2,26 @@
 // 64-bit word (blue, green, red, coverage; colours premultiplied by coverage), so one multiply
 // weighs all four channels: a lane holds at most 255 x 256, and the weights of a target pixel
 // add up to exactly 256. Rows are averaged horizontally, rounded to 8 bits, then vertically.
+// Both steps run on vector instructions (scaled_rows.h); a large target is averaged in bands of
+// rows at the same time, each band with its own working rows.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "gifcontrol/render/byte_runs.h"
 #include "gifcontrol/render/draw_kernels.h"
+#include "gifcontrol/render/scaled_rows.h"
+#include "gifcontrol/render/work_threads.h"
 
 namespace anigif::draw {
 namespace {
 
 using platform::Surface;
 
-constexpr uint64_t kLowBytes = 0x00FF00FF00FF00FFull;
-constexpr uint64_t kHalfLanes = 0x0080008000800080ull;
 constexpr uint64_t kOpaque = uint64_t{255} << 48;
 constexpr uint32_t kWeightOne = 256;
-
-// Sums of weight x lanes (each at most 255 x 256) back to 8 bits per lane, rounded.
-inline uint64_t roundLanes(uint64_t v) noexcept {
-    return ((v + kHalfLanes) >> 8) & kLowBytes;
-}
 
 inline uint64_t lanesOf(uint32_t rgb) noexcept {
     return uint64_t{rgb & 0xFF} | uint64_t{(rgb >> 8) & 0xFF} << 16 |
@@ -53,17 +52,6 @@ inline void writeLanes(uint8_t* p, uint64_t v) noexcept {
         return;
     }
     blendPixel(p, b, g, r, coverage);
-}
-
-// Two pixels as eight 16-bit lanes, for the vertical pass.
-typedef uint16_t Lanes8 __attribute__((vector_size(16)));
-inline Lanes8 load8(const uint64_t* p) noexcept {
-    Lanes8 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void store8(uint64_t* p, Lanes8 v) noexcept {
-    std::memcpy(p, &v, sizeof v);
 }
 
 // For each target position of one axis that lies inside the target, the source positions it
@@ -165,113 +153,114 @@ struct IndexedRows {
     const uint8_t* indexed(int32_t r) const { return src.line(y + r) + x; }
 };
 
+// The horizontal taps of target columns `cols`, laid out for averageRow: every column gets the
+// same even number of taps (the extra ones weigh 0), source positions count from the first
+// column's.
+struct RowTaps {
+    int32_t xFrom = 0, xTo = 0;  // source columns read
+    std::size_t taps = 0;
+    std::vector<int64_t> start;
+    std::vector<uint64_t> weights;  // columns x taps, each weight in all four lanes
+};
+
+RowTaps rowTaps(const AxisTaps& xs, Span cols) {
+    RowTaps t;
+    const std::size_t nx = cols.to - cols.from;
+    t.xFrom = xs.start[cols.from];
+    t.xTo = xs.end(cols.to - 1);
+    for (std::size_t i = cols.from; i < cols.to; ++i)
+        t.taps = std::max<std::size_t>(t.taps, xs.at[i + 1] - xs.at[i]);
+    t.taps += t.taps & 1;  // pairs of taps
+    t.start.resize(nx);
+    t.weights.assign(t.taps * nx, 0);
+    for (std::size_t i = 0; i < nx; ++i) {
+        const std::size_t c = cols.from + i;
+        t.start[i] = xs.start[c] - t.xFrom;
+        for (uint32_t k = 0; k < xs.at[c + 1] - xs.at[c]; ++k)
+            t.weights[i * t.taps + k] = uint64_t{xs.weight[xs.at[c] + k]} * 0x0001000100010001ull;
+    }
+    return t;
+}
+
 // Averages the source into target columns `cols` and rows `rows`. An IndexedRows source is read
 // directly; any other fetch(row, from, count, out)
 // writes source pixels from .. from + count - 1 of a source row as lanes; sink(j, values) takes
 // target row j (an index into ys), one word of lanes per column of `cols`.
 template <typename Fetch, typename Sink>
-void averageArea(const AxisTaps& xs, const AxisTaps& ys, Span cols, Span rows, ScaleScratch scratch,
-                 Fetch&& fetch, Sink&& sink) {
-    if (cols.to <= cols.from || rows.to <= rows.from) return;
-    const int32_t xFrom = xs.start[cols.from];
-    const int32_t xTo = xs.end(cols.to - 1);
-    const std::size_t nx = cols.to - cols.from;
-    const std::size_t stride = (nx + 1) & ~std::size_t{1};
+void averageArea(const RowTaps& xt, const AxisTaps& ys, std::size_t nx, Span rows,
+                 ScaleScratch scratch, Fetch&& fetch, Sink&& sink) {
+    if (nx == 0 || rows.to <= rows.from) return;
+    const int32_t xFrom = xt.xFrom, count = xt.xTo - xt.xFrom;
     const auto slots = static_cast<std::size_t>(ys.maxTaps);
-    scratch.source.resize(static_cast<std::size_t>(xTo - xFrom));
-    scratch.rows.resize((slots + 1) * stride);
+    // The source row is followed by zeros for the taps that weigh nothing.
+    scratch.source.assign(static_cast<std::size_t>(count) + xt.taps, 0);
+    scratch.rows.resize((slots + 1) * nx);
     uint64_t* source = scratch.source.data();
-    uint64_t* sum = scratch.rows.data() + slots * stride;
-    int32_t tagsLocal[8];
-    std::vector<int32_t> tagsHeap;
-    int32_t* tags = tagsLocal;
-    if (slots > 8) {
-        tagsHeap.assign(slots, -1);
-        tags = tagsHeap.data();
-    } else {
-        std::fill_n(tagsLocal, 8, -1);
-    }
+    uint64_t* sum = scratch.rows.data() + slots * nx;
+    std::vector<int32_t> tags(slots, -1);
+    std::vector<const uint64_t*> taps(slots);
 
-    const int32_t* starts = xs.start.data() + cols.from;
-    const uint32_t* ats = xs.at.data() + cols.from;
-    const uint16_t* weights = xs.weight.data();
     auto horizontal = [&](int32_t r) -> const uint64_t* {
         const std::size_t slot = static_cast<std::size_t>(r) % slots;
-        uint64_t* out = scratch.rows.data() + slot * stride;
+        uint64_t* out = scratch.rows.data() + slot * nx;
         if (tags[slot] == r) return out;
         tags[slot] = r;
         if constexpr (requires { fetch.indexed(r); }) {
             // Index rows go through their lanes table as they are read.
-            const uint8_t* row = fetch.indexed(r);
+            const uint8_t* row = fetch.indexed(r) + xFrom;
             const auto& lanes = fetch.lanes;
-            for (std::size_t i = 0; i < nx; ++i) {
-                const uint8_t* q = row + starts[i];
-                const uint16_t* w = weights + ats[i];
-                const uint32_t n = ats[i + 1] - ats[i];
-                uint64_t acc = w[0] * lanes[q[0]];
-                if (n == 2) {
-                    acc += w[1] * lanes[q[1]];
-                } else {
-                    for (uint32_t k = 1; k < n; ++k) acc += w[k] * lanes[q[k]];
-                }
-                out[i] = roundLanes(acc);
-            }
+            for (int32_t x = 0; x < count; ++x) source[x] = lanes[row[x]];
         } else {
-            fetch(r, xFrom, xTo - xFrom, source);
-            const uint64_t* px = source - xFrom;
-            for (std::size_t i = 0; i < nx; ++i) {
-                const uint64_t* p = px + starts[i];
-                const uint16_t* w = weights + ats[i];
-                const uint32_t n = ats[i + 1] - ats[i];
-                uint64_t acc = w[0] * p[0];
-                if (n == 2) {
-                    acc += w[1] * p[1];
-                } else {
-                    for (uint32_t k = 1; k < n; ++k) acc += w[k] * p[k];
-                }
-                out[i] = roundLanes(acc);
-            }
+            fetch(r, xFrom, count, source);
         }
+        averageRow(source, xt.start.data(), xt.weights.data(), xt.taps, nx, out);
         return out;
     };
 
-    // Vertical pass, two pixels (eight lanes) at a time; rows are padded to an even length.
     for (std::size_t j = rows.from; j < rows.to; ++j) {
         const uint32_t n = ys.at[j + 1] - ys.at[j];
-        const uint16_t* w = ys.weight.data() + ys.at[j];
-        constexpr uint32_t kFused = 16;
-        if (n <= kFused) {
-            const uint64_t* taps[kFused];
-            for (uint32_t k = 0; k < n; ++k)
-                taps[k] = horizontal(ys.start[j] + static_cast<int32_t>(k));
-            for (std::size_t i = 0; i < nx; i += 2) {
-                Lanes8 acc = load8(taps[0] + i) * w[0];
-                for (uint32_t k = 1; k < n; ++k) acc += load8(taps[k] + i) * w[k];
-                store8(sum + i, (acc + 128) >> 8);
-            }
-        } else {
-            // A strong reduction: add the rows one after another.
-            for (uint32_t k = 0; k < n; ++k) {
-                const uint64_t* h = horizontal(ys.start[j] + static_cast<int32_t>(k));
-                for (std::size_t i = 0; i < nx; i += 2)
-                    store8(sum + i, (k ? load8(sum + i) : Lanes8{}) + load8(h + i) * w[k]);
-            }
-            for (std::size_t i = 0; i < nx; i += 2) store8(sum + i, (load8(sum + i) + 128) >> 8);
-        }
+        for (uint32_t k = 0; k < n; ++k)
+            taps[k] = horizontal(ys.start[j] + static_cast<int32_t>(k));
+        averageColumns(taps.data(), ys.weight.data() + ys.at[j], n, nx, sum);
         sink(j, static_cast<const uint64_t*>(sum));
     }
+}
+
+// Below this many target pixels a scaled copy stays on the calling thread. A paint waits for its
+// slowest band: on a machine busier than its cores a band taken by a thread that is then
+// preempted costs a scheduler time slice, more than a window-sized paint takes on one thread.
+constexpr std::size_t kBandPixels = std::size_t{1} << 18;
+constexpr std::size_t kMinBandRows = 16;
+
+// averageArea over columns `cols` and rows `rows`, a large area in bands of rows spread over the
+// threads; each band recomputes the few source rows it shares with its neighbour.
+template <typename Fetch, typename Sink>
+void averageBands(const AxisTaps& xs, const AxisTaps& ys, Span cols, Span rows,
+                  ScaleScratch scratch, Fetch&& fetch, Sink&& sink) {
+    if (cols.to <= cols.from || rows.to <= rows.from) return;
+    const RowTaps xt = rowTaps(xs, cols);
+    const std::size_t nx = cols.to - cols.from, ny = rows.to - rows.from;
+    const int32_t threads = workThreads();
+    const bool large = nx * ny >= kBandPixels;
+    const std::size_t bands = piecesFor(threads, ny / kMinBandRows, large);
+    if (bands <= 1) return averageArea(xt, ys, nx, rows, scratch, fetch, sink);
+    forEachPiece(threads, bands, large, [&](std::size_t b) {
+        std::vector<uint64_t> source, sums;
+        const Span band{rows.from + ny * b / bands, rows.from + ny * (b + 1) / bands};
+        averageArea(xt, ys, nx, band, b == 0 ? scratch : ScaleScratch{source, sums}, fetch, sink);
+    });
 }
 
 // Draws straight onto the target: each averaged row is blended over it.
 template <typename Fetch>
 void averageOnto(Surface& dst, const AxisTaps& xs, const AxisTaps& ys, ScaleScratch scratch,
                  Fetch&& fetch) {
-    averageArea(xs, ys, {0, xs.size()}, {0, ys.size()}, scratch, fetch,
-                [&](std::size_t j, const uint64_t* v) {
-                    uint8_t* p =
-                        dst.line(ys.first + static_cast<int32_t>(j)) + std::ptrdiff_t{xs.first} * 3;
-                    for (std::size_t i = 0; i < xs.size(); ++i, p += 3) writeLanes(p, v[i]);
-                });
+    averageBands(xs, ys, {0, xs.size()}, {0, ys.size()}, scratch, fetch,
+                 [&](std::size_t j, const uint64_t* v) {
+                     uint8_t* p = dst.line(ys.first + static_cast<int32_t>(j)) +
+                                  std::ptrdiff_t{xs.first} * 3;
+                     for (std::size_t i = 0; i < xs.size(); ++i, p += 3) writeLanes(p, v[i]);
+                 });
 }
 
 template <typename Fetch>
@@ -297,9 +286,7 @@ bool maskFits(const Surface& src, const Surface* mask) {
 // Source pixels of a 24-bit picture as lanes; pixels whose mask bit is 1 cover nothing.
 void fetchPicture(const Surface& src, const Surface* mask, int32_t y, int32_t x, int32_t count,
                   uint64_t* out) {
-    const uint8_t* s = src.line(y) + std::ptrdiff_t{x} * 3;
-    for (int32_t i = 0; i < count; ++i, s += 3)
-        out[i] = uint64_t{s[0]} | uint64_t{s[1]} << 16 | uint64_t{s[2]} << 32 | kOpaque;
+    lanesOfPixels(src.line(y) + std::ptrdiff_t{x} * 3, static_cast<std::size_t>(count), out);
     if (!mask) return;
     const uint8_t* m = mask->line(y);
     for (int32_t i = 0; i < count;) {
@@ -397,6 +384,27 @@ struct TileHashes {
     std::vector<uint64_t> values;
 };
 
+// Allocates without zeroing: kept pixels are written whole before they are read.
+template <typename T>
+struct UninitAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitAllocator<U>;
+    };
+    UninitAllocator() = default;
+    template <typename U>
+    UninitAllocator(const UninitAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using PixelBytes = std::vector<uint8_t, UninitAllocator<uint8_t>>;
+
 struct KeptPicture {
     Placement placement;
     uint64_t hash = 0;
@@ -404,8 +412,8 @@ struct KeptPicture {
     uint64_t used = 0;  // when last drawn or made
     int32_t firstX = 0, firstY = 0;
     std::size_t nx = 0, ny = 0;
-    std::vector<uint8_t> colour;    // premultiplied blue, green, red per target pixel
-    std::vector<uint8_t> coverage;  // per target pixel
+    PixelBytes colour;    // premultiplied blue, green, red per target pixel
+    PixelBytes coverage;  // per target pixel
 
     std::size_t bytes() const {
         return colour.size() + coverage.size() + tiles.values.size() * sizeof(uint64_t);
@@ -437,25 +445,18 @@ inline uint64_t word(const uint8_t* p) noexcept {
     return w;
 }
 
-// Tile hashes of a 24-bit picture and its mask (whole mask bytes around each tile's columns).
-// Four streams per tile keep the multiply chains short.
-// `streams` is working memory, kept by the caller between paints.
-TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect& from,
-                      std::vector<uint64_t>& streams) {
+// Folds source rows r0 .. r1 - 1 (one tile row) into their tiles' streams.
+void hashRows(const Surface& src, const Surface* mask, const SourceRect& from, int32_t cols32,
+              int32_t r0, int32_t r1, std::vector<uint64_t>& streams) {
     constexpr uint64_t kOdd = 0x9E3779B97F4A7C15ull;
     constexpr std::size_t kStreams = 4;
-    TileHashes t;
-    t.cols = (from.w + kTileWidth - 1) / kTileWidth;
-    t.rows = (from.h + kTileHeight - 1) / kTileHeight;
-    const auto cols = static_cast<std::size_t>(t.cols);
-    streams.resize(cols * static_cast<std::size_t>(t.rows) * kStreams);
-    for (std::size_t i = 0; i < streams.size(); ++i) streams[i] = i + (mask ? 0x5A5A : 0);
-    for (int32_t r = 0; r < from.h; ++r) {
+    const auto cols = static_cast<std::size_t>(cols32);
+    for (int32_t r = r0; r < r1; ++r) {
         const uint8_t* row = src.line(from.y + r) + std::ptrdiff_t{from.x} * 3;
         const uint8_t* bits = mask ? mask->line(from.y + r) : nullptr;
         uint64_t* band =
             streams.data() + static_cast<std::size_t>(r / kTileHeight) * cols * kStreams;
-        for (int32_t c = 0; c < t.cols; ++c) {
+        for (int32_t c = 0; c < cols32; ++c) {
             const int32_t x0 = c * kTileWidth, x1 = std::min(x0 + kTileWidth, from.w);
             uint64_t* st = band + static_cast<std::size_t>(c) * kStreams;
             uint64_t s0 = st[0], s1 = st[1], s2 = st[2], s3 = st[3];
@@ -492,6 +493,27 @@ TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect&
             st[3] = s3;
         }
     }
+}
+
+// Tile hashes of a 24-bit picture and its mask (whole mask bytes around each tile's columns).
+// Four streams per tile keep the multiply chains short.
+// `streams` is working memory, kept by the caller between paints.
+TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect& from,
+                      std::vector<uint64_t>& streams) {
+    constexpr std::size_t kStreams = 4;
+    TileHashes t;
+    t.cols = (from.w + kTileWidth - 1) / kTileWidth;
+    t.rows = (from.h + kTileHeight - 1) / kTileHeight;
+    const auto cols = static_cast<std::size_t>(t.cols);
+    streams.resize(cols * static_cast<std::size_t>(t.rows) * kStreams);
+    for (std::size_t i = 0; i < streams.size(); ++i) streams[i] = i + (mask ? 0x5A5A : 0);
+    // Tile rows are hashed independently of one another; a large picture spreads them over the
+    // threads.
+    const bool large = int64_t{from.w} * from.h >= int64_t{kBandPixels};
+    forEachPiece(workThreads(), static_cast<std::size_t>(t.rows), large, [&](std::size_t tr) {
+        const int32_t r0 = static_cast<int32_t>(tr) * kTileHeight;
+        hashRows(src, mask, from, t.cols, r0, std::min(r0 + kTileHeight, from.h), streams);
+    });
     t.values.resize(streams.size() / kStreams);
     for (std::size_t i = 0; i < t.values.size(); ++i) {
         uint64_t v = 0;
@@ -538,8 +560,8 @@ struct ScaledFrames::Kept {
             k->used = ++clock;
             return blendKept(*k, dst);
         }
-        const AxisTaps xs = axisTaps(to.x, to.w, sw, dst.width());
-        const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height());
+        const AxisTaps& xs = xTaps.get(to.x, to.w, sw, dst.width());
+        const AxisTaps& ys = yTaps.get(to.y, to.h, sh, dst.height());
         if (xs.size() == 0 || ys.size() == 0) return;
 
         const KeptPicture* old = find(slot);
@@ -556,8 +578,11 @@ struct ScaledFrames::Kept {
         std::vector<SourceRect> changed;
         if (donor && !changedTiles(donor->tiles, *tiles, sw, sh, changed)) donor = nullptr;
         if (donor) {
-            made.colour = donor->colour;
-            made.coverage = donor->coverage;
+            // Copied as bytes: element by element is what the vector's own copy would do.
+            made.colour.resize(donor->colour.size());
+            made.coverage.resize(donor->coverage.size());
+            std::memcpy(made.colour.data(), donor->colour.data(), donor->colour.size());
+            std::memcpy(made.coverage.data(), donor->coverage.data(), donor->coverage.size());
         } else {
             made.colour.resize(xs.size() * ys.size() * 3);
             made.coverage.resize(xs.size() * ys.size());
@@ -572,16 +597,10 @@ struct ScaledFrames::Kept {
         made.ny = ys.size();
         for (const SourceRect& r : changed) {
             const Span cols = touching(xs, r.x, r.x + r.w), rows = touching(ys, r.y, r.y + r.h);
-            averageArea(xs, ys, cols, rows, scratch, fetch, [&](std::size_t j, const uint64_t* v) {
+            averageBands(xs, ys, cols, rows, scratch, fetch, [&](std::size_t j, const uint64_t* v) {
                 const std::size_t at = j * made.nx + cols.from;
-                uint8_t* c = made.colour.data() + at * 3;
-                uint8_t* a = made.coverage.data() + at;
-                for (std::size_t i = 0; i < cols.to - cols.from; ++i, c += 3) {
-                    c[0] = static_cast<uint8_t>(v[i]);
-                    c[1] = static_cast<uint8_t>(v[i] >> 16);
-                    c[2] = static_cast<uint8_t>(v[i] >> 32);
-                    a[i] = static_cast<uint8_t>(coverageOf(v[i]));
-                }
+                bytesOfLanes(v, cols.to - cols.from, made.colour.data() + at * 3,
+                             made.coverage.data() + at);
             });
         }
         blendKept(made, dst);
@@ -644,6 +663,22 @@ struct ScaledFrames::Kept {
         out.insert(out.end(), open.begin(), open.end());
         return true;
     }
+    // The taps of the latest placement of each axis: an animation paints every frame at the
+    // same size.
+    struct LatestTaps {
+        std::array<int32_t, 4> key{-1, -1, -1, -1};
+        AxisTaps taps;
+        const AxisTaps& get(int32_t d, int32_t dn, int32_t sn, int32_t limit) {
+            const std::array<int32_t, 4> k{d, dn, sn, limit};
+            if (k != key) {
+                key = {-1, -1, -1, -1};  // stays unknown if making the taps throws
+                taps = axisTaps(d, dn, sn, limit);
+                key = k;
+            }
+            return taps;
+        }
+    };
+    LatestTaps xTaps, yTaps;
     uint64_t clock = 0;
     std::vector<uint64_t> tileStreams;  // working memory of tileHashes
 };

@@ -132,6 +132,12 @@ public:
     // true when the pass completed; never throws.
     bool BuildFrames(bool& fullBuild) noexcept;
 
+    // Caps the threads that decode frames: 0 = ANIGIF_THREADS or every core, 1 = one frame after
+    // another on the calling thread. Results never depend on it. (Large scaled paints follow
+    // ANIGIF_THREADS.)
+    void SetThreadLimit(int32_t threads) noexcept { threadLimit = threads < 0 ? 0 : threads; }
+    int32_t threadLimit = 0;
+
     // Creates the 24-bit composite surface (screenWidth x screenHeight) and, when withMask,
     // the 1-bit mask surface (colour 0 black, 1 white). True when all asked for exist.
     bool CreateCompositeSurfaces(bool withMask) noexcept;

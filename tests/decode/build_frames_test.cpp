@@ -2,7 +2,14 @@
 // made, the deferred second pass, and clean failure on GIFs too large to hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "gifcontrol/render/work_threads.h"
 #include "platform/headless_host.h"
 #include "tests/support/gif_builder.h"
 
@@ -306,3 +313,133 @@ TEST_F(BuildFrames, LoadsEveryPrefixOfAGifWithoutFault) {
 }
 
 }  // namespace
+
+// ---- Frames decoded in parallel ----------------------------------------------------------------
+
+// What a load leaves for its callers to see: its result, the frame table and every strip byte.
+struct Loaded {
+    bool ok = false;
+    std::vector<int32_t> frames;  // per frame: StripX, Width, Height, Left, Top, TableIndex
+    std::vector<uint8_t> strip;
+    int32_t stripWidth = 0, stripHeight = 0;
+    bool operator==(const Loaded&) const = default;
+};
+
+// Loads `bytes` in run mode, every pass in one go, with the pieces of each pass scheduled as
+// `schedule` says (the default: real threads, whatever the size) and at most `threads` threads.
+Loaded loadScheduled(const Bytes& bytes, int32_t threads,
+                     anigif::PieceSchedule schedule = {true, nullptr}) {
+    anigif::setPieceSchedule(std::move(schedule));
+    platform::HeadlessHost host;
+    ucAniGIF gif{host};
+    gif.delayMode = anigif::DelayOff;
+    gif.SetThreadLimit(threads);
+    Loaded r;
+    r.ok = gif.loadGifBytes(bytes);
+    anigif::setPieceSchedule({});
+    for (int32_t k = 1; r.ok && k <= gif.FrameCount(); ++k) {
+        const auto& f = gif.Frames(k);
+        r.frames.insert(r.frames.end(), {f.StripX, f.Width, f.Height, f.Left, f.Top, f.TableIndex});
+    }
+    if (gif.Strip) {
+        r.strip.assign(gif.Strip->bits(), gif.Strip->bits() + gif.Strip->sizeBytes());
+        r.stripWidth = gif.Strip->width();
+        r.stripHeight = gif.Strip->height();
+    }
+    return r;
+}
+
+// A GIF of frames of different sizes, tables, interlacing and code sizes; `broken` (1-based, 0
+// for none) gets an LZW minimum code size the decoder rejects.
+Bytes mixedFrames(int count, int broken = 0) {
+    GifBuilder b;
+    b.screen(40, 30).globalTable(giftest::testPalette(16));
+    for (int k = 1; k <= count; ++k) {
+        auto f = pattern(8 + (k * 7) % 33, 5 + (k * 11) % 26, k, k % 3 == 0 ? 4 : 16);
+        f.interlaced = k % 2 == 0;
+        if (k % 3 == 0) {
+            f.localTable = giftest::testPalette(4);
+            f.minCodeSize = 2;
+        }
+        if (k == broken) {
+            // The frame's descriptor with an LZW minimum code size of 12.
+            const auto w = static_cast<uint8_t>(f.width), h = static_cast<uint8_t>(f.height);
+            b.raw({0x2C, 0, 0, 0, 0, w, 0, h, 0, 0, 12, 2, 0xFF, 0xFF, 0});
+            continue;
+        }
+        b.frame(withControl(f, 1 + k % 3, k % 4 == 0, 3));
+    }
+    return b.build();
+}
+
+TEST(ParallelFrames, GiveTheSameStripInWhateverOrderFramesAreDecoded) {
+    const Bytes gif = mixedFrames(12);
+    const Loaded reference = loadScheduled(gif, 1, {});
+    ASSERT_TRUE(reference.ok);
+    ASSERT_EQ(reference.frames.size(), 12u * 6);
+
+    auto reversed = [](std::size_t n) {
+        std::vector<std::size_t> order(n);
+        for (std::size_t k = 0; k < n; ++k) order[k] = n - 1 - k;
+        return order;
+    };
+    EXPECT_EQ(loadScheduled(gif, 0, {true, reversed}), reference);
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        auto shuffled = [seed](std::size_t n) {
+            std::vector<std::size_t> order(n);
+            for (std::size_t k = 0; k < n; ++k) order[k] = k;
+            std::shuffle(order.begin(), order.end(), std::mt19937(seed));
+            return order;
+        };
+        EXPECT_EQ(loadScheduled(gif, 0, {true, shuffled}), reference) << "seed " << seed;
+    }
+    // Real threads, more of them than frames are worth, several times over.
+    for (int round = 0; round < 5; ++round) EXPECT_EQ(loadScheduled(gif, 8), reference);
+}
+
+TEST(ParallelFrames, KeepARejectedFrameAtIndexZeroAndItsNeighboursExact) {
+    const Bytes intact = mixedFrames(9), broken = mixedFrames(9, 5);
+    const Loaded good = loadScheduled(intact, 1, {});
+    const Loaded one = loadScheduled(broken, 1, {});
+    const Loaded many = loadScheduled(broken, 4);
+    ASSERT_TRUE(good.ok);
+    ASSERT_TRUE(many.ok);
+    EXPECT_EQ(many, one);
+    ASSERT_EQ(many.frames, good.frames);
+    // Column by column: frame 5's cell is all zeros, every other byte as in the intact GIF.
+    const int32_t x5 = good.frames[4 * 6], w5 = good.frames[4 * 6 + 1];
+    const std::size_t rowBytes = good.strip.size() / static_cast<std::size_t>(good.stripHeight);
+    for (std::size_t i = 0; i < good.strip.size(); ++i) {
+        const auto x = static_cast<int32_t>(i % rowBytes);
+        if (x >= x5 && x < x5 + w5)
+            ASSERT_EQ(many.strip[i], 0) << "byte " << i;
+        else
+            ASSERT_EQ(many.strip[i], good.strip[i]) << "byte " << i;
+    }
+}
+
+// One thread and the default agree on every file of the conformance suite, every seed of the
+// fuzz corpus, and every prefix of a many-framed GIF (cut streams, cut descriptors).
+TEST(ParallelFrames, AgreeWithOneThreadOnTheSuiteTheCorpusAndCutStreams) {
+    std::vector<Bytes> inputs;
+    for (const char* dir : {KAVRILO_GIF_SUITE_DIR, KAVRILO_SOURCE_DIR "/fuzz/corpus/gif"}) {
+        ASSERT_TRUE(std::filesystem::is_directory(dir)) << dir;
+        for (const auto& e : std::filesystem::directory_iterator(dir)) {
+            if (!e.is_regular_file()) continue;
+            std::ifstream in(e.path(), std::ios::binary);
+            inputs.emplace_back(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
+        }
+    }
+    ASSERT_GT(inputs.size(), 100u);
+    const Bytes full = mixedFrames(6);
+    for (std::size_t n = 0; n <= full.size(); n += 3)
+        inputs.emplace_back(full.begin(), full.begin() + n);
+    int loaded = 0;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const Loaded one = loadScheduled(inputs[i], 1, {});
+        ASSERT_EQ(loadScheduled(inputs[i], 0), one) << "input " << i;
+        loaded += one.ok;
+    }
+    EXPECT_GT(loaded, 100);
+}

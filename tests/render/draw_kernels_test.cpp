@@ -3,10 +3,14 @@
 #include "gifcontrol/render/draw_kernels.h"
 
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <vector>
+
+#include "gifcontrol/render/scaled_rows.h"
+#include "gifcontrol/render/work_threads.h"
 
 namespace {
 
@@ -259,3 +263,125 @@ TEST(ScaledFrames, PastTheBudgetFramesAreDrawnWithoutBeingKept) {
 }
 
 }  // namespace
+
+// ---- Vector steps and row bands ----------------------------------------------------------------
+
+// `taps` random weights adding up to 256.
+std::vector<uint16_t> randomShares(std::size_t taps, uint32_t& seed) {
+    std::vector<uint16_t> w(taps, 0);
+    for (int unit = 0; unit < 256; ++unit) ++w[nextRandom(seed) % taps];
+    return w;
+}
+
+uint64_t randomLanes(uint32_t& seed) {
+    uint64_t v = 0;
+    for (int lane = 0; lane < 4; ++lane) v |= uint64_t{nextRandom(seed) & 0xFFu} << (16 * lane);
+    return v;
+}
+
+TEST(AreaAveraging, VectorStepsMatchThePlainOnesOnEveryInstructionSet) {
+    namespace draw = anigif::draw;
+    uint32_t seed = 99;
+    for (const int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        SCOPED_TRACE(hwy::TargetName(target));
+        for (int round = 0; round < 60; ++round) {
+            // Horizontal: nx target pixels of up to `taps` taps over a padded source row.
+            const std::size_t nx = 1 + nextRandom(seed) % 70, taps = 2 + 2 * (nextRandom(seed) % 4);
+            const std::size_t width = nx * 2 + 8;
+            std::vector<uint64_t> src(width + taps);
+            for (auto& v : src) v = randomLanes(seed);
+            std::vector<int64_t> start(nx);
+            std::vector<uint64_t> weights(nx * taps, 0);
+            for (std::size_t i = 0; i < nx; ++i) {
+                start[i] = (i == 0 ? 0 : start[i - 1]) + nextRandom(seed) % 3;
+                const auto w = randomShares(1 + nextRandom(seed) % taps, seed);
+                for (std::size_t k = 0; k < w.size(); ++k)
+                    weights[i * taps + k] = w[k] * 0x0001000100010001ull;
+            }
+            std::vector<uint64_t> fast(nx + 1, 7), plain(nx + 1, 7);
+            draw::averageRow(src.data(), start.data(), weights.data(), taps, nx, fast.data());
+            draw::averageRowScalar(src.data(), start.data(), weights.data(), taps, nx,
+                                   plain.data());
+            ASSERT_EQ(fast, plain) << "row, round " << round;
+
+            // Vertical: n pixels from `rows` rows.
+            const std::size_t n = 1 + nextRandom(seed) % 70, rows = 1 + nextRandom(seed) % 20;
+            std::vector<std::vector<uint64_t>> data(rows, std::vector<uint64_t>(n));
+            std::vector<const uint64_t*> pointers;
+            for (auto& row : data) {
+                for (auto& v : row) v = randomLanes(seed);
+                pointers.push_back(row.data());
+            }
+            const auto shares = randomShares(rows, seed);
+            std::vector<uint64_t> fastSum(n + 1, 7), plainSum(n + 1, 7);
+            draw::averageColumns(pointers.data(), shares.data(), rows, n, fastSum.data());
+            draw::averageColumnsScalar(pointers.data(), shares.data(), rows, n, plainSum.data());
+            ASSERT_EQ(fastSum, plainSum) << "columns, round " << round;
+
+            // Pixels to lanes and back.
+            std::vector<uint8_t> pixels(n * 3);
+            for (auto& b : pixels) b = static_cast<uint8_t>(nextRandom(seed));
+            std::vector<uint64_t> lanes(n + 1, 7), plainLanes(n + 1, 7);
+            draw::lanesOfPixels(pixels.data(), n, lanes.data());
+            draw::lanesOfPixelsScalar(pixels.data(), n, plainLanes.data());
+            ASSERT_EQ(lanes, plainLanes);
+            std::vector<uint8_t> colour(n * 3 + 1, 7), coverage(n + 1, 7);
+            std::vector<uint8_t> plainColour(n * 3 + 1, 7), plainCoverage(n + 1, 7);
+            draw::bytesOfLanes(fastSum.data(), n, colour.data(), coverage.data());
+            draw::bytesOfLanesScalar(fastSum.data(), n, plainColour.data(), plainCoverage.data());
+            ASSERT_EQ(colour, plainColour);
+            ASSERT_EQ(coverage, plainCoverage);
+        }
+    }
+    hwy::SetSupportedTargetsForTest(0);
+}
+
+// A target large enough to be averaged in bands comes out the same on one thread, on real
+// threads, and with its bands run in reverse order.
+TEST(AreaAveraging, RowBandsDrawWhatOneThreadDraws) {
+    Scratch scratch;
+    auto picture = noise(24, 777, 555, 5);
+    const std::vector<uint32_t> mono = {0x000000, 0xFFFFFF};
+    auto mask = Surface::create(1, 777, 555, mono);
+    mask->fill(100, 50, 300, 200, 0xFFFFFF);
+    auto cell = noise(8, 777, 555, 6);
+    Lookup colours;
+    std::array<bool, 256> covers;
+    uint32_t seed = 3;
+    for (std::size_t k = 0; k < 256; ++k) {
+        colours[k] = nextRandom(seed) & 0xFFFFFF;
+        covers[k] = k % 7 != 0;
+    }
+    auto draw = [&](anigif::PieceSchedule schedule, int threads) {
+        anigif::setPieceSchedule(std::move(schedule));
+        const std::string limit = std::to_string(threads);
+        setenv("ANIGIF_THREADS", limit.c_str(), 1);
+        std::vector<std::unique_ptr<Surface>> out;
+        for (const anigif::draw::TargetRect to : {anigif::draw::TargetRect{-5, 3, 560, 400},
+                                                  anigif::draw::TargetRect{0, 0, 900, 700}}) {
+            auto a = noise(24, 620, 480, 8), b = noise(24, 620, 480, 8), c = noise(24, 620, 480, 8);
+            anigif::draw::pictureScaled(*a, to, *picture, mask.get(), {0, 0, 777, 555},
+                                        scratch.get());
+            anigif::draw::cellScaled(*b, to, *cell, {0, 0, 777, 555}, colours, covers,
+                                     scratch.get());
+            anigif::draw::ScaledFrames kept;
+            kept.drawPicture(1, *c, to, *picture, mask.get(), {0, 0, 777, 555}, scratch.get());
+            for (auto* s : {&a, &b, &c}) out.push_back(std::move(*s));
+        }
+        unsetenv("ANIGIF_THREADS");
+        anigif::setPieceSchedule({});
+        return out;
+    };
+    const auto one = draw({}, 1);
+    auto reversed = [](std::size_t n) {
+        std::vector<std::size_t> order(n);
+        for (std::size_t k = 0; k < n; ++k) order[k] = n - 1 - k;
+        return order;
+    };
+    for (const auto& other : {draw({}, 4), draw({true, reversed}, 4)})
+        for (std::size_t i = 0; i < one.size(); ++i) {
+            SCOPED_TRACE(i);
+            expectSame(*other[i], *one[i]);
+        }
+}

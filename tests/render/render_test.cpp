@@ -87,8 +87,8 @@ TEST_F(Render, NothingLoadedDrawsNothing) {
     host.setInnerSize(3, 2);
     host.refresh();
     EXPECT_EQ(picture(), (Rows{"...", "..."}));
-    platform::Surface& target = *platform::Surface::create(24, 1, 1);
-    EXPECT_FALSE(gif->PaintFrame(0, target));
+    const auto target = platform::Surface::create(24, 1, 1);
+    EXPECT_FALSE(gif->PaintFrame(0, *target));
 }
 
 TEST_F(Render, DirectPathIsExactAndTransparentPixelsShowTheHost) {

@@ -1,0 +1,198 @@
+// The averaging steps of scaled drawing, compiled once per instruction set and dispatched at run
+// time to the best one the CPU has.
+#include "gifcontrol/render/scaled_rows.h"
+
+#include <cstring>
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "gifcontrol/render/scaled_rows.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace anigif::draw {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+#if HWY_TARGET == HWY_SCALAR
+// One lane per vector cannot hold a pixel's four lanes: the plain versions serve.
+void AverageRow(const uint64_t* HWY_RESTRICT src, const int64_t* HWY_RESTRICT start,
+                const uint64_t* HWY_RESTRICT weights, std::size_t taps, std::size_t nx,
+                uint64_t* HWY_RESTRICT out) {
+    averageRowScalar(src, start, weights, taps, nx, out);
+}
+void AverageColumns(const uint64_t* const* HWY_RESTRICT rows, const uint16_t* HWY_RESTRICT weights,
+                    std::size_t taps, std::size_t n, uint64_t* HWY_RESTRICT out) {
+    averageColumnsScalar(rows, weights, taps, n, out);
+}
+void LanesOfPixels(const uint8_t* HWY_RESTRICT pixels, std::size_t n, uint64_t* HWY_RESTRICT out) {
+    lanesOfPixelsScalar(pixels, n, out);
+}
+void BytesOfLanes(const uint64_t* HWY_RESTRICT lanes, std::size_t n, uint8_t* HWY_RESTRICT colour,
+                  uint8_t* HWY_RESTRICT coverage) {
+    bytesOfLanesScalar(lanes, n, colour, coverage);
+}
+#else
+void AverageRow(const uint64_t* HWY_RESTRICT src, const int64_t* HWY_RESTRICT start,
+                const uint64_t* HWY_RESTRICT weights, std::size_t taps, std::size_t nx,
+                uint64_t* HWY_RESTRICT out) {
+    // Two source pixels (eight lanes) per multiply; two target pixels per store.
+    const hn::FixedTag<uint16_t, 8> d16;
+    const hn::FixedTag<uint64_t, 2> d64;
+    const auto half = hn::Set(d16, uint16_t{128});
+    auto pixel = [&](std::size_t i) {
+        const uint64_t* p = src + start[i];
+        const uint64_t* w = weights + i * taps;
+        auto acc = hn::Mul(hn::LoadU(d16, reinterpret_cast<const uint16_t*>(p)),
+                           hn::BitCast(d16, hn::LoadU(d64, w)));
+        for (std::size_t k = 2; k < taps; k += 2)
+            acc = hn::Add(acc, hn::Mul(hn::LoadU(d16, reinterpret_cast<const uint16_t*>(p + k)),
+                                       hn::BitCast(d16, hn::LoadU(d64, w + k))));
+        return hn::BitCast(d64, acc);
+    };
+    std::size_t i = 0;
+    for (; i + 2 <= nx; i += 2) {
+        const auto a = pixel(i), b = pixel(i + 1);
+        const auto sum = hn::BitCast(
+            d16, hn::Add(hn::InterleaveLower(d64, a, b), hn::InterleaveUpper(d64, a, b)));
+        hn::StoreU(hn::BitCast(d64, hn::ShiftRight<8>(hn::Add(sum, half))), d64, out + i);
+    }
+    if (i < nx) averageRowScalar(src, start + i, weights + i * taps, taps, 1, out + i);
+}
+
+void AverageColumns(const uint64_t* const* HWY_RESTRICT rows, const uint16_t* HWY_RESTRICT weights,
+                    std::size_t taps, std::size_t n, uint64_t* HWY_RESTRICT out) {
+    const hn::ScalableTag<uint16_t> d16;
+    const std::size_t lanes = hn::Lanes(d16);
+    const std::size_t total = n * 4;  // 16-bit lanes
+    const auto half = hn::Set(d16, uint16_t{128});
+    auto* to = reinterpret_cast<uint16_t*>(out);
+    std::size_t j = 0;
+    for (; j + lanes <= total; j += lanes) {
+        auto acc = hn::Mul(hn::LoadU(d16, reinterpret_cast<const uint16_t*>(rows[0]) + j),
+                           hn::Set(d16, weights[0]));
+        for (std::size_t k = 1; k < taps; ++k)
+            acc =
+                hn::Add(acc, hn::Mul(hn::LoadU(d16, reinterpret_cast<const uint16_t*>(rows[k]) + j),
+                                     hn::Set(d16, weights[k])));
+        hn::StoreU(hn::ShiftRight<8>(hn::Add(acc, half)), d16, to + j);
+    }
+    // The last pixels, whole words at a time (j is a multiple of four).
+    for (std::size_t i = j / 4; i < n; ++i) {
+        uint64_t acc = 0;
+        for (std::size_t k = 0; k < taps; ++k) acc += weights[k] * rows[k][i];
+        out[i] = ((acc + 0x0080008000800080ull) >> 8) & 0x00FF00FF00FF00FFull;
+    }
+}
+
+void LanesOfPixels(const uint8_t* HWY_RESTRICT pixels, std::size_t n, uint64_t* HWY_RESTRICT out) {
+    const hn::ScalableTag<uint16_t> d16;
+    const hn::Rebind<uint8_t, decltype(d16)> d8;
+    const std::size_t lanes = hn::Lanes(d16);
+    const auto opaque = hn::Set(d16, uint16_t{255});
+    auto* to = reinterpret_cast<uint16_t*>(out);
+    std::size_t i = 0;
+    for (; i + lanes <= n; i += lanes) {
+        hn::Vec<decltype(d8)> b, g, r;
+        hn::LoadInterleaved3(d8, pixels + 3 * i, b, g, r);
+        hn::StoreInterleaved4(hn::PromoteTo(d16, b), hn::PromoteTo(d16, g), hn::PromoteTo(d16, r),
+                              opaque, d16, to + 4 * i);
+    }
+    lanesOfPixelsScalar(pixels + 3 * i, n - i, out + i);
+}
+
+void BytesOfLanes(const uint64_t* HWY_RESTRICT lanes, std::size_t n, uint8_t* HWY_RESTRICT colour,
+                  uint8_t* HWY_RESTRICT coverage) {
+    const hn::ScalableTag<uint16_t> d16;
+    const hn::Rebind<uint8_t, decltype(d16)> d8;
+    const std::size_t count = hn::Lanes(d16);
+    const auto* from = reinterpret_cast<const uint16_t*>(lanes);
+    std::size_t i = 0;
+    for (; i + count <= n; i += count) {
+        hn::Vec<decltype(d16)> b, g, r, a;
+        hn::LoadInterleaved4(d16, from + 4 * i, b, g, r, a);
+        hn::StoreInterleaved3(hn::TruncateTo(d8, b), hn::TruncateTo(d8, g), hn::TruncateTo(d8, r),
+                              d8, colour + 3 * i);
+        hn::StoreU(hn::TruncateTo(d8, a), d8, coverage + i);
+    }
+    bytesOfLanesScalar(lanes + i, n - i, colour + 3 * i, coverage + i);
+}
+
+#endif  // HWY_TARGET == HWY_SCALAR
+
+}  // namespace HWY_NAMESPACE
+}  // namespace anigif::draw
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace anigif::draw {
+
+HWY_EXPORT(AverageRow);
+HWY_EXPORT(AverageColumns);
+HWY_EXPORT(LanesOfPixels);
+HWY_EXPORT(BytesOfLanes);
+
+void lanesOfPixels(const uint8_t* pixels, std::size_t n, uint64_t* out) noexcept {
+    HWY_DYNAMIC_DISPATCH(LanesOfPixels)(pixels, n, out);
+}
+
+void bytesOfLanes(const uint64_t* lanes, std::size_t n, uint8_t* colour,
+                  uint8_t* coverage) noexcept {
+    HWY_DYNAMIC_DISPATCH(BytesOfLanes)(lanes, n, colour, coverage);
+}
+
+void averageRow(const uint64_t* src, const int64_t* start, const uint64_t* weights,
+                std::size_t taps, std::size_t nx, uint64_t* out) noexcept {
+    HWY_DYNAMIC_DISPATCH(AverageRow)(src, start, weights, taps, nx, out);
+}
+
+void averageColumns(const uint64_t* const* rows, const uint16_t* weights, std::size_t taps,
+                    std::size_t n, uint64_t* out) noexcept {
+    HWY_DYNAMIC_DISPATCH(AverageColumns)(rows, weights, taps, n, out);
+}
+
+// Sums of weight x lanes back to 8 bits per lane, rounded: one multiply weighs all four lanes.
+namespace {
+inline uint64_t roundLanes(uint64_t v) noexcept {
+    return ((v + 0x0080008000800080ull) >> 8) & 0x00FF00FF00FF00FFull;
+}
+}  // namespace
+
+void averageRowScalar(const uint64_t* src, const int64_t* start, const uint64_t* weights,
+                      std::size_t taps, std::size_t nx, uint64_t* out) noexcept {
+    for (std::size_t i = 0; i < nx; ++i) {
+        const uint64_t* p = src + start[i];
+        uint64_t acc = 0;
+        // A replicated weight's low lane is the weight itself.
+        for (std::size_t k = 0; k < taps; ++k) acc += (weights[i * taps + k] & 0xFFFF) * p[k];
+        out[i] = roundLanes(acc);
+    }
+}
+
+void averageColumnsScalar(const uint64_t* const* rows, const uint16_t* weights, std::size_t taps,
+                          std::size_t n, uint64_t* out) noexcept {
+    for (std::size_t i = 0; i < n; ++i) {
+        uint64_t acc = 0;
+        for (std::size_t k = 0; k < taps; ++k) acc += uint64_t{weights[k]} * rows[k][i];
+        out[i] = roundLanes(acc);
+    }
+}
+
+void lanesOfPixelsScalar(const uint8_t* pixels, std::size_t n, uint64_t* out) noexcept {
+    for (std::size_t i = 0; i < n; ++i, pixels += 3)
+        out[i] = uint64_t{pixels[0]} | uint64_t{pixels[1]} << 16 | uint64_t{pixels[2]} << 32 |
+                 uint64_t{255} << 48;
+}
+
+void bytesOfLanesScalar(const uint64_t* lanes, std::size_t n, uint8_t* colour,
+                        uint8_t* coverage) noexcept {
+    for (std::size_t i = 0; i < n; ++i, colour += 3) {
+        colour[0] = static_cast<uint8_t>(lanes[i]);
+        colour[1] = static_cast<uint8_t>(lanes[i] >> 16);
+        colour[2] = static_cast<uint8_t>(lanes[i] >> 32);
+        coverage[i] = static_cast<uint8_t>(lanes[i] >> 48);
+    }
+}
+
+}  // namespace anigif::draw
+#endif  // HWY_ONCE

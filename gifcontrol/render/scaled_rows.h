@@ -1,0 +1,39 @@
+#pragma once
+// The two averaging steps of scaled drawing, on pixels held as four 16-bit lanes of one 64-bit
+// word (blue, green, red, coverage). Weights of one target pixel add up to 256 and lanes hold at
+// most 255, so no sum leaves its lane. Each step rounds a lane sum s to (s + 128) >> 8.
+//
+// averageRow and averageColumns run on the widest vector instructions the CPU has (chosen at run
+// time); the *Scalar versions are the plain reference they must match bit for bit.
+#include <cstddef>
+#include <cstdint>
+
+namespace anigif::draw {
+
+// Horizontal step of one source row: out[i] = sum over k < taps of
+// weights[i * taps + k] x src[start[i] + k], rounded, for i < nx. taps is even; weights hold each
+// 16-bit weight repeated in all four lanes of a word, and a target pixel with fewer taps has
+// weight 0 for the rest. src must be readable at start[i] + k for every k < taps (pad it).
+void averageRow(const uint64_t* src, const int64_t* start, const uint64_t* weights,
+                std::size_t taps, std::size_t nx, uint64_t* out) noexcept;
+void averageRowScalar(const uint64_t* src, const int64_t* start, const uint64_t* weights,
+                      std::size_t taps, std::size_t nx, uint64_t* out) noexcept;
+
+// Vertical step: out[i] = sum over k < taps of weights[k] x rows[k][i], rounded, for i < n.
+void averageColumns(const uint64_t* const* rows, const uint16_t* weights, std::size_t taps,
+                    std::size_t n, uint64_t* out) noexcept;
+void averageColumnsScalar(const uint64_t* const* rows, const uint16_t* weights, std::size_t taps,
+                          std::size_t n, uint64_t* out) noexcept;
+
+// A row of 24-bit pixels (blue, green, red bytes) as fully covered lanes.
+void lanesOfPixels(const uint8_t* pixels, std::size_t n, uint64_t* out) noexcept;
+void lanesOfPixelsScalar(const uint8_t* pixels, std::size_t n, uint64_t* out) noexcept;
+
+// Lanes back to bytes: blue, green, red into colour (three bytes a pixel), coverage into
+// coverage. Every lane must be at most 255.
+void bytesOfLanes(const uint64_t* lanes, std::size_t n, uint8_t* colour,
+                  uint8_t* coverage) noexcept;
+void bytesOfLanesScalar(const uint64_t* lanes, std::size_t n, uint8_t* colour,
+                        uint8_t* coverage) noexcept;
+
+}  // namespace anigif::draw
