@@ -41,6 +41,7 @@ void pictureExact(platform::Surface& dst, int32_t dx, int32_t dy, const platform
 struct ScaleScratch {
     std::vector<uint64_t>& source;  // one source row, premultiplied channels
     std::vector<uint64_t>& rows;    // horizontally averaged rows and the sum of a line
+    int32_t threadLimit = 0;        // threads a large paint may use (0 = ANIGIF_THREADS or all)
 };
 
 // Scaled copy of an 8-bit cell into `to`. A pixel whose index has covers[index] false keeps the

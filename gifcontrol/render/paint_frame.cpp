@@ -46,10 +46,10 @@ bool ucAniGIF::PaintFrame(int32_t frameIndex, platform::Surface& target) {
 
     if (!Composite) {
         // The offsets move with the picture's scale on this path.
-        const DrawRect rect{roundHalfEven(sx * checkedSum(offsetX, f.Left, "PaintFrame"), "PaintFrame"),
-                            roundHalfEven(sy * checkedSum(offsetY, f.Top, "PaintFrame"), "PaintFrame"),
-                            roundHalfEven(sx * f.Width, "PaintFrame"),
-                            roundHalfEven(sy * f.Height, "PaintFrame")};
+        const DrawRect rect{
+            roundHalfEven(sx * checkedSum(offsetX, f.Left, "PaintFrame"), "PaintFrame"),
+            roundHalfEven(sy * checkedSum(offsetY, f.Top, "PaintFrame"), "PaintFrame"),
+            roundHalfEven(sx * f.Width, "PaintFrame"), roundHalfEven(sy * f.Height, "PaintFrame")};
         BlitFrame(frameIndex, target, stretch, rect);
         return true;
     }
@@ -82,7 +82,7 @@ void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
         const draw::SourceRect whole{0, 0, Composite->width(), Composite->height()};
         if (stretch)
             scaledFrames_.drawPicture(index, target, {rect.x, rect.y, rect.w, rect.h}, *Composite,
-                                      Mask.get(), whole, {scaleSource_, scaleRows_});
+                                      Mask.get(), whole, {scaleSource_, scaleRows_, threadLimit});
         else
             draw::pictureExact(target, rect.x, rect.y, *Composite, Mask.get(),
                                {0, 0, std::min(rect.w, whole.w), std::min(rect.h, whole.h)});
@@ -133,7 +133,7 @@ void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
     std::array<bool, 256> covers{};
     for (size_t k = 0; k < 256; ++k) covers[k] = !transparent || andLut[k] != kWhite;
     scaledFrames_.drawCell(index, target, {rect.x, rect.y, rect.w, rect.h}, *Strip, cell, orLut,
-                           covers, {scaleSource_, scaleRows_});
+                           covers, {scaleSource_, scaleRows_, threadLimit});
 }
 
 void ucAniGIF::UserControl_Paint() {

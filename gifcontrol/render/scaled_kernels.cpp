@@ -240,14 +240,16 @@ void averageBands(const AxisTaps& xs, const AxisTaps& ys, Span cols, Span rows,
     if (cols.to <= cols.from || rows.to <= rows.from) return;
     const RowTaps xt = rowTaps(xs, cols);
     const std::size_t nx = cols.to - cols.from, ny = rows.to - rows.from;
-    const int32_t threads = workThreads();
+    const int32_t threads = workThreads(scratch.threadLimit);
     const bool large = nx * ny >= kBandPixels;
     const std::size_t bands = piecesFor(threads, ny / kMinBandRows, large);
     if (bands <= 1) return averageArea(xt, ys, nx, rows, scratch, fetch, sink);
     forEachPiece(threads, bands, large, [&](std::size_t b) {
         std::vector<uint64_t> source, sums;
         const Span band{rows.from + ny * b / bands, rows.from + ny * (b + 1) / bands};
-        averageArea(xt, ys, nx, band, b == 0 ? scratch : ScaleScratch{source, sums}, fetch, sink);
+        averageArea(xt, ys, nx, band,
+                    b == 0 ? scratch : ScaleScratch{source, sums, scratch.threadLimit}, fetch,
+                    sink);
     });
 }
 
@@ -499,7 +501,7 @@ void hashRows(const Surface& src, const Surface* mask, const SourceRect& from, i
 // Four streams per tile keep the multiply chains short.
 // `streams` is working memory, kept by the caller between paints.
 TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect& from,
-                      std::vector<uint64_t>& streams) {
+                      std::vector<uint64_t>& streams, int32_t threadLimit) {
     constexpr std::size_t kStreams = 4;
     TileHashes t;
     t.cols = (from.w + kTileWidth - 1) / kTileWidth;
@@ -510,10 +512,11 @@ TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect&
     // Tile rows are hashed independently of one another; a large picture spreads them over the
     // threads.
     const bool large = int64_t{from.w} * from.h >= int64_t{kBandPixels};
-    forEachPiece(workThreads(), static_cast<std::size_t>(t.rows), large, [&](std::size_t tr) {
-        const int32_t r0 = static_cast<int32_t>(tr) * kTileHeight;
-        hashRows(src, mask, from, t.cols, r0, std::min(r0 + kTileHeight, from.h), streams);
-    });
+    forEachPiece(
+        workThreads(threadLimit), static_cast<std::size_t>(t.rows), large, [&](std::size_t tr) {
+            const int32_t r0 = static_cast<int32_t>(tr) * kTileHeight;
+            hashRows(src, mask, from, t.cols, r0, std::min(r0 + kTileHeight, from.h), streams);
+        });
     t.values.resize(streams.size() / kStreams);
     for (std::size_t i = 0; i < t.values.size(); ++i) {
         uint64_t v = 0;
@@ -715,7 +718,7 @@ void ScaledFrames::drawPicture(int32_t slot, Surface& dst, const TargetRect& to,
                                const Surface* mask, const SourceRect& from, ScaleScratch scratch) {
     if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 24 || !inside(src, from)) return;
     if (!maskFits(src, mask)) return;
-    TileHashes tiles = tileHashes(src, mask, from, kept_->tileStreams);
+    TileHashes tiles = tileHashes(src, mask, from, kept_->tileStreams, scratch.threadLimit);
     Hasher h;
     h.add(reinterpret_cast<const uint8_t*>(tiles.values.data()),
           tiles.values.size() * sizeof(uint64_t));

@@ -81,7 +81,7 @@ enum ControlEvent : int32_t {
 };
 
 class ucAniGIF {
-public:
+  public:
     // Creation (UserControl_Initialize): starting values of every field; the host's line style
     // becomes dotted and its foreground colour the window-frame system colour. The host must
     // outlive the control.
@@ -132,9 +132,9 @@ public:
     // true when the pass completed; never throws.
     bool BuildFrames(bool& fullBuild) noexcept;
 
-    // Caps the threads that decode frames: 0 = ANIGIF_THREADS or every core, 1 = one frame after
-    // another on the calling thread. Results never depend on it. (Large scaled paints follow
-    // ANIGIF_THREADS.)
+    // Caps the threads that decode frames and average large scaled paints: 0 = ANIGIF_THREADS or
+    // every core, 1 = everything on the calling thread, as one core would. Results never depend
+    // on it.
     void SetThreadLimit(int32_t threads) noexcept { threadLimit = threads < 0 ? 0 : threads; }
     int32_t threadLimit = 0;
 
@@ -235,7 +235,7 @@ public:
     std::array<uint8_t, 768> IndexCodingTriples{};
     OneBased<uint8_t> RebuildBuffer;
 
-private:
+  private:
     // Rebuilds frame i as a single-image stream and decodes it into its strip cell.
     void renderFrame(int32_t i);
     // The finishing steps after the last pass.
@@ -246,7 +246,7 @@ private:
     // ==== Animation clock (render/animation_clock.cpp) ==========================================
     // SetAnimationTimer (declared above) and the members below play the frames on the host's
     // timer service: one one-shot timer per instance, keyed by (timerWindow, timer identifier).
-public:
+  public:
     // The animation timer's procedure: advances currentFrame (wrapping to 1), counts a completed
     // pass against loopSetting, repaints, raises FrameChanged(previous frame, True), then
     // re-arms with the new frame's interval or, when the loops ran out, raises LoopsEnded. An
@@ -302,7 +302,7 @@ public:
     // Frees the timer binding: entries handed out before never reach this instance again.
     void ReleaseTimerCallback() noexcept;
 
-private:
+  private:
     enum class PendingTimer { None, Animation, DeferredDecode };
 
     // ActionStop: stop, reload the loop counter, rewind to frame 1, repaint, FrameChanged(1).
@@ -335,7 +335,7 @@ private:
     // ComputeScale and MirrorFrames are declared above. Targets are 24-bit surfaces; drawing
     // without scaling is exact, scaled drawing averages areas and blends transparent edges
     // with what lies beneath.
-public:
+  public:
     // A drawing rectangle: position and size.
     struct DrawRect {
         int32_t x = 0, y = 0, w = 0, h = 0;
@@ -364,7 +364,7 @@ public:
     void releaseScaledFrames() noexcept { scaledFrames_.clear(); }
     std::size_t scaledFramesBytes() const noexcept { return scaledFrames_.keptBytes(); }
 
-private:
+  private:
     // Draws the outline rectangle (0, 0)-(w, h), right and bottom edges exclusive.
     void drawOutline(platform::Surface& target, int32_t w, int32_t h) const;
 
@@ -382,7 +382,7 @@ private:
     // of them to take changes back. Palette values are 0x00RRGGBB (red in bits 16-23), unlike
     // the 0x00BBGGRR of SolidBkgColor. None of this is stored with the properties; every load
     // (ResetDecoder) starts from the file's colours and an empty copy.
-public:
+  public:
     // A host array of 32-bit integers with its own lower bound: element lowerBound + i is
     // values[i]. An array that was never dimensioned has dimensioned false.
     struct PaletteArray {
@@ -421,7 +421,7 @@ public:
     // True while a copy is held.
     bool ColorTablesCached() const noexcept { return colorTableCacheHeld_; }
 
-private:
+  private:
     // Empties the colour-table cache (part of every ResetDecoder).
     void ReleaseColorTableCache() noexcept;
     // The table FrameIndex chooses, or null.
@@ -437,7 +437,7 @@ private:
     // The control's stored description: GifBytes exactly as received plus thirteen settings,
     // under fixed keys ("GIF", "Delay", "Stretch", "Loops", "DelayLoad", "Mirror", "MouseIcon",
     // "MousePointer", "Enabled", "OffsetX", "OffsetY", "BkgFill", "BkgUsed", "StepDelay").
-public:
+  public:
     // Writes every key in that order; a value equal to its default is not stored, "GIF" always
     // is (empty when nothing is held). MouseIcon, MousePointer and Enabled come from the host.
     void WriteProperties(platform::PropertyBag& PropBag) const;
@@ -453,7 +453,7 @@ public:
     // (decode/loading_sources.cpp, render/public_surface.cpp)
     // Members a host calls: the loaders, the properties not owned by the clock or the renderer,
     // the host's mouse, hit-test and download notifications, and the help strings.
-public:
+  public:
     // Property name under which remote GIFs are read.
     static constexpr std::string_view kRemotePropertyName = "remoteGIF";
     // Read option of remote reads: take the cached copy when the network fails.
@@ -544,13 +544,12 @@ public:
     // case); empty for a name the control does not describe.
     static std::string_view helpString(std::string_view memberName) noexcept;
 
-private:
+  private:
     void raiseRemoteLoadFailure();
     void raiseMouseEvent(int32_t number, std::string_view name, int16_t Button, int16_t Shift,
                          float X, float Y);
     // After a successful load: Stretch modes 1, 3 and 4 fit the control to the new image.
     void resizeAfterLoad();
-
 };
 
 }  // namespace anigif
