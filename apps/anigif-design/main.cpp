@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "apps/tool_main.h"
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/atomic_file.h"
@@ -32,6 +33,9 @@
 #include "platform/memory_budget.h"
 #include "platform/property_bag.h"
 #include "platform/sha256.h"
+
+using tool::Failure;
+using tool::UsageError;
 
 namespace {
 
@@ -55,16 +59,6 @@ constexpr std::string_view kUsage =
     "  --extent X Y     the host's size in hundredths of a millimetre\n"
     "\n"
     "Exit status: 0 success, 1 the work failed, 2 usage error.\n";
-
-// The work failed (exit status 1).
-struct Failure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// The command line is wrong (exit status 2); nothing has been read or written.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 std::vector<uint8_t> readWholeFile(const std::filesystem::path& path) {
     std::error_code ec;
@@ -257,33 +251,9 @@ int run(const std::vector<std::string_view>& args) {
     return design(args[0], args[1], options);
 }
 
-int error(std::string_view what, int status) {
-    std::cerr << kProgram << ": error: " << what << '\n';
-    if (status == 2) std::cerr << "Run \"" << kProgram << " --help\" for usage.\n";
-    return status;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
-    for (const std::string_view arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return std::cout.flush() ? 0 : 1;
-        }
-        if (arg == "--version") {
-            std::cout << kProgram << ' ' << KAVRILO_VERSION << '\n';
-            return std::cout.flush() ? 0 : 1;
-        }
-    }
-    try {
-        return run(args);
-    } catch (const UsageError& e) {
-        return error(e.what(), 2);
-    } catch (const std::bad_alloc&) {
-        return error("out of memory", 1);
-    } catch (const std::exception& e) {
-        return error(e.what(), 1);
-    }
+    return tool::runMain(kProgram, kUsage, argc, argv,
+                         [&] { return run(std::vector<std::string_view>(argv + 1, argv + argc)); });
 }

@@ -25,9 +25,13 @@
 #include <vector>
 
 #include "apps/anigif-render/render_session.h"
+#include "apps/tool_main.h"
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "platform/atomic_file.h"
 #include "platform/memory_budget.h"
+
+using tool::Failure;
+using tool::UsageError;
 
 namespace {
 
@@ -52,16 +56,6 @@ constexpr std::string_view kUsage =
     "  --info                print the summary and frame table only; write nothing\n"
     "\n"
     "Exit status: 0 success, 1 the work failed, 2 usage error.\n";
-
-// The command line is wrong: exit status 2.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// The work failed: exit status 1.
-struct Failure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 struct CommandLine {
     anigifrender::Options options;
@@ -219,34 +213,8 @@ int run(int argc, char** argv) {
     return 0;
 }
 
-int error(std::string_view what, int status) {
-    std::cerr << kProgram << ": error: " << what << '\n';
-    if (status == 2) std::cerr << "Run \"" << kProgram << " --help\" for usage.\n";
-    return status;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int k = 1; k < argc; ++k) {
-        const std::string_view arg = argv[k];
-        if (arg == "--") break;
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return std::cout.flush() ? 0 : 1;
-        }
-        if (arg == "--version") {
-            std::cout << kProgram << ' ' << KAVRILO_VERSION << '\n';
-            return std::cout.flush() ? 0 : 1;
-        }
-    }
-    try {
-        return run(argc, argv);
-    } catch (const UsageError& e) {
-        return error(e.what(), 2);
-    } catch (const std::bad_alloc&) {
-        return error("out of memory", 1);
-    } catch (const std::exception& e) {
-        return error(e.what(), 1);
-    }
+    return tool::runMain(kProgram, kUsage, argc, argv, [&] { return run(argc, argv); });
 }

@@ -12,6 +12,7 @@
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "tests/support/gif_builder.h"
 #include "tests/support/headless_control.h"
+#include "tests/support/sanitizer.h"
 
 namespace {
 
@@ -177,17 +178,7 @@ ChildResult loadInChild(const Bytes& bytes) {
 // Beyond what this process held before the load; leaves room for sanitizer bookkeeping.
 constexpr long kBoundKiB = 96 * 1024;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+constexpr bool kSanitized = testsupport::kAddressSanitized;
 
 long ownPeakRssKiB() {
     rusage usage{};

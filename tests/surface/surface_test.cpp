@@ -8,6 +8,7 @@
 
 #include "platform/memory_budget.h"
 #include "platform/runtime_error.h"
+#include "tests/support/sanitizer.h"
 
 namespace {
 
@@ -41,17 +42,7 @@ long residentKiB() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;  // the sanitizer's own bookkeeping grows with every block
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+constexpr bool kSanitized = testsupport::kAddressSanitized;
 
 TEST(RowBytes, RoundsBitsUpToWholeDwords) {
     EXPECT_EQ(platform::RowBytes(1, 1), 4);
