@@ -2,9 +2,12 @@
 // What the command-line tools share: their two kinds of failure, the error line they print and
 // their exit statuses (0 success, 1 the work failed, 2 usage error), and the --help and
 // --version answers, which come before any other option is looked at.
+#include <charconv>
+#include <cstdint>
 #include <iostream>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace tool {
@@ -18,6 +21,19 @@ struct UsageError : std::runtime_error {
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// `text` as a whole number from `low` to `high`, the value of `option`; anything else is a usage
+// error naming the option, the range and the text.
+inline int32_t wholeNumber(std::string_view option, std::string_view text, int64_t low,
+                           int64_t high) {
+    int64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, value);
+    if (r.ec != std::errc{} || r.ptr != end || value < low || value > high)
+        throw UsageError(std::string(option) + " takes a whole number from " + std::to_string(low) +
+                         " to " + std::to_string(high) + ", not \"" + std::string(text) + "\"");
+    return static_cast<int32_t>(value);
+}
 
 // Answers --help (or -h) with `usage` and --version with the project version, exit 0; otherwise
 // runs `body`, which returns the exit status, and reports what it throws as `PROGRAM: error:

@@ -4,15 +4,9 @@
 #   anigif-dev       -> libanigif-dev (the control's development files, when installed)
 #   anigif-designer  -> anigif-designer-plugin (the Qt Designer plugin, when installed)
 # Every install() rule names its component; any other component becomes a package of its own
-# name. Dependencies come from the binaries (dpkg-shlibdeps), never from a hand-written list.
+# name. Dependencies come from the binaries (dpkg-shlibdeps); only the development package, whose
+# libraries are static, names the development files it needs.
 # Included last from the top-level CMakeLists.txt, so every component is known here.
-
-# The GIF tools: anigif-view installs itself; the command-line tools are added here.
-foreach(tool anigif-render anigif-design)
-  if(TARGET ${tool})
-    install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT anigif-tools)
-  endif()
-endforeach()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kavrilo)

@@ -69,6 +69,9 @@ class ControlHost {
     virtual void raiseEvent(int32_t number, std::string_view eventName,
                             std::span<EventArg> args) = 0;
 
+    // Read option bit of asyncRead: take the cached copy when the network fails.
+    static constexpr int32_t kReadCachedCopyWhenOffline = 0x80000;
+
     // Starts an asynchronous read of `target` as a byte array under `propertyName`. Returns
     // false when the read could not be started. Completion and progress arrive later through
     // the control's notification handlers.

@@ -143,11 +143,12 @@ void putBytes(ByteArray& out, std::span<const uint8_t> bytes) {
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
+// Bytes and pictures are written from a view of the stored bytes, without a copy.
 void putValue(ByteArray& out, const PropertyValue& v) {
+    if (const auto bytes = v.byteView()) return putBytes(out, *bytes);
     switch (v.type()) {
         case PropertyType::Bytes:
         case PropertyType::Picture:
-            // Reached through find() so that no copy of the bytes is made.
             break;
         case PropertyType::Int16:
         case PropertyType::Int32: {
@@ -425,10 +426,7 @@ ByteArray PropertyBag::toBytes() const {
         putHead(out, 4, 3);
         putText(out, e.name);
         putText(out, propertyTypeName(e.value.type()));
-        if (const auto bytes = e.value.byteView())
-            putBytes(out, *bytes);
-        else
-            putValue(out, e.value);
+        putValue(out, e.value);
     }
     const Sha256Digest digest = sha256(out);
     putBytes(out, digest);

@@ -240,6 +240,7 @@ class AniGifWidget::Host final : public platform::ControlHost {
     Surface* paintTarget_ = nullptr;
     int paintWidth_ = -1, paintHeight_ = -1;
     std::unique_ptr<Surface> overBlack_, overWhite_;
+    QImage composed_;  // what the two passes give, remade with them
     std::vector<uint8_t> compositeSave_, maskSave_;
     platform::qt::QtTimerService timers_;
     platform::qt::AsyncReader reader_;
@@ -495,12 +496,12 @@ int AniGifWidget::loopsRemaining() const {
 }
 int AniGifWidget::actualWidth() const {
     int32_t w = 0;
-    const_cast<AniGifWidget*>(this)->guarded("actualWidth", [&] { w = control_->ActualWidth(); });
+    guarded("actualWidth", [&] { w = control_->ActualWidth(); });
     return w;
 }
 int AniGifWidget::actualHeight() const {
     int32_t h = 0;
-    const_cast<AniGifWidget*>(this)->guarded("actualHeight", [&] { h = control_->ActualHeight(); });
+    guarded("actualHeight", [&] { h = control_->ActualHeight(); });
     return h;
 }
 
@@ -562,8 +563,9 @@ void AniGifWidget::paintEvent(QPaintEvent* /*event*/) {
     if (!host.overBlack_ || host.overBlack_->width() != w || host.overBlack_->height() != h) {
         host.overBlack_ = Surface::create(24, w, h);
         host.overWhite_ = Surface::create(24, w, h);
+        host.composed_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
     }
-    if (!host.overBlack_ || !host.overWhite_) return;
+    if (!host.overBlack_ || !host.overWhite_ || host.composed_.isNull()) return;
 
     // At device pixels the control's scale takes in the ratio, and so do the composite's
     // offsets (the strip's are scaled with the picture).
@@ -596,7 +598,7 @@ void AniGifWidget::paintEvent(QPaintEvent* /*event*/) {
 
     // Over black a pixel shows alpha x colour, over white alpha x colour + (1 - alpha) x 255:
     // the difference is what lets the background through.
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage& image = host.composed_;
     for (int y = 0; y < h; ++y) {
         const uint8_t* b = host.overBlack_->line(y);
         const uint8_t* wh = host.overWhite_->line(y);

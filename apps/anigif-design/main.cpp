@@ -87,15 +87,12 @@ void refuseOverwritingInput(const std::filesystem::path& input, const std::files
 
 int32_t parseNumber(std::string_view option, std::string_view text, int64_t low, int64_t high,
                     int base = 10) {
+    if (base != 16) return tool::wholeNumber(option, text, low, high);
     int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
-        throw UsageError(std::string(option) + " takes " +
-                         (base == 16 ? "a hexadecimal colour BBGGRR"
-                                     : "a whole number from " + std::to_string(low) + " to " +
-                                           std::to_string(high)) +
-                         ", not \"" + std::string(text) + "\"");
-    }
+    if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high)
+        throw UsageError(std::string(option) + " takes a hexadecimal colour BBGGRR, not \"" +
+                         std::string(text) + "\"");
     return static_cast<int32_t>(value);
 }
 

@@ -64,16 +64,6 @@ struct CommandLine {
     bool info = false;
 };
 
-int32_t number(std::string_view option, std::string_view text, int64_t low, int64_t high) {
-    int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto r = std::from_chars(text.data(), end, value);
-    if (r.ec != std::errc{} || r.ptr != end || value < low || value > high)
-        throw UsageError(std::string(option) + " takes a whole number from " + std::to_string(low) +
-                         " to " + std::to_string(high) + ", not \"" + std::string(text) + "\"");
-    return static_cast<int32_t>(value);
-}
-
 uint32_t hexColour(std::string_view option, std::string_view text, std::string_view form) {
     uint32_t value = 0;
     const char* end = text.data() + text.size();
@@ -99,21 +89,21 @@ CommandLine parse(int argc, char** argv) {
         } else if (arg == "--") {
             optionsEnd = true;
         } else if (arg == "--size") {
-            const int32_t w = number(arg, value(), 0, kMax);
-            cl.options.size = {{w, number(arg, value(), 0, kMax)}};
+            const int32_t w = tool::wholeNumber(arg, value(), 0, kMax);
+            cl.options.size = {{w, tool::wholeNumber(arg, value(), 0, kMax)}};
         } else if (arg == "--stretch") {
-            cl.options.stretch = number(arg, value(), 0, 4);
+            cl.options.stretch = tool::wholeNumber(arg, value(), 0, 4);
         } else if (arg == "--mirror") {
-            cl.options.mirror = number(arg, value(), 0, 3);
+            cl.options.mirror = tool::wholeNumber(arg, value(), 0, 3);
         } else if (arg == "--offset") {
-            const int32_t x = number(arg, value(), kMin, kMax);
-            cl.options.offset = {{x, number(arg, value(), kMin, kMax)}};
+            const int32_t x = tool::wholeNumber(arg, value(), kMin, kMax);
+            cl.options.offset = {{x, tool::wholeNumber(arg, value(), kMin, kMax)}};
         } else if (arg == "--solid") {
             cl.options.solid = static_cast<int32_t>(hexColour(arg, value(), "BBGGRR"));
         } else if (arg == "--background") {
             cl.options.background = hexColour(arg, value(), "RRGGBB");
         } else if (arg == "--snapshot") {
-            const int32_t frame = number(arg, value(), 1, kMax);
+            const int32_t frame = tool::wholeNumber(arg, value(), 1, kMax);
             cl.snapshot.emplace(frame, std::string(value()));
         } else if (arg == "--info") {
             cl.info = true;
@@ -150,14 +140,6 @@ std::string loadFailure(const fs::path& file) {
     return "not a GIF the control can play (no frame loads)";
 }
 
-void write(const fs::path& path, std::span<const uint8_t> bytes) {
-    try {
-        platform::writeFileAtomically(path, bytes);
-    } catch (const platform::FileWriteError& e) {
-        throw Failure(e.what());
-    }
-}
-
 // Steps the session on to frame `frame` and writes the AnimatedGIF bytes of it to `path`.
 void writeSnapshot(anigifrender::RenderSession& session, int32_t frame, const fs::path& path) {
     auto& control = session.control();
@@ -167,7 +149,7 @@ void writeSnapshot(anigifrender::RenderSession& session, int32_t frame, const fs
         session.paintNext();
     const auto picture = control.AnimatedGIF();
     if (!picture) throw Failure("frame " + std::to_string(frame) + " gives no picture");
-    write(path, picture->bytes());
+    platform::writeFileAtomically(path, picture->bytes());
 }
 
 int run(int argc, char** argv) {
@@ -207,7 +189,7 @@ int run(int argc, char** argv) {
         throw Failure("cannot make folder " + outDir.string() +
                       (ec ? ": " + ec.message() : std::string()));
     for (int32_t i = 1; i <= frames; ++i) {
-        write(framePath(i), anigifrender::ppmBytes(session.paintNext()));
+        platform::writeFileAtomically(framePath(i), anigifrender::ppmBytes(session.paintNext()));
     }
     if (cl.snapshot) writeSnapshot(session, cl.snapshot->first, cl.snapshot->second);
     return 0;

@@ -212,24 +212,21 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
             updateCounters();
     };
     // A remote GIF is loaded after its RemoteLoadComplete: take its settings then.
-    connect(gif_, &anigif::AniGifWidget::controlEvent, this,
-            [this](int number, const QString&, const QVariantList&) {
-                if (number == anigif::EventRemoteLoadFailure) {
-                    loaded(false, download_,
-                           QStringLiteral("the download failed, or what came is not a GIF "
-                                          "picture."));
-                } else if (number == anigif::EventRemoteLoadComplete) {
-                    // The control loads the bytes once the event has returned.
-                    const bool refused = cancelRemote_->isChecked();
-                    QTimer::singleShot(0, this, [this, refused] {
-                        const bool ok = gif_->control().FrameCount() > 0;
-                        loaded(ok, download_,
-                               refused ? QStringLiteral("the download was refused (Cancel).")
-                                       : QStringLiteral("the downloaded GIF has no frame the "
-                                                        "control can play."));
-                    });
-                }
-            });
+    connect(gif_, &anigif::AniGifWidget::remoteLoadFailure, this, [this] {
+        loaded(false, download_,
+               QStringLiteral("the download failed, or what came is not a GIF picture."));
+    });
+    connect(gif_, &anigif::AniGifWidget::remoteLoadComplete, this, [this] {
+        // The control loads the bytes once the event has returned.
+        const bool refused = cancelRemote_->isChecked();
+        QTimer::singleShot(0, this, [this, refused] {
+            const bool ok = gif_->control().FrameCount() > 0;
+            loaded(ok, download_,
+                   refused ? QStringLiteral("the download was refused (Cancel).")
+                           : QStringLiteral("the downloaded GIF has no frame the control can "
+                                            "play."));
+        });
+    });
 
     syncPanel();
     updateCounters();

@@ -39,7 +39,6 @@ class ViewerWindow : public QMainWindow {
     void openAddressDialog();
     // ok: the load of `what` succeeded; otherwise `why` says what went wrong.
     void loaded(bool ok, const QString& what, const QString& why = QString());
-    void logEvent(int number, const QString& name, const QVariantList& args);
     void syncPanel();
     void updateCounters();
     void applyControlSize();

@@ -229,11 +229,6 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
     }
 }
 
-void ucAniGIF::renderFrame(int32_t i) {
-    FrameJob job;
-    if (rebuildFrame(*this, i, job)) decodeFrame(*this, job);
-}
-
 namespace {
 
 bool rebuildFrame(ucAniGIF& g, int32_t i, FrameJob& job) {

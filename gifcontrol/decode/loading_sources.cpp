@@ -25,10 +25,10 @@ constexpr int64_t kMinRemoteBytes = 15;
 constexpr size_t kSignatureBytes = 6;
 
 // The largest GIF stream taken from a file or a download: the memory budget every large buffer
-// follows, and never more than GifBytes can number with 32 bits (with the parser's headroom).
+// follows, and never more than GifBytes can hold.
 int64_t maxStreamBytes() noexcept {
     return std::min<int64_t>(static_cast<int64_t>(platform::memoryBudgetBytes()),
-                             int64_t{std::numeric_limits<int32_t>::max()} - 1024);
+                             ucAniGIF::kMaxStreamBytes);
 }
 
 // Closes a file descriptor on every way out.

@@ -11,8 +11,6 @@ namespace anigif {
 namespace {
 
 constexpr int16_t kMaxFrames = std::numeric_limits<int16_t>::max();
-// GifBytes positions are 32-bit; keep enough headroom that ReadPos arithmetic never overflows.
-constexpr int64_t kMaxStreamBytes = std::numeric_limits<int32_t>::max() - 1024;
 
 [[noreturn]] void raiseEndOfFile() {
     throw platform::RuntimeError(platform::errors::kEndOfFile, "ReadGifFile", "End of File");

@@ -19,6 +19,7 @@
 // a load by code that has no property surface to go through.
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -205,6 +206,9 @@ class ucAniGIF {
 
     // The GIF stream, byte 1 first; released after a completed build in run mode.
     OneBased<uint8_t> GifBytes;
+    // Its largest length: positions are 32-bit, with headroom so that ReadPos arithmetic never
+    // overflows.
+    static constexpr int64_t kMaxStreamBytes = std::numeric_limits<int32_t>::max() - 1024;
     int32_t ReadPos = 0;
     std::vector<uint8_t> ScratchBytes;
     std::array<int32_t, 9> PowersOfTwo{};  // 2^k; all 0 while released
@@ -236,8 +240,6 @@ class ucAniGIF {
     OneBased<uint8_t> RebuildBuffer;
 
   private:
-    // Rebuilds frame i as a single-image stream and decodes it into its strip cell.
-    void renderFrame(int32_t i);
     // The finishing steps after the last pass.
     void finishBuild();
 
@@ -457,7 +459,7 @@ class ucAniGIF {
     // Property name under which remote GIFs are read.
     static constexpr std::string_view kRemotePropertyName = "remoteGIF";
     // Read option of remote reads: take the cached copy when the network fails.
-    static constexpr int32_t kRemoteReadOption = 0x80000;
+    static constexpr int32_t kRemoteReadOption = platform::ControlHost::kReadCachedCopyWhenOffline;
 
     // Loads the file named FileName (UTF-8; any character, including those at or above code
     // 256, names the same file as on the file system). True when a GIF was loaded. A missing,

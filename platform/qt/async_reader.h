@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/control_host.h"
 #include "platform/memory_budget.h"
 
 class QNetworkAccessManager;
@@ -36,7 +37,7 @@ class AsyncReader : public QObject {
     static constexpr int32_t kStatusFailed = 0;
     static constexpr int32_t kStatusReceiving = 1;
     // Read option: take the cached copy when the network fails.
-    static constexpr int32_t kReadCachedCopyWhenOffline = 0x80000;
+    static constexpr int32_t kReadCachedCopyWhenOffline = ControlHost::kReadCachedCopyWhenOffline;
 
     using CompleteHandler = std::function<void(std::string_view propertyName,
                                                std::span<const uint8_t> data, int64_t bytesRead)>;
@@ -50,10 +51,8 @@ class AsyncReader : public QObject {
     ProgressHandler onProgress;
 
     // Starts reading `target`. False when the target is empty or not a location this reader
-    // can read (then nothing is reported later). `readOption` holds the read option bits; the
-    // default asks for the cached copy when the network fails, as the control always does.
-    bool start(std::string_view target, std::string_view propertyName,
-               int32_t readOption = kReadCachedCopyWhenOffline);
+    // can read (then nothing is reported later). `readOption` holds the read option bits.
+    bool start(std::string_view target, std::string_view propertyName, int32_t readOption);
     void cancel(std::string_view propertyName);
     // Reads still running.
     int pending() const { return static_cast<int>(replies_.size()); }

@@ -100,8 +100,7 @@ Form1::Form1(platform::qt::PictureFolder pictures, DecorationFactory decoration,
     buildControls();
 
     // Opening: background, the buttons' normal pictures, the decoration's GIF, the hint.
-    background_ = pictures_.picture(QStringLiteral("bj3.jpg"), devicePixelRatioF());
-    for (PictureButton* button : {image2_, image3_, image4_, image5_}) button->showNormalPicture();
+    loadPictures();
     const QByteArray fcGif = pictures_.bytes(QStringLiteral("fc.gif"));
     if (decoration) decoration(*decorationSlot_, fcGif);
     state_.setTitleText("请先设置要分解数字");
@@ -233,9 +232,13 @@ void Form1::showEvent(QShowEvent* event) {
     text3_->setFocus();
 }
 
-void Form1::reloadPictures() {
+void Form1::loadPictures() {
     background_ = pictures_.picture(QStringLiteral("bj3.jpg"), devicePixelRatioF());
     for (PictureButton* button : {image2_, image3_, image4_, image5_}) button->showNormalPicture();
+}
+
+void Form1::reloadPictures() {
+    loadPictures();
     drawFields();
     update();
 }

@@ -60,6 +60,7 @@ class Form1 : public QWidget, public practice::PracticeView {
   private:
     void buildControls();
     void describeControls();
+    void loadPictures();  // background and the buttons at the screen's pixel density
     void reloadPictures();
     void openDiscoverWindow();
     // The answer box's keystroke, through the filter; true when the event was consumed.

@@ -42,6 +42,13 @@ class WidgetHost : public ::testing::Test {
         gifWidget->control().delayMode = DelayOff;
     }
     ucAniGIF& gif() { return gifWidget->control(); }
+    // A 4 x 4 GIF of three one-colour frames, loaded and playing in the shown parent.
+    void playThreeFramesOnScreen() {
+        gifWidget->resize(4, 4);
+        ASSERT_TRUE(gif().loadGifBytes(giftest::solidAnimation(4, 4, 4, {0, 0, 0})));
+        parent.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    }
     QImage grabbed() { return parent.grab().toImage().convertToFormat(QImage::Format_RGB32); }
     static QColor at(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
 
@@ -166,14 +173,8 @@ TEST_F(WidgetHost, HostStateAndMouseEvents) {
 }
 
 TEST_F(WidgetHost, HidingPausesAndShowingResumes) {
-    gifWidget->resize(4, 4);
-    giftest::GifBuilder b;
-    b.screen(4, 4).globalTable(giftest::testPalette(4));
-    for (int k = 0; k < 3; ++k)
-        b.frame(giftest::makeFrame(4, 4, [&](int, int) { return uint8_t(k); }));
-    ASSERT_TRUE(gif().loadGifBytes(b.build()));
-    parent.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    playThreeFramesOnScreen();
+    if (HasFatalFailure()) return;
     EXPECT_EQ(gif().Action(), ActionPlay);
     gifWidget->hide();
     EXPECT_EQ(gif().Action(), ActionPause);
@@ -184,14 +185,8 @@ TEST_F(WidgetHost, HidingPausesAndShowingResumes) {
 // Window managers minimise and restore with spontaneous hide and show events: the animation
 // keeps its state through them; only the widget's own visibility pauses and resumes it.
 TEST_F(WidgetHost, MinimiseAndRestoreKeepTheAnimationState) {
-    gifWidget->resize(4, 4);
-    giftest::GifBuilder b;
-    b.screen(4, 4).globalTable(giftest::testPalette(4));
-    for (int k = 0; k < 3; ++k)
-        b.frame(giftest::makeFrame(4, 4, [&](int, int) { return uint8_t(k); }));
-    ASSERT_TRUE(gif().loadGifBytes(b.build()));
-    parent.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    playThreeFramesOnScreen();
+    if (HasFatalFailure()) return;
     auto windowManager = [&](QEvent::Type type) {
         QEvent* e = type == QEvent::Hide ? static_cast<QEvent*>(new QHideEvent)
                                          : static_cast<QEvent*>(new QShowEvent);

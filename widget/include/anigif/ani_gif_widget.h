@@ -205,7 +205,7 @@ class AniGifWidget : public QWidget {
 
     // Calls into the control from Qt's event handlers: errors must not unwind through Qt.
     template <typename F>
-    bool guarded(const char* what, F&& f) noexcept;
+    static bool guarded(const char* what, F&& f) noexcept;
     // Runs a setter of the control and emits `changed` when the value read by `get` changed;
     // for the properties the control sets without notice.
     template <typename Get, typename Set>
