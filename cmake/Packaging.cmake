@@ -48,10 +48,9 @@ set(CPACK_DEBIAN_ANIGIF-DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_ANIGIF-DEV_DESCRIPTION
     "animated GIF control - development files\n\
 Headers and library of the anigif control, for programs that embed it.")
-# The libraries are static, so nothing for dpkg-shlibdeps to read: a program built against them
-# needs the development files of what they link.
-set(CPACK_DEBIAN_ANIGIF-DEV_PACKAGE_DEPENDS
-    "libgif-dev, nlohmann-json3-dev, libtbb-dev, libhwy-dev, qt6-base-dev")
+# Static libraries give dpkg-shlibdeps nothing to read: the package names the development files
+# of what they link (cmake/AniGifPackage.cmake).
+set(CPACK_DEBIAN_ANIGIF-DEV_PACKAGE_DEPENDS "${ANIGIF_DEV_DEBIAN_DEPENDS}")
 
 set(CPACK_DEBIAN_ANIGIF-DESIGNER_PACKAGE_NAME anigif-designer-plugin)
 set(CPACK_DEBIAN_ANIGIF-DESIGNER_PACKAGE_SECTION devel)
