@@ -43,15 +43,14 @@ endif()
 
 # What the core links (platform/ and gifcontrol/ CMakeLists), once: its find_dependency line, its
 # pkg-config term and the Debian package with its development files. The libraries are static,
-# so a program built against them needs all four.
+# so a program built against them needs all three.
 set(ANIGIF_CORE_DEPENDENCIES "find_dependency(GIF)
 find_dependency(nlohmann_json 3)
 find_dependency(TBB)
-find_dependency(hwy)
 ")
-set(ANIGIF_PC_REQUIRES nlohmann_json tbb libhwy)
+set(ANIGIF_PC_REQUIRES nlohmann_json tbb)
 set(ANIGIF_PC_LIBS -lgif)
-set(ANIGIF_DEV_DEBIAN_DEPENDS libgif-dev nlohmann-json3-dev libtbb-dev libhwy-dev)
+set(ANIGIF_DEV_DEBIAN_DEPENDS libgif-dev nlohmann-json3-dev libtbb-dev)
 if(ANIGIF_HAS_WIDGET)
   list(APPEND ANIGIF_DEV_DEBIAN_DEPENDS qt6-base-dev)
 endif()

@@ -2,7 +2,9 @@
 // time to the best one the CPU has.
 #include "gifcontrol/render/scaled_rows.h"
 
+#include <atomic>
 #include <cstring>
+#include <vector>
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "gifcontrol/render/scaled_rows.cpp"
@@ -127,28 +129,90 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace anigif::draw {
 
-HWY_EXPORT(AverageRow);
-HWY_EXPORT(AverageColumns);
-HWY_EXPORT(LanesOfPixels);
-HWY_EXPORT(BytesOfLanes);
+// Dispatch without Highway's shared runtime: that library measures its timer when it is loaded,
+// a few milliseconds every program start would pay for kernels most starts never call. Its
+// header-only target bookkeeping (ChosenTarget, the per-target tables) does the rest.
+namespace {
+
+#define ANIGIF_KERNEL_TABLE(FUNC)                                                           \
+    decltype(&HWY_STATIC_DISPATCH(FUNC)) const FUNC##Table[HWY_MAX_DYNAMIC_TARGETS + 2] = { \
+        nullptr, HWY_CHOOSE_TARGET_LIST(FUNC), HWY_CHOOSE_FALLBACK(FUNC)}
+ANIGIF_KERNEL_TABLE(AverageRow);
+ANIGIF_KERNEL_TABLE(AverageColumns);
+ANIGIF_KERNEL_TABLE(LanesOfPixels);
+ANIGIF_KERNEL_TABLE(BytesOfLanes);
+#undef ANIGIF_KERNEL_TABLE
+
+// The instruction sets of Highway's targets that this CPU and its operating system run (the
+// compiler's CPU check includes the OS's saving of the wide registers).
+int64_t cpuTargets() noexcept {
+    int64_t targets = HWY_EMU128 | HWY_SCALAR;
+#if HWY_ARCH_X86
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("ssse3")) return targets;
+    targets |= HWY_SSSE3;
+    if (!(__builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("sse4.2") &&
+          __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("aes")))
+        return targets;
+    targets |= HWY_SSE4;
+    if (!(__builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
+          __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+          __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c") &&
+          __builtin_cpu_supports("lzcnt")))
+        return targets;
+    targets |= HWY_AVX2;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw"))
+        targets |= HWY_AVX3;
+#else
+    targets |= HWY_STATIC_TARGET;  // elsewhere, what the compiler was told the CPU has
+#endif
+    return targets;
+}
+
+std::size_t tableIndexFor(int64_t targets) noexcept {
+    hwy::ChosenTarget chosen;
+    chosen.Update(targets);
+    return chosen.GetIndex();
+}
+
+std::atomic<std::size_t> forcedIndex{0};  // 0: the best the CPU runs
+
+std::size_t kernelIndex() noexcept {
+    static const std::size_t best = tableIndexFor(cpuTargets());
+    const std::size_t forced = forcedIndex.load(std::memory_order_relaxed);
+    return forced ? forced : best;
+}
+
+}  // namespace
+
+std::vector<int64_t> runnableKernelTargets() {
+    std::vector<int64_t> out;
+    for (int64_t t = cpuTargets() & HWY_TARGETS; t != 0; t &= t - 1) out.push_back(t & -t);
+    return out;
+}
+
+void forceKernelTarget(int64_t target) noexcept {
+    forcedIndex.store(target ? tableIndexFor(target) : 0, std::memory_order_relaxed);
+}
 
 void lanesOfPixels(const uint8_t* pixels, std::size_t n, uint64_t* out) noexcept {
-    HWY_DYNAMIC_DISPATCH(LanesOfPixels)(pixels, n, out);
+    LanesOfPixelsTable[kernelIndex()](pixels, n, out);
 }
 
 void bytesOfLanes(const uint64_t* lanes, std::size_t n, uint8_t* colour,
                   uint8_t* coverage) noexcept {
-    HWY_DYNAMIC_DISPATCH(BytesOfLanes)(lanes, n, colour, coverage);
+    BytesOfLanesTable[kernelIndex()](lanes, n, colour, coverage);
 }
 
 void averageRow(const uint64_t* src, const int64_t* start, const uint64_t* weights,
                 std::size_t taps, std::size_t nx, uint64_t* out) noexcept {
-    HWY_DYNAMIC_DISPATCH(AverageRow)(src, start, weights, taps, nx, out);
+    AverageRowTable[kernelIndex()](src, start, weights, taps, nx, out);
 }
 
 void averageColumns(const uint64_t* const* rows, const uint16_t* weights, std::size_t taps,
                     std::size_t n, uint64_t* out) noexcept {
-    HWY_DYNAMIC_DISPATCH(AverageColumns)(rows, weights, taps, n, out);
+    AverageColumnsTable[kernelIndex()](rows, weights, taps, n, out);
 }
 
 // Sums of weight x lanes back to 8 bits per lane, rounded: one multiply weighs all four lanes.

@@ -7,6 +7,7 @@
 // time); the *Scalar versions are the plain reference they must match bit for bit.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace anigif::draw {
 
@@ -35,5 +36,11 @@ void bytesOfLanes(const uint64_t* lanes, std::size_t n, uint8_t* colour,
                   uint8_t* coverage) noexcept;
 void bytesOfLanesScalar(const uint64_t* lanes, std::size_t n, uint8_t* colour,
                         uint8_t* coverage) noexcept;
+
+// The instruction sets (Highway target bits) the vector steps were built for that this CPU runs,
+// best first; the last is the plain fallback.
+std::vector<int64_t> runnableKernelTargets();
+// For tests: run the vector steps on `target` (one of the above) until called with 0.
+void forceKernelTarget(int64_t target) noexcept;
 
 }  // namespace anigif::draw

@@ -282,8 +282,8 @@ uint64_t randomLanes(uint32_t& seed) {
 TEST(AreaAveraging, VectorStepsMatchThePlainOnesOnEveryInstructionSet) {
     namespace draw = anigif::draw;
     uint32_t seed = 99;
-    for (const int64_t target : hwy::SupportedAndGeneratedTargets()) {
-        hwy::SetSupportedTargetsForTest(target);
+    for (const int64_t target : draw::runnableKernelTargets()) {
+        draw::forceKernelTarget(target);
         SCOPED_TRACE(hwy::TargetName(target));
         for (int round = 0; round < 60; ++round) {
             // Horizontal: nx target pixels of up to `taps` taps over a padded source row.
@@ -334,7 +334,7 @@ TEST(AreaAveraging, VectorStepsMatchThePlainOnesOnEveryInstructionSet) {
             ASSERT_EQ(coverage, plainCoverage);
         }
     }
-    hwy::SetSupportedTargetsForTest(0);
+    draw::forceKernelTarget(0);
 }
 
 // A target large enough to be averaged in bands comes out the same on one thread, on real
