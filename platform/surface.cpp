@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/large_block.h"
 #include "platform/memory_budget.h"
 #include "platform/runtime_error.h"
 
@@ -23,44 +24,20 @@ int32_t RowBytes(int32_t bitsPerPixel, int32_t width) {
 
 void Surface::FreeDeleter::operator()(uint8_t* p) const noexcept {
     if (mappedBytes != 0)
-        munmap(p, mappedBytes);
+        unmapLargeBlock(p, mappedBytes);
     else
         std::free(p);
 }
 
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t{2} * 1024 * 1024;
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KAVRILO_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define KAVRILO_ASAN 1
-#endif
-#ifdef KAVRILO_ASAN
-// Under AddressSanitizer every surface comes from the heap, where overruns are caught.
-constexpr std::size_t kMapFrom = SIZE_MAX;
-#else
-constexpr std::size_t kMapFrom = 2 * kHugePage;
-#endif
-
-// Zero-filled pixel memory. Large surfaces (a long frame strip, a full-HD composite) are mapped
-// with transparent huge pages where the system offers them: faulting in hundreds of megabytes
-// page by page costs more than decoding into them.
+// Zero-filled pixel memory; large surfaces (a long frame strip, a full-HD composite) straight
+// from the system.
 uint8_t* allocatePixels(std::size_t size, std::size_t& mappedBytes) noexcept {
     mappedBytes = 0;
-    if (size < kMapFrom) return static_cast<uint8_t*>(std::calloc(size, 1));
-    const std::size_t mapped = (size + kHugePage - 1) / kHugePage * kHugePage;
-    void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED) return nullptr;
-#ifdef MADV_HUGEPAGE
-    madvise(p, mapped, MADV_HUGEPAGE);  // a hint; without it the pages are simply small
-#endif
-    mappedBytes = mapped;
+    if (!isLargeBlock(size)) return static_cast<uint8_t*>(std::calloc(size, 1));
+    void* p = mapLargeBlock(size);
+    if (p) mappedBytes = size;
     return static_cast<uint8_t*>(p);
 }
 

@@ -12,6 +12,12 @@
 // the bytes of its stream that differ from the shared buffer. The decoding, which is nearly all
 // the work, then runs frame by frame in parallel: each frame has its own stream, its own giflib
 // state and its own cell of the strip, so the strip is the same in whatever order they finish.
+//
+// A deferred load's first pass decodes frame 1 alone, which would leave the other threads idle.
+// They decode the frames after it instead (none larger than frame 1, so the first frame shows no
+// later), into buffers of their own: the strip still holds frame 1 alone when the pass returns.
+// The remaining-frames pass copies a buffer into its cell when the frame's rebuilt stream is
+// byte for byte the one decoded ahead, and decodes the frame as usual otherwise.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -55,10 +61,14 @@ void copyBytes(OneBased<uint8_t>& dst, int32_t to, const OneBased<uint8_t>& src,
 // Below this many pixels in a pass (the small decorations) threads would cost more than they
 // save, and the pass stays on the calling thread.
 constexpr int64_t kParallelPixels = int64_t{1} << 16;
+// At most this many pixels are decoded ahead, held in memory beside the strip until the
+// remaining-frames pass.
+constexpr int64_t kMostAheadPixels = int64_t{1} << 24;
 
 // One rebuilt frame, ready to decode: the bytes of its stream that are not the shared header and
 // index-coding table (RebuildBuffer 1..781), where its image data lie, and its strip cell.
 struct FrameJob {
+    int32_t frame = 0;
     int32_t cellX = 0, cellW = 0, cellH = 0;
     std::array<uint8_t, 4> screenSize{};  // RebuildBuffer 7..10 for this frame
     // RebuildBuffer from kExtensionPos up to the end of the rebuilt descriptor.
@@ -73,30 +83,142 @@ struct FrameJob {
 // strip (the frame then stays index 0).
 bool rebuildFrame(ucAniGIF& g, int32_t i, FrameJob& job);
 
-// Decodes one rebuilt frame into its cell; a frame the decoder rejects stays index 0. Reads
-// RebuildBuffer 1..781 and IndexCodingTriples, writes only the cell: calls for different
+// The head of a frame's rebuilt stream: everything before its image data.
+struct StreamHead {
+    std::array<uint8_t, kRebuildBytes> bytes;
+    std::size_t size = 0;
+    bool operator==(const StreamHead& o) const noexcept {
+        return size == o.size && std::memcmp(bytes.data(), o.bytes.data(), size) == 0;
+    }
+};
+// Reads RebuildBuffer 1..781 and IndexCodingTriples.
+StreamHead streamHead(const ucAniGIF& g, const FrameJob& job) noexcept;
+
+// Decodes one rebuilt frame into rows of job.cellW bytes (row r at firstRow + r * stride); a
+// frame the decoder rejects leaves them as they were. Writes nothing else: calls for different
 // frames may run at the same time.
-void decodeFrame(const ucAniGIF& g, const FrameJob& job) noexcept;
+void decodeFrame(const StreamHead& head, const FrameJob& job, uint8_t* firstRow,
+                 std::ptrdiff_t stride) noexcept;
+
+}  // namespace
+
+struct FramesDecodedAhead {
+    struct Frame {
+        FrameJob job;
+        StreamHead head;
+        std::vector<uint8_t> indices;  // cellW x cellH, top row first
+        bool decoded = false;
+        bool matches(const FrameJob& j, const StreamHead& h) const noexcept {
+            return decoded && j.frame == job.frame && j.cellW == job.cellW &&
+                   j.cellH == job.cellH && j.data == job.data && j.held == job.held &&
+                   j.missing == job.missing && h == head;
+        }
+    };
+    std::vector<Frame> frames;
+};
+
+namespace {
 
 // The frames of one pass: rebuilt in order as they are added, decoded together by run().
 class FramePass {
   public:
     void add(ucAniGIF& g, int32_t i) {
         FrameJob job;
+        job.frame = i;
         if (!rebuildFrame(g, i, job)) return;
         pixels_ += int64_t{job.cellW} * job.cellH;
         jobs_.push_back(job);
     }
-    // Decodes every frame added since the last run; returns when all are in the strip.
-    void run(const ucAniGIF& g, int32_t threads) noexcept {
-        forEachPiece(threads, jobs_.size(), pixels_ >= kParallelPixels,
-                     [&](std::size_t k) { decodeFrame(g, jobs_[k]); });
+
+    // With frame 1 alone in the pass: rebuilds the frames after it that idle threads can decode
+    // meanwhile (each no larger than frame 1) on a copy of the rebuild state, which is then put
+    // back, so that the remaining-frames pass rebuilds them exactly as it would have.
+    void addAhead(ucAniGIF& g, int32_t n, int32_t threads) {
+        if (threads < 2 || jobs_.size() != 1 || jobs_[0].frame != 1) return;
+        const FrameJob& first = jobs_[0];
+        const int64_t firstPixels = int64_t{first.cellW} * first.cellH;
+        const int32_t last = std::min(n, std::min(threads, 8));
+        const OneBased<uint8_t> savedBuffer = g.RebuildBuffer;
+        std::vector<FrameInfo> savedFrames;
+        int64_t pixels = pixels_, aheadPixels = 0;
+        try {
+            for (int32_t i = 2; i <= last; ++i) {
+                savedFrames.push_back(g.Frames(i));
+                FramesDecodedAhead::Frame ahead;
+                ahead.job.frame = i;
+                if (!rebuildFrame(g, i, ahead.job)) break;
+                const int64_t cellPixels = int64_t{ahead.job.cellW} * ahead.job.cellH;
+                aheadPixels += cellPixels;
+                if (cellPixels > firstPixels || ahead.job.held > first.held ||
+                    aheadPixels > kMostAheadPixels)
+                    break;
+                ahead.head = streamHead(g, ahead.job);
+                pixels += cellPixels;
+                ahead_.push_back(std::move(ahead));
+            }
+        } catch (...) {
+            ahead_.clear();
+        }
+        g.RebuildBuffer = savedBuffer;
+        for (std::size_t k = 0; k < savedFrames.size(); ++k)
+            g.Frames(static_cast<int32_t>(k) + 2) = savedFrames[k];
+        if (piecesFor(threads, 2, worthThreads(pixels)) < 2) ahead_.clear();
+        if (!ahead_.empty()) pixels_ = pixels;
+    }
+
+    // Decodes every frame added since the last run, and any decoded ahead; returns when all are
+    // in the strip (or their buffers). Frames the remaining-frames pass finds decoded ahead in
+    // `aheadIn` are copied from there. Returns what was decoded ahead (null when nothing was).
+    std::shared_ptr<FramesDecodedAhead> run(const ucAniGIF& g, int32_t threads,
+                                            const FramesDecodedAhead* aheadIn) noexcept {
+        platform::Surface& strip = *g.Strip;
+        forEachPiece(
+            threads, jobs_.size() + ahead_.size(), worthThreads(pixels_), [&](std::size_t k) {
+                if (k >= jobs_.size()) {
+                    auto& ahead = ahead_[k - jobs_.size()];
+                    try {  // made here, so that its pages are touched in parallel
+                        ahead.indices.assign(
+                            std::size_t(ahead.job.cellW) * std::size_t(ahead.job.cellH), 0);
+                    } catch (...) {
+                        return;  // not decoded ahead: the frame is decoded in its pass
+                    }
+                    decodeFrame(ahead.head, ahead.job, ahead.indices.data(), ahead.job.cellW);
+                    ahead.decoded = true;
+                    return;
+                }
+                const FrameJob& job = jobs_[k];
+                const StreamHead head = streamHead(g, job);
+                uint8_t* const top = strip.line(0) + job.cellX;
+                const std::ptrdiff_t stride = -std::ptrdiff_t{strip.rowBytes()};
+                if (aheadIn) {
+                    for (const auto& ahead : aheadIn->frames) {
+                        if (!ahead.matches(job, head)) continue;
+                        for (int32_t r = 0; r < job.cellH; ++r)
+                            std::memcpy(
+                                top + r * stride,
+                                ahead.indices.data() + std::size_t(r) * std::size_t(job.cellW),
+                                static_cast<std::size_t>(job.cellW));
+                        return;
+                    }
+                }
+                decodeFrame(head, job, top, stride);
+            });
+        std::shared_ptr<FramesDecodedAhead> out;
+        if (!ahead_.empty()) {
+            out = std::make_shared<FramesDecodedAhead>();
+            out->frames = std::move(ahead_);
+        }
         jobs_.clear();
+        ahead_.clear();
         pixels_ = 0;
+        return out;
     }
 
   private:
+    static bool worthThreads(int64_t pixels) noexcept { return pixels >= kParallelPixels; }
+
     std::vector<FrameJob> jobs_;
+    std::vector<FramesDecodedAhead::Frame> ahead_;
     int64_t pixels_ = 0;
 };
 
@@ -129,11 +251,13 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
             if (n != 1) Strip->setColorTable(0, IndexCodingColors);
             TableCount = -1;
             for (int32_t i = 2; i <= n; ++i) pass.add(*this, i);
-            pass.run(*this, threads);
+            pass.run(*this, threads, decodedAhead_.get());
+            decodedAhead_.reset();
             finishBuild();
             return true;
         } catch (...) {
-            pass.run(*this, threads);
+            pass.run(*this, threads, decodedAhead_.get());
+            decodedAhead_.reset();
             return false;
         }
     };
@@ -148,6 +272,7 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
         }
 
         // First pass.
+        decodedAhead_.reset();
         int64_t stripWidth = 0;
         int32_t stripHeight = 0;
         bool anyTransparent = false, allBackground = true, maskNeeded = false;
@@ -198,7 +323,10 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
         TableCount = -1;
         pass.add(*this, 1);
         // A build with DelayOff in run mode is one pass: frame 1 is decoded with the others.
-        if (!runMode || delayMode != DelayOff) pass.run(*this, threads);
+        if (!runMode || delayMode != DelayOff) {
+            if (runMode) pass.addAhead(*this, n, threads);
+            decodedAhead_ = pass.run(*this, threads, nullptr);
+        }
 
         currentFrame = 1;
         int32_t width = roundToInt(host_->scaleWidth());
@@ -224,7 +352,8 @@ bool ucAniGIF::BuildFrames(bool& fullBuild) noexcept {
         if (!fullBuild) finishBuild();
         return true;
     } catch (...) {
-        pass.run(*this, threads);
+        pass.run(*this, threads, nullptr);
+        decodedAhead_.reset();
         return false;
     }
 }
@@ -291,9 +420,9 @@ bool rebuildFrame(ucAniGIF& g, int32_t i, FrameJob& job) {
     return true;
 }
 
-void decodeFrame(const ucAniGIF& g, const FrameJob& job) noexcept {
-    // The frame's own copy of the rebuilt stream's head.
-    std::array<uint8_t, kRebuildBytes> head;
+StreamHead streamHead(const ucAniGIF& g, const FrameJob& job) noexcept {
+    StreamHead out;
+    auto& head = out.bytes;
     std::memcpy(head.data(), g.RebuildBuffer.span().data(), kExtensionPos - 1);
     std::memcpy(head.data() + 6, job.screenSize.data(), job.screenSize.size());
     std::size_t size = kExtensionPos - 1;
@@ -301,20 +430,22 @@ void decodeFrame(const ucAniGIF& g, const FrameJob& job) noexcept {
     size += static_cast<size_t>(job.rebuiltBytes);
     std::memcpy(head.data() + size, g.IndexCodingTriples.data(),
                 static_cast<size_t>(job.tableBytes));
-    size += static_cast<size_t>(job.tableBytes);
+    out.size = size + static_cast<size_t>(job.tableBytes);
+    return out;
+}
 
+void decodeFrame(const StreamHead& head, const FrameJob& job, uint8_t* firstRow,
+                 std::ptrdiff_t stride) noexcept {
     static constexpr uint8_t kTrailerByte[] = {kTrailer};
     const platform::GifStreamPiece stream[] = {
-        {head.data(), size},
+        {head.bytes.data(), head.size},
         {job.data, static_cast<size_t>(job.held)},
         {nullptr, static_cast<size_t>(job.missing)},
         {kTrailerByte, 1},
     };
-    platform::Surface& strip = *g.Strip;
     platform::decodeFirstGifImage(stream, [&](const platform::GifImageInfo& info) {
         if (info.width != job.cellW || info.height != job.cellH) return platform::GifLineTarget{};
-        return platform::GifLineTarget{strip.line(0) + job.cellX,
-                                       -std::ptrdiff_t{strip.rowBytes()}};
+        return platform::GifLineTarget{firstRow, stride};
     });
 }
 

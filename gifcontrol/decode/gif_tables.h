@@ -5,12 +5,50 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <new>
 #include <span>
+#include <utility>
 #include <vector>
 
+#include "platform/large_block.h"
 #include "platform/runtime_error.h"
 
 namespace anigif {
+
+// Leaves new elements of trivial types uninitialised when none is given, so that a table about
+// to be overwritten whole is not first filled with zeros; takes large tables (the bytes of a big
+// GIF) straight from the system, in huge pages where it offers them.
+template <typename T>
+struct DefaultInitAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = DefaultInitAllocator<U>;
+    };
+    DefaultInitAllocator() = default;
+    template <typename U>
+    DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_alloc();
+        if (!platform::isLargeBlock(n * sizeof(T))) return std::allocator<T>::allocate(n);
+        void* p = platform::mapLargeBlock(n * sizeof(T));
+        if (!p) throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (platform::isLargeBlock(n * sizeof(T)))
+            platform::unmapLargeBlock(p, n * sizeof(T));
+        else
+            std::allocator<T>::deallocate(p, n);
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void*>(p)) U;
+        else
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
 
 // A table indexed from 1 to upperBound(), stored in a vector. Access outside the bounds raises
 // the subscript error (RuntimeError 9); nothing is ever read or written out of bounds.
@@ -23,7 +61,12 @@ class OneBased {
     // Makes the table 1..n with all entries default (n <= 0 empties it).
     void redim(int32_t n) { items_.assign(n > 0 ? static_cast<size_t>(n) : 0, T{}); }
     // Makes the table 1..n keeping the entries that remain.
-    void redimPreserve(int32_t n) { items_.resize(n > 0 ? static_cast<size_t>(n) : 0); }
+    void redimPreserve(int32_t n) { items_.resize(n > 0 ? static_cast<size_t>(n) : 0, T{}); }
+    // Makes the table 1..n with unspecified entries, for a caller that writes them all.
+    std::span<T> redimForOverwrite(int32_t n) {
+        items_.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        return items_;
+    }
     void clear() noexcept {
         items_.clear();
         items_.shrink_to_fit();
@@ -50,7 +93,7 @@ class OneBased {
     std::span<const T> span() const noexcept { return items_; }
 
   private:
-    std::vector<T> items_;
+    std::vector<T, DefaultInitAllocator<T>> items_;
 };
 
 // One image of the stream, in stream order.

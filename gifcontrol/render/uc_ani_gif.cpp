@@ -1,6 +1,12 @@
 // Creation, termination, the load sequence and the decoder reset of the control.
 #include "gifcontrol/render/uc_ani_gif.h"
 
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "gifcontrol/render/work_threads.h"
+
 namespace anigif {
 namespace {
 
@@ -20,8 +26,27 @@ ucAniGIF::~ucAniGIF() {
 }
 
 bool ucAniGIF::loadGifBytes(std::span<const uint8_t> bytes) noexcept {
+    std::vector<uint8_t> own;  // bytes that are the control's own must outlive the resize
     try {
-        GifBytes.assign(bytes);
+        const std::span<const uint8_t> held = GifBytes.span();
+        if (!bytes.empty() && bytes.data() >= held.data() &&
+            bytes.data() < held.data() + held.size()) {
+            own.assign(bytes.begin(), bytes.end());
+            bytes = own;
+        }
+        // A large GIF is copied in pieces on the work threads: touching its fresh pages for the
+        // first time costs more than the copy itself.
+        if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+            platform::raiseOverflow();
+        const std::span<uint8_t> to =
+            GifBytes.redimForOverwrite(static_cast<int32_t>(bytes.size()));
+        constexpr std::size_t kPiece = std::size_t{1} << 22;
+        forEachPiece(workThreads(threadLimit), (bytes.size() + kPiece - 1) / kPiece,
+                     bytes.size() >= 4 * kPiece, [&](std::size_t k) {
+                         const std::size_t at = k * kPiece;
+                         std::memcpy(to.data() + at, bytes.data() + at,
+                                     std::min(kPiece, bytes.size() - at));
+                     });
     } catch (...) {
         GifBytes.clear();
     }
@@ -83,6 +108,7 @@ void ucAniGIF::ResetDecoder() noexcept {
     PowersOfTwo.fill(0);
     Blocks.clear();
     RebuildBuffer.clear();
+    decodedAhead_.reset();
     TableCount = 0;
     ReleaseTimerCallback();
 }

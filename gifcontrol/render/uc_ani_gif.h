@@ -36,6 +36,7 @@ namespace anigif {
 
 class Picture;   // gifcontrol/decode/bytes_to_picture.h
 class GifArray;  // gifcontrol/decode/gif_array.h
+struct FramesDecodedAhead;  // gifcontrol/decode/build_frames.cpp
 
 enum AnimationAction : int32_t {
     ActionStop = 0,
@@ -242,6 +243,10 @@ class ucAniGIF {
   private:
     // The finishing steps after the last pass.
     void finishBuild();
+
+    // Frames after the first, decoded on idle threads while the first pass decoded frame 1 and
+    // kept for the remaining-frames pass (decode/build_frames.cpp); null otherwise.
+    std::shared_ptr<FramesDecodedAhead> decodedAhead_;
 
     platform::ControlHost* host_;
 

@@ -321,21 +321,28 @@ struct Loaded {
     bool ok = false;
     std::vector<int32_t> frames;  // per frame: StripX, Width, Height, Left, Top, TableIndex
     std::vector<uint8_t> strip;
+    std::vector<uint8_t> firstPassStrip;  // a deferred load's strip between its two passes
     int32_t stripWidth = 0, stripHeight = 0;
     bool operator==(const Loaded&) const = default;
 };
 
-// Loads `bytes` in run mode, every pass in one go, with the pieces of each pass scheduled as
-// `schedule` says (the default: real threads, whatever the size) and at most `threads` threads.
+// Loads `bytes` in run mode, with the pieces of each pass scheduled as `schedule` says (the
+// default: real threads, whatever the size) and at most `threads` threads. All in one pass, or
+// (deferred) frame 1 first and the remaining frames in a second pass, as a held load does.
 Loaded loadScheduled(const Bytes& bytes, int32_t threads,
-                     anigif::PieceSchedule schedule = {true, nullptr}) {
+                     anigif::PieceSchedule schedule = {true, nullptr}, bool deferred = false) {
     anigif::setPieceSchedule(std::move(schedule));
     platform::HeadlessHost host;
     ucAniGIF gif{host};
-    gif.delayMode = anigif::DelayOff;
+    gif.delayMode = deferred ? anigif::DelayHold : anigif::DelayOff;
     gif.SetThreadLimit(threads);
     Loaded r;
     r.ok = gif.loadGifBytes(bytes);
+    if (r.ok && deferred && gif.FrameCount() > 1) {
+        r.firstPassStrip.assign(gif.Strip->bits(), gif.Strip->bits() + gif.Strip->sizeBytes());
+        bool rest = false;
+        r.ok = gif.BuildFrames(rest);
+    }
     anigif::setPieceSchedule({});
     for (int32_t k = 1; r.ok && k <= gif.FrameCount(); ++k) {
         const auto& f = gif.Frames(k);
@@ -395,6 +402,26 @@ TEST(ParallelFrames, GiveTheSameStripInWhateverOrderFramesAreDecoded) {
     }
     // Real threads, more of them than frames are worth, several times over.
     for (int round = 0; round < 5; ++round) EXPECT_EQ(loadScheduled(gif, 8), reference);
+
+    // Deferred: threads idle during the first pass decode the next frames ahead (frames no
+    // larger than frame 1), yet the strip between the passes holds frame 1 alone, and the end is
+    // the same.
+    GifBuilder even;
+    even.screen(20, 20).globalTable(giftest::testPalette(16));
+    for (int k = 1; k <= 5; ++k) even.frame(withControl(pattern(20, 20 - k, k), 1));
+    const Bytes evenGif = even.build();
+    const Loaded whole = loadScheduled(evenGif, 1, {});
+    const Loaded deferred = loadScheduled(evenGif, 1, {}, true);
+    ASSERT_TRUE(deferred.ok);
+    EXPECT_EQ(deferred.strip, whole.strip);
+    const std::size_t rowBytes = deferred.strip.size() / std::size_t(deferred.stripHeight);
+    for (std::size_t i = 0; i < deferred.firstPassStrip.size(); ++i)
+        if (i % rowBytes >= 20) {
+            ASSERT_EQ(deferred.firstPassStrip[i], 0) << i;
+        }
+    EXPECT_EQ(loadScheduled(evenGif, 0, {true, reversed}, true), deferred);
+    for (int round = 0; round < 5; ++round)
+        EXPECT_EQ(loadScheduled(evenGif, 8, {true, nullptr}, true), deferred);
 }
 
 TEST(ParallelFrames, KeepARejectedFrameAtIndexZeroAndItsNeighboursExact) {
@@ -439,6 +466,9 @@ TEST(ParallelFrames, AgreeWithOneThreadOnTheSuiteTheCorpusAndCutStreams) {
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         const Loaded one = loadScheduled(inputs[i], 1, {});
         ASSERT_EQ(loadScheduled(inputs[i], 0), one) << "input " << i;
+        ASSERT_EQ(loadScheduled(inputs[i], 0, {true, nullptr}, true),
+                  loadScheduled(inputs[i], 1, {}, true))
+            << "deferred, input " << i;
         loaded += one.ok;
     }
     EXPECT_GT(loaded, 100);
