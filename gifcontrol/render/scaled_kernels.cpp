@@ -450,27 +450,27 @@ inline uint64_t word(const uint8_t* p) noexcept {
 // Folds source rows r0 .. r1 - 1 (one tile row) into their tiles' streams.
 void hashRows(const Surface& src, const Surface* mask, const SourceRect& from, int32_t cols32,
               int32_t r0, int32_t r1, std::vector<uint64_t>& streams) {
-    constexpr uint64_t kOdd = 0x9E3779B97F4A7C15ull;
+    constexpr uint64_t kOdd = kTileHashOdd;
     constexpr std::size_t kStreams = 4;
     const auto cols = static_cast<std::size_t>(cols32);
+    const std::size_t tileBytes = std::size_t{kTileWidth} * 3;
+    const std::size_t lastTileBytes =
+        static_cast<std::size_t>(from.w - (cols32 - 1) * kTileWidth) * 3;
     for (int32_t r = r0; r < r1; ++r) {
         const uint8_t* row = src.line(from.y + r) + std::ptrdiff_t{from.x} * 3;
         const uint8_t* bits = mask ? mask->line(from.y + r) : nullptr;
         uint64_t* band =
             streams.data() + static_cast<std::size_t>(r / kTileHeight) * cols * kStreams;
+        // Whole 32-byte blocks of every tile first, on the vector unit where it multiplies
+        // 64-bit lanes; then each tile's last words, tail and mask bytes.
+        hashTileBlocks(band, row, cols, tileBytes, lastTileBytes);
         for (int32_t c = 0; c < cols32; ++c) {
             const int32_t x0 = c * kTileWidth, x1 = std::min(x0 + kTileWidth, from.w);
             uint64_t* st = band + static_cast<std::size_t>(c) * kStreams;
             uint64_t s0 = st[0], s1 = st[1], s2 = st[2], s3 = st[3];
             const uint8_t* p = row + std::ptrdiff_t{x0} * 3;
             const auto n = static_cast<std::size_t>(x1 - x0) * 3;
-            std::size_t k = 0;
-            for (; k + 32 <= n; k += 32) {
-                s0 = (s0 ^ word(p + k)) * kOdd;
-                s1 = (s1 ^ word(p + k + 8)) * kOdd;
-                s2 = (s2 ^ word(p + k + 16)) * kOdd;
-                s3 = (s3 ^ word(p + k + 24)) * kOdd;
-            }
+            std::size_t k = n / 32 * 32;
             for (; k + 8 <= n; k += 8) s0 = (s0 ^ word(p + k)) * kOdd;
             uint64_t tail = n;  // fewer than eight bytes, and the length
             for (; k < n; ++k) tail = tail << 8 | p[k];

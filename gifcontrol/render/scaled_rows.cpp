@@ -122,6 +122,26 @@ void BytesOfLanes(const uint64_t* HWY_RESTRICT lanes, std::size_t n, uint8_t* HW
 
 #endif  // HWY_TARGET == HWY_SCALAR
 
+void HashTileBlocks(uint64_t* HWY_RESTRICT streams, const uint8_t* HWY_RESTRICT row,
+                    std::size_t tiles, std::size_t tileBytes, std::size_t lastTileBytes) {
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+    // The four streams of a tile are the four lanes of one vector: one multiply per block.
+    const hn::FixedTag<uint64_t, 4> d;
+    const auto odd = hn::Set(d, kTileHashOdd);
+    for (std::size_t c = 0; c < tiles; ++c) {
+        const std::size_t blocks = (c + 1 == tiles ? lastTileBytes : tileBytes) / 32;
+        const uint8_t* p = row + c * tileBytes;
+        auto s = hn::LoadU(d, streams + 4 * c);
+        for (std::size_t b = 0; b < blocks; ++b)
+            s = hn::Xor(s, hn::LoadU(d, reinterpret_cast<const uint64_t*>(p + 32 * b))) * odd;
+        hn::StoreU(s, d, streams + 4 * c);
+    }
+#else
+    // Narrower vectors have no 64-bit multiply: four scalar chains are as fast.
+    hashTileBlocksScalar(streams, row, tiles, tileBytes, lastTileBytes);
+#endif
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace anigif::draw
 HWY_AFTER_NAMESPACE();
@@ -141,6 +161,7 @@ ANIGIF_KERNEL_TABLE(AverageRow);
 ANIGIF_KERNEL_TABLE(AverageColumns);
 ANIGIF_KERNEL_TABLE(LanesOfPixels);
 ANIGIF_KERNEL_TABLE(BytesOfLanes);
+ANIGIF_KERNEL_TABLE(HashTileBlocks);
 #undef ANIGIF_KERNEL_TABLE
 
 // The instruction sets of Highway's targets that this CPU and its operating system run (the
@@ -213,6 +234,33 @@ void averageRow(const uint64_t* src, const int64_t* start, const uint64_t* weigh
 void averageColumns(const uint64_t* const* rows, const uint16_t* weights, std::size_t taps,
                     std::size_t n, uint64_t* out) noexcept {
     AverageColumnsTable[kernelIndex()](rows, weights, taps, n, out);
+}
+
+void hashTileBlocks(uint64_t* streams, const uint8_t* row, std::size_t tiles, std::size_t tileBytes,
+                    std::size_t lastTileBytes) noexcept {
+    HashTileBlocksTable[kernelIndex()](streams, row, tiles, tileBytes, lastTileBytes);
+}
+
+void hashTileBlocksScalar(uint64_t* streams, const uint8_t* row, std::size_t tiles,
+                          std::size_t tileBytes, std::size_t lastTileBytes) noexcept {
+    for (std::size_t c = 0; c < tiles; ++c) {
+        const std::size_t n = (c + 1 == tiles ? lastTileBytes : tileBytes) / 32 * 32;
+        const uint8_t* p = row + c * tileBytes;
+        uint64_t* st = streams + 4 * c;
+        uint64_t s0 = st[0], s1 = st[1], s2 = st[2], s3 = st[3];
+        for (std::size_t k = 0; k < n; k += 32) {
+            uint64_t w[4];
+            std::memcpy(w, p + k, sizeof w);
+            s0 = (s0 ^ w[0]) * kTileHashOdd;
+            s1 = (s1 ^ w[1]) * kTileHashOdd;
+            s2 = (s2 ^ w[2]) * kTileHashOdd;
+            s3 = (s3 ^ w[3]) * kTileHashOdd;
+        }
+        st[0] = s0;
+        st[1] = s1;
+        st[2] = s2;
+        st[3] = s3;
+    }
 }
 
 // Sums of weight x lanes back to 8 bits per lane, rounded: one multiply weighs all four lanes.

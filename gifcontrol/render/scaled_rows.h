@@ -37,6 +37,15 @@ void bytesOfLanes(const uint64_t* lanes, std::size_t n, uint8_t* colour,
 void bytesOfLanesScalar(const uint64_t* lanes, std::size_t n, uint8_t* colour,
                         uint8_t* coverage) noexcept;
 
+// Tile hashing, first step: each tile of a row (tileBytes apart, the last one lastTileBytes
+// long) folds its whole 32-byte blocks into its four streams (streams[4 c .. 4 c + 3]), word q
+// of a block into stream q: s = (s ^ word) * kTileHashOdd, words read little-endian.
+inline constexpr uint64_t kTileHashOdd = 0x9E3779B97F4A7C15ull;
+void hashTileBlocks(uint64_t* streams, const uint8_t* row, std::size_t tiles, std::size_t tileBytes,
+                    std::size_t lastTileBytes) noexcept;
+void hashTileBlocksScalar(uint64_t* streams, const uint8_t* row, std::size_t tiles,
+                          std::size_t tileBytes, std::size_t lastTileBytes) noexcept;
+
 // The instruction sets (Highway target bits) the vector steps were built for that this CPU runs,
 // best first; the last is the plain fallback.
 std::vector<int64_t> runnableKernelTargets();

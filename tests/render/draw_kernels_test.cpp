@@ -332,6 +332,17 @@ TEST(AreaAveraging, VectorStepsMatchThePlainOnesOnEveryInstructionSet) {
             draw::bytesOfLanesScalar(fastSum.data(), n, plainColour.data(), plainCoverage.data());
             ASSERT_EQ(colour, plainColour);
             ASSERT_EQ(coverage, plainCoverage);
+
+            // Tile hashing: whole blocks of each tile, the last tile shorter.
+            const std::size_t tiles = 1 + nextRandom(seed) % 6, tileBytes = 192;
+            const std::size_t last = 1 + nextRandom(seed) % tileBytes;
+            std::vector<uint8_t> row((tiles - 1) * tileBytes + last);
+            for (auto& b : row) b = static_cast<uint8_t>(nextRandom(seed));
+            std::vector<uint64_t> hashed(tiles * 4), plainHashed(tiles * 4);
+            for (std::size_t i = 0; i < hashed.size(); ++i) hashed[i] = plainHashed[i] = i * 77;
+            draw::hashTileBlocks(hashed.data(), row.data(), tiles, tileBytes, last);
+            draw::hashTileBlocksScalar(plainHashed.data(), row.data(), tiles, tileBytes, last);
+            ASSERT_EQ(hashed, plainHashed);
         }
     }
     draw::forceKernelTarget(0);
