@@ -2,7 +2,8 @@
 // then every frame composed in order with its disposal, as the animation plays it, and painted
 // scaled into the control's 64 x 64 area (twice round, so kept scaled frames are used too).
 // Every parallel pass runs on real threads however small the input, and each load is checked
-// against a one-thread load of the same bytes.
+// against a one-thread load of the same bytes, also as a deferred load in two passes (where idle
+// threads decode frames ahead during the first).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,14 +18,24 @@
 
 namespace {
 
+// Loads `size` bytes at `data`, deferred: frame 1, then the remaining-frames pass.
+bool loadDeferred(anigif::ucAniGIF& gif, const uint8_t* data, size_t size) {
+    gif.delayMode = anigif::DelayHold;
+    if (!gif.loadGifBytes(std::span<const uint8_t>(data, size))) return false;
+    bool rest = false;
+    return gif.FrameCount() == 1 || gif.BuildFrames(rest);
+}
+
 // The strip and frame table of a load on one thread must equal those of the parallel load.
 void compareWithOneThread(const anigif::ucAniGIF& gif, bool loaded, const uint8_t* data,
-                          size_t size) {
+                          size_t size, bool deferred = false) {
     giftest::HeadlessControl control(64, 64);
     anigif::ucAniGIF& one = *control.gif;
     one.stretchMode = anigif::StretchFit;
     one.SetThreadLimit(1);
-    if (one.loadGifBytes(std::span<const uint8_t>(data, size)) != loaded) std::abort();
+    const bool oneLoaded = deferred ? loadDeferred(one, data, size)
+                                    : one.loadGifBytes(std::span<const uint8_t>(data, size));
+    if (oneLoaded != loaded) std::abort();
     if (!loaded) return;
     if (one.FrameCount() != gif.FrameCount() || !one.Strip ||
         one.Strip->sizeBytes() != gif.Strip->sizeBytes() ||
@@ -44,6 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     gif.stretchMode = anigif::StretchFit;
     const bool loaded = gif.loadGifBytes(std::span<const uint8_t>(data, size));
     compareWithOneThread(gif, loaded, data, size);
+    {
+        giftest::HeadlessControl deferred(64, 64);
+        deferred.gif->stretchMode = anigif::StretchFit;
+        const bool ok = loadDeferred(*deferred.gif, data, size);
+        compareWithOneThread(*deferred.gif, ok, data, size, true);
+    }
     if (!loaded) return 0;
 
     // What the rest of the control relies on after a load, whatever the bytes were.

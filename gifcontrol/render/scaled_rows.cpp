@@ -2,6 +2,10 @@
 // time to the best one the CPU has.
 #include "gifcontrol/render/scaled_rows.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -164,6 +168,15 @@ ANIGIF_KERNEL_TABLE(BytesOfLanes);
 ANIGIF_KERNEL_TABLE(HashTileBlocks);
 #undef ANIGIF_KERNEL_TABLE
 
+#if HWY_ARCH_X86
+// Not every compiler's CPU check knows these two.
+bool hasF16cAndLzcnt() noexcept {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & (1u << 29))) return false;  // F16C
+    return __get_cpuid(0x80000001u, &a, &b, &c, &d) && (c & (1u << 5));      // LZCNT
+}
+#endif
+
 // The instruction sets of Highway's targets that this CPU and its operating system run (the
 // compiler's CPU check includes the OS's saving of the wide registers).
 int64_t cpuTargets() noexcept {
@@ -178,8 +191,7 @@ int64_t cpuTargets() noexcept {
     targets |= HWY_SSE4;
     if (!(__builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
           __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
-          __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c") &&
-          __builtin_cpu_supports("lzcnt")))
+          __builtin_cpu_supports("fma") && hasF16cAndLzcnt()))
         return targets;
     targets |= HWY_AVX2;
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
