@@ -27,12 +27,13 @@ build-asan: deps
 test-asan: build-asan
 	@LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --preset asan -j $(JOBS)
 
-# The decode and render tests under ThreadSanitizer, with the pool's passes on real threads.
+# The decode and render tests (labelled "threads") under ThreadSanitizer, with the pool's passes
+# on real threads.
 test-tsan: deps
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan -j $(JOBS) --target decode_tests draw_kernels_tests render_tests
 	@TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp halt_on_error=1" \
-	  ctest --preset tsan -j $(JOBS) -R '^(ParseGif|BuildFrames|ParallelFrames|GifDecoderPieces|Render|Cases/StretchModes|CellExact|AreaAveraging|ScaledFrames)\.'
+	  ctest --preset tsan -j $(JOBS) -L threads
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null
