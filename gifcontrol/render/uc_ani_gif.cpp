@@ -40,9 +40,9 @@ bool ucAniGIF::loadGifBytes(std::span<const uint8_t> bytes) noexcept {
             platform::raiseOverflow();
         const std::span<uint8_t> to =
             GifBytes.redimForOverwrite(static_cast<int32_t>(bytes.size()));
-        constexpr std::size_t kPiece = std::size_t{1} << 22;
+        constexpr std::size_t kPiece = std::size_t{1} << 20;
         forEachPiece(workThreads(threadLimit), (bytes.size() + kPiece - 1) / kPiece,
-                     bytes.size() >= 4 * kPiece, [&](std::size_t k) {
+                     bytes.size() >= 2 * kPiece, [&](std::size_t k) {
                          const std::size_t at = k * kPiece;
                          std::memcpy(to.data() + at, bytes.data() + at,
                                      std::min(kPiece, bytes.size() - at));
