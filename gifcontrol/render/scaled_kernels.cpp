@@ -14,6 +14,7 @@
 #include "gifcontrol/render/draw_kernels.h"
 #include "gifcontrol/render/scaled_rows.h"
 #include "gifcontrol/render/work_threads.h"
+#include "platform/large_block.h"
 
 namespace anigif::draw {
 namespace {
@@ -386,26 +387,103 @@ struct TileHashes {
     std::vector<uint64_t> values;
 };
 
-// Allocates without zeroing: kept pixels are written whole before they are read.
-template <typename T>
-struct UninitAllocator : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-        using other = UninitAllocator<U>;
+// Memory for kept pixels: the pictures of one animation all have the same size, so they are
+// cut as equal slots from blocks of huge pages. A first pass then does not fault its pictures in
+// page by page, which costs more than averaging them. A freed slot goes to the next picture of
+// its size; a block whose slots are all free is given back. Pictures too large to share a block
+// (and every picture under AddressSanitizer, which checks heap blocks) come from the heap.
+// Kept pixels are written whole before they are read, so slots are not cleared.
+class KeptMemory {
+  public:
+    KeptMemory() = default;
+    KeptMemory(const KeptMemory&) = delete;
+    KeptMemory& operator=(const KeptMemory&) = delete;
+    ~KeptMemory() {
+        for (const Block& b : blocks_) platform::unmapLargeBlock(b.base, b.slotBytes * b.slots);
+    }
+
+    uint8_t* take(std::size_t bytes) {
+        const std::size_t size = slotSize(bytes);
+        if (size * 2 > kBlockBytes || !platform::isLargeBlock(kBlockBytes))
+            return static_cast<uint8_t*>(::operator new(bytes));
+        for (Block& b : blocks_)
+            if (b.slotBytes == size && !b.free.empty()) return takeFrom(b);
+        Block b;
+        b.slotBytes = size;
+        b.slots = kBlockBytes / size;
+        b.base = static_cast<uint8_t*>(platform::mapLargeBlock(b.slotBytes * b.slots));
+        if (!b.base) throw std::bad_alloc();
+        for (std::size_t k = b.slots; k-- > 0;) b.free.push_back(k);
+        blocks_.push_back(std::move(b));
+        return takeFrom(blocks_.back());
+    }
+
+    void give(uint8_t* p, std::size_t bytes) noexcept {
+        const std::size_t size = slotSize(bytes);
+        for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
+            if (it->slotBytes != size || p < it->base || p >= it->base + size * it->slots) continue;
+            it->free.push_back(static_cast<std::size_t>(p - it->base) / size);
+            if (it->free.size() == it->slots) {
+                platform::unmapLargeBlock(it->base, size * it->slots);
+                blocks_.erase(it);
+            }
+            return;
+        }
+        ::operator delete(p);
+    }
+
+  private:
+    static constexpr std::size_t kBlockBytes = std::size_t{8} << 20;
+    static std::size_t slotSize(std::size_t bytes) noexcept { return (bytes + 63) / 64 * 64; }
+
+    struct Block {
+        uint8_t* base = nullptr;
+        std::size_t slotBytes = 0, slots = 0;
+        std::vector<std::size_t> free;  // reserved for all slots, so giving back never allocates
     };
-    UninitAllocator() = default;
-    template <typename U>
-    UninitAllocator(const UninitAllocator<U>&) noexcept {}
-    template <typename U>
-    void construct(U* p) noexcept {
-        ::new (static_cast<void*>(p)) U;
+    uint8_t* takeFrom(Block& b) {
+        const std::size_t k = b.free.back();
+        b.free.pop_back();
+        return b.base + k * b.slotBytes;
     }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
+    std::vector<Block> blocks_;
 };
-using PixelBytes = std::vector<uint8_t, UninitAllocator<uint8_t>>;
+
+// A kept picture's pixels: colour (premultiplied blue, green, red) then coverage, per target
+// pixel.
+class KeptPixels {
+  public:
+    KeptPixels() = default;
+    KeptPixels(KeptMemory& memory, std::size_t pixels)
+        : memory_(&memory), pixels_(pixels), data_(memory.take(pixels * 4)) {}
+    KeptPixels(KeptPixels&& o) noexcept
+        : memory_(o.memory_),
+          pixels_(std::exchange(o.pixels_, 0)),
+          data_(std::exchange(o.data_, nullptr)) {}
+    KeptPixels& operator=(KeptPixels&& o) noexcept {
+        if (this != &o) {
+            release();
+            memory_ = o.memory_;
+            pixels_ = std::exchange(o.pixels_, 0);
+            data_ = std::exchange(o.data_, nullptr);
+        }
+        return *this;
+    }
+    ~KeptPixels() { release(); }
+
+    uint8_t* colour() const noexcept { return data_; }
+    uint8_t* coverage() const noexcept { return data_ + pixels_ * 3; }
+    std::size_t bytes() const noexcept { return pixels_ * 4; }
+
+  private:
+    void release() noexcept {
+        if (data_) memory_->give(data_, pixels_ * 4);
+        data_ = nullptr;
+    }
+    KeptMemory* memory_ = nullptr;
+    std::size_t pixels_ = 0;
+    uint8_t* data_ = nullptr;
+};
 
 struct KeptPicture {
     Placement placement;
@@ -414,19 +492,16 @@ struct KeptPicture {
     uint64_t used = 0;  // when last drawn or made
     int32_t firstX = 0, firstY = 0;
     std::size_t nx = 0, ny = 0;
-    PixelBytes colour;    // premultiplied blue, green, red per target pixel
-    PixelBytes coverage;  // per target pixel
+    KeptPixels pixels;
 
-    std::size_t bytes() const {
-        return colour.size() + coverage.size() + tiles.values.size() * sizeof(uint64_t);
-    }
+    std::size_t bytes() const { return pixels.bytes() + tiles.values.size() * sizeof(uint64_t); }
 };
 
 // Blends kept pixels over the target: covered runs are copies, uncovered runs are skipped.
 void blendKept(const KeptPicture& k, Surface& dst) {
     for (std::size_t j = 0; j < k.ny; ++j) {
-        const uint8_t* a = k.coverage.data() + j * k.nx;
-        const uint8_t* c = k.colour.data() + j * k.nx * 3;
+        const uint8_t* a = k.pixels.coverage() + j * k.nx;
+        const uint8_t* c = k.pixels.colour() + j * k.nx * 3;
         uint8_t* p = dst.line(k.firstY + static_cast<int32_t>(j)) + std::ptrdiff_t{k.firstX} * 3;
         for (std::size_t i = 0; i < k.nx;) {
             if (a[i] == 255 || a[i] == 0) {
@@ -532,6 +607,7 @@ TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect&
 }  // namespace
 
 struct ScaledFrames::Kept {
+    KeptMemory memory;  // before the pictures, which give their pixels back to it
     std::size_t budget = 0;
     std::size_t bytes = 0;
     std::vector<std::pair<int32_t, KeptPicture>> slots;
@@ -580,17 +656,11 @@ struct ScaledFrames::Kept {
         const KeptPicture* donor = tiles ? latestLike(placement, *tiles) : nullptr;
         std::vector<SourceRect> changed;
         if (donor && !changedTiles(donor->tiles, *tiles, sw, sh, changed)) donor = nullptr;
-        if (donor) {
-            // Copied as bytes: element by element is what the vector's own copy would do.
-            made.colour.resize(donor->colour.size());
-            made.coverage.resize(donor->coverage.size());
-            std::memcpy(made.colour.data(), donor->colour.data(), donor->colour.size());
-            std::memcpy(made.coverage.data(), donor->coverage.data(), donor->coverage.size());
-        } else {
-            made.colour.resize(xs.size() * ys.size() * 3);
-            made.coverage.resize(xs.size() * ys.size());
+        made.pixels = KeptPixels(memory, xs.size() * ys.size());
+        if (donor)
+            std::memcpy(made.pixels.colour(), donor->pixels.colour(), made.pixels.bytes());
+        else
             changed.assign(1, SourceRect{0, 0, sw, sh});
-        }
         made.placement = placement;
         made.hash = hash;
         if (tiles) made.tiles = std::move(*tiles);
@@ -602,8 +672,8 @@ struct ScaledFrames::Kept {
             const Span cols = touching(xs, r.x, r.x + r.w), rows = touching(ys, r.y, r.y + r.h);
             averageBands(xs, ys, cols, rows, scratch, fetch, [&](std::size_t j, const uint64_t* v) {
                 const std::size_t at = j * made.nx + cols.from;
-                bytesOfLanes(v, cols.to - cols.from, made.colour.data() + at * 3,
-                             made.coverage.data() + at);
+                bytesOfLanes(v, cols.to - cols.from, made.pixels.colour() + at * 3,
+                             made.pixels.coverage() + at);
             });
         }
         blendKept(made, dst);
