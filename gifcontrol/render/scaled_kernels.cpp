@@ -390,8 +390,9 @@ struct TileHashes {
 // Memory for kept pixels: the pictures of one animation all have the same size, so they are
 // cut as equal slots from blocks of huge pages. A first pass then does not fault its pictures in
 // page by page, which costs more than averaging them. A freed slot goes to the next picture of
-// its size; a block whose slots are all free is given back. Pictures too large to share a block
-// (and every picture under AddressSanitizer, which checks heap blocks) come from the heap.
+// its size; a block whose slots are all free is given back. Small pictures, pictures too large to
+// share a block (and every picture under AddressSanitizer, which checks heap blocks) come from
+// the heap.
 // Kept pixels are written whole before they are read, so slots are not cleared.
 class KeptMemory {
   public:
@@ -404,7 +405,8 @@ class KeptMemory {
 
     uint8_t* take(std::size_t bytes) {
         const std::size_t size = slotSize(bytes);
-        if (size * 2 > kBlockBytes || !platform::isLargeBlock(kBlockBytes))
+        if (size < kLeastSlotBytes || size * 2 > kBlockBytes ||
+            !platform::isLargeBlock(kBlockBytes))
             return static_cast<uint8_t*>(::operator new(bytes));
         for (Block& b : blocks_)
             if (b.slotBytes == size && !b.free.empty()) return takeFrom(b);
@@ -434,6 +436,8 @@ class KeptMemory {
 
   private:
     static constexpr std::size_t kBlockBytes = std::size_t{8} << 20;
+    // A huge page is committed whole when first touched: small pictures stay on the heap.
+    static constexpr std::size_t kLeastSlotBytes = std::size_t{256} << 10;
     static std::size_t slotSize(std::size_t bytes) noexcept { return (bytes + 63) / 64 * 64; }
 
     struct Block {
