@@ -133,13 +133,20 @@ class FramePass {
     // With frame 1 alone in the pass: rebuilds the frames after it that idle threads can decode
     // meanwhile (each no larger than frame 1) on a copy of the rebuild state, which is then put
     // back, so that the remaining-frames pass rebuilds them exactly as it would have.
-    void addAhead(ucAniGIF& g, int32_t n, int32_t threads) {
+    // Only an optimisation: whatever fails here leaves the pass as it was.
+    void addAhead(ucAniGIF& g, int32_t n, int32_t threads) noexcept {
         if (threads < 2 || jobs_.size() != 1 || jobs_[0].frame != 1) return;
         const FrameJob& first = jobs_[0];
         const int64_t firstPixels = int64_t{first.cellW} * first.cellH;
         const int32_t last = std::min(n, std::min(threads, 8));
-        const OneBased<uint8_t> savedBuffer = g.RebuildBuffer;
+        OneBased<uint8_t> savedBuffer;
         std::vector<FrameInfo> savedFrames;
+        try {
+            savedBuffer = g.RebuildBuffer;
+            savedFrames.reserve(static_cast<std::size_t>(std::max(last - 1, 0)));
+        } catch (...) {
+            return;
+        }
         int64_t pixels = pixels_, aheadPixels = 0;
         try {
             for (int32_t i = 2; i <= last; ++i) {
@@ -159,7 +166,9 @@ class FramePass {
         } catch (...) {
             ahead_.clear();
         }
-        g.RebuildBuffer = savedBuffer;
+        // The same size as what it replaces: no allocation.
+        std::copy(savedBuffer.span().begin(), savedBuffer.span().end(),
+                  g.RebuildBuffer.span().begin());
         for (std::size_t k = 0; k < savedFrames.size(); ++k)
             g.Frames(static_cast<int32_t>(k) + 2) = savedFrames[k];
         if (piecesFor(threads, 2, worthThreads(pixels)) < 2) ahead_.clear();
@@ -205,8 +214,12 @@ class FramePass {
             });
         std::shared_ptr<FramesDecodedAhead> out;
         if (!ahead_.empty()) {
-            out = std::make_shared<FramesDecodedAhead>();
-            out->frames = std::move(ahead_);
+            try {
+                out = std::make_shared<FramesDecodedAhead>();
+                out->frames = std::move(ahead_);
+            } catch (...) {
+                out.reset();  // the remaining-frames pass decodes them as usual
+            }
         }
         jobs_.clear();
         ahead_.clear();

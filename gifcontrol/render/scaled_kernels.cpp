@@ -415,8 +415,13 @@ class KeptMemory {
         b.slots = kBlockBytes / size;
         b.base = static_cast<uint8_t*>(platform::mapLargeBlock(b.slotBytes * b.slots));
         if (!b.base) throw std::bad_alloc();
-        for (std::size_t k = b.slots; k-- > 0;) b.free.push_back(k);
-        blocks_.push_back(std::move(b));
+        try {
+            for (std::size_t k = b.slots; k-- > 0;) b.free.push_back(k);
+            blocks_.push_back(std::move(b));
+        } catch (...) {
+            platform::unmapLargeBlock(b.base, b.slotBytes * b.slots);
+            throw;
+        }
         return takeFrom(blocks_.back());
     }
 
