@@ -188,10 +188,10 @@ void printPairedRatios(int rounds, const Bytes& composite, const Bytes& direct) 
                 rounds);
     std::printf("cores: %u (hardware threads); parallel paints use %d threads\n",
                 std::thread::hardware_concurrency(), anigif::workThreads());
-    // First passes are timed over memory the process has just given back to the heap (what an
-    // animation replacing another finds), and, as "fresh", after the heap has returned its free
-    // memory to the system (what the first animation of a new process finds): the kept frames'
-    // pages are then faulted in as they are written.
+    // First passes are timed on a control whose kept frames were just released (what an
+    // animation replacing another finds), and, as "fresh", on a new control after the heap has
+    // returned its free memory to the system (what the first animation of a new process finds):
+    // the kept frames' pages are then faulted in as they are written.
     std::printf("%-10s %9s %9s %9s %9s %9s %9s\n", "path", "str/uns", "1st/uns", "1st/uns",
                 "1st/uns", "x floor", "qm/uns");
     std::printf("%-10s %9s %9s %9s %9s %9s %9s\n", "", "1 thread", "1 thread", "parallel", "fresh",
@@ -209,9 +209,11 @@ void printPairedRatios(int rounds, const Bytes& composite, const Bytes& direct) 
             first.gif->releaseScaledFrames();
             firstPass.push_back(bench::cpuSeconds([&] { animation(first); }) / un);
             floorRatio.push_back(un / bench::cpuSeconds(copies));
-            first.gif->releaseScaledFrames();
-            malloc_trim(0);
-            firstFresh.push_back(bench::cpuSeconds([&] { animation(first); }) / un);
+            {
+                Painter fresh(bytes, true);  // a new control: nothing kept, no memory of its own
+                malloc_trim(0);
+                firstFresh.push_back(bench::cpuSeconds([&] { animation(fresh); }) / un);
+            }
             threads(false);
             const double unWall = bench::wallSeconds([&] { animation(plain); });
             first.gif->releaseScaledFrames();

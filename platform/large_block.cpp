@@ -49,4 +49,12 @@ void unmapLargeBlock(void* block, std::size_t bytes) noexcept {
     if (block) munmap(block, mappedLength(bytes));
 }
 
+void releaseLargeBlockPages(void* block, std::size_t bytes) noexcept {
+    if (!block) return;
+#ifdef MADV_FREE
+    if (madvise(block, mappedLength(bytes), MADV_FREE) == 0) return;
+#endif
+    madvise(block, mappedLength(bytes), MADV_DONTNEED);  // taken back now; reads as zeros
+}
+
 }  // namespace platform

@@ -14,5 +14,8 @@ bool isLargeBlock(std::size_t bytes) noexcept;
 void* mapLargeBlock(std::size_t bytes) noexcept;
 // Gives back a block from mapLargeBlock(bytes).
 void unmapLargeBlock(void* block, std::size_t bytes) noexcept;
+// Lets the system take back the pages of a block from mapLargeBlock(bytes) whenever it needs
+// memory, keeping the block: until then, writing a page keeps it (with whatever it held).
+void releaseLargeBlockPages(void* block, std::size_t bytes) noexcept;
 
 }  // namespace platform

@@ -400,7 +400,8 @@ class KeptMemory {
     KeptMemory(const KeptMemory&) = delete;
     KeptMemory& operator=(const KeptMemory&) = delete;
     ~KeptMemory() {
-        for (const Block& b : blocks_) platform::unmapLargeBlock(b.base, b.slotBytes * b.slots);
+        for (const Block& b : blocks_) platform::unmapLargeBlock(b.base, kBlockBytes);
+        platform::unmapLargeBlock(spare_, kBlockBytes);
     }
 
     uint8_t* take(std::size_t bytes) {
@@ -413,13 +414,14 @@ class KeptMemory {
         Block b;
         b.slotBytes = size;
         b.slots = kBlockBytes / size;
-        b.base = static_cast<uint8_t*>(platform::mapLargeBlock(b.slotBytes * b.slots));
+        b.base = spare_ ? std::exchange(spare_, nullptr)
+                        : static_cast<uint8_t*>(platform::mapLargeBlock(kBlockBytes));
         if (!b.base) throw std::bad_alloc();
         try {
             for (std::size_t k = b.slots; k-- > 0;) b.free.push_back(k);
             blocks_.push_back(std::move(b));
         } catch (...) {
-            platform::unmapLargeBlock(b.base, b.slotBytes * b.slots);
+            platform::unmapLargeBlock(b.base, kBlockBytes);
             throw;
         }
         return takeFrom(blocks_.back());
@@ -431,7 +433,15 @@ class KeptMemory {
             if (it->slotBytes != size || p < it->base || p >= it->base + size * it->slots) continue;
             it->free.push_back(static_cast<std::size_t>(p - it->base) / size);
             if (it->free.size() == it->slots) {
-                platform::unmapLargeBlock(it->base, size * it->slots);
+                // One empty block stays mapped for the next animation, its pages left for the
+                // system to take back when it needs them: a new first pass then mostly writes
+                // pages it already has instead of faulting in freshly cleared ones.
+                if (spare_) {
+                    platform::unmapLargeBlock(it->base, kBlockBytes);
+                } else {
+                    platform::releaseLargeBlockPages(it->base, kBlockBytes);
+                    spare_ = it->base;
+                }
                 blocks_.erase(it);
             }
             return;
@@ -456,6 +466,7 @@ class KeptMemory {
         return b.base + k * b.slotBytes;
     }
     std::vector<Block> blocks_;
+    uint8_t* spare_ = nullptr;
 };
 
 // A kept picture's pixels: colour (premultiplied blue, green, red) then coverage, per target
