@@ -14,8 +14,9 @@
 // state and its own cell of the strip, so the strip is the same in whatever order they finish.
 //
 // A deferred load's first pass decodes frame 1 alone, which would leave the other threads idle.
-// They decode the frames after it instead (none larger than frame 1, so the first frame shows no
-// later), into buffers of their own: the strip still holds frame 1 alone when the pass returns.
+// They decode the frames after it instead (no more work than frame 1 per thread, so the first
+// frame shows no later), into buffers of their own: the strip still holds frame 1 alone when the
+// pass returns.
 // The remaining-frames pass copies a buffer into its cell when the frame's rebuilt stream is
 // byte for byte the one decoded ahead, and decodes the frame as usual otherwise.
 #include <algorithm>
@@ -64,6 +65,7 @@ constexpr int64_t kParallelPixels = int64_t{1} << 16;
 // At most this many pixels are decoded ahead, held in memory beside the strip until the
 // remaining-frames pass.
 constexpr int64_t kMostAheadPixels = int64_t{1} << 24;
+constexpr int32_t kMostAheadFrames = 64;
 
 // One rebuilt frame, ready to decode: the bytes of its stream that are not the shared header and
 // index-coding table (RebuildBuffer 1..781), where its image data lie, and its strip cell.
@@ -130,15 +132,19 @@ class FramePass {
         jobs_.push_back(job);
     }
 
-    // With frame 1 alone in the pass: rebuilds the frames after it that idle threads can decode
-    // meanwhile (each no larger than frame 1) on a copy of the rebuild state, which is then put
-    // back, so that the remaining-frames pass rebuilds them exactly as it would have.
+    // With frame 1 alone in the pass: rebuilds the frames after it that the idle threads can
+    // decode meanwhile (as much work in all as frame 1 per idle thread, by pixels and by image
+    // data) on a copy of the rebuild state, which is then put back, so that the remaining-frames
+    // pass rebuilds them exactly as it would have.
     // Only an optimisation: whatever fails here leaves the pass as it was.
     void addAhead(ucAniGIF& g, int32_t n, int32_t threads) noexcept {
         if (threads < 2 || jobs_.size() != 1 || jobs_[0].frame != 1) return;
         const FrameJob& first = jobs_[0];
-        const int64_t firstPixels = int64_t{first.cellW} * first.cellH;
-        const int32_t last = std::min(n, std::min(threads, 8));
+        const int64_t idle = std::min(threads, 8) - 1;
+        const int64_t mostPixels =
+            std::min(int64_t{first.cellW} * first.cellH * idle, kMostAheadPixels);
+        const int64_t mostData = first.held * idle;
+        const int32_t last = std::min(n, kMostAheadFrames + 1);
         OneBased<uint8_t> savedBuffer;
         std::vector<FrameInfo> savedFrames;
         try {
@@ -147,7 +153,7 @@ class FramePass {
         } catch (...) {
             return;
         }
-        int64_t pixels = pixels_, aheadPixels = 0;
+        int64_t pixels = pixels_, aheadPixels = 0, aheadData = 0;
         try {
             for (int32_t i = 2; i <= last; ++i) {
                 savedFrames.push_back(g.Frames(i));
@@ -156,9 +162,8 @@ class FramePass {
                 if (!rebuildFrame(g, i, ahead.job)) break;
                 const int64_t cellPixels = int64_t{ahead.job.cellW} * ahead.job.cellH;
                 aheadPixels += cellPixels;
-                if (cellPixels > firstPixels || ahead.job.held > first.held ||
-                    aheadPixels > kMostAheadPixels)
-                    break;
+                aheadData += ahead.job.held;
+                if (aheadPixels > mostPixels || aheadData > mostData) break;
                 ahead.head = streamHead(g, ahead.job);
                 pixels += cellPixels;
                 ahead_.push_back(std::move(ahead));
