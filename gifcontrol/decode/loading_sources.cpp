@@ -124,7 +124,7 @@ bool ucAniGIF::LoadAnimatedGIF_Array(const GifArray& Bytes) noexcept {
     try {
         const int64_t n = usableArrayBytes(Bytes);
         if (n > 0) {
-            GifBytes.assign(Bytes.heldBytes().first(static_cast<size_t>(n)));
+            holdGifBytes(Bytes.heldBytes().first(static_cast<size_t>(n)));
         } else {
             GifBytes.clear();
         }
@@ -179,7 +179,7 @@ void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
     }
     if (!proceed) return;
     try {
-        GifBytes.assign(Value.first(static_cast<size_t>(n)));
+        holdGifBytes(Value.first(static_cast<size_t>(n)));
     } catch (...) {
         raiseRemoteLoadFailure();  // no memory for it: what is on show stays
         return;
@@ -202,7 +202,7 @@ void ucAniGIF::AnimatedGIF(const Picture* aGif) {
     if (aGif == nullptr) {
         GifBytes.clear();
     } else {
-        GifBytes.assign(std::span<const uint8_t>(aGif->bytes()));
+        holdGifBytes(aGif->bytes());
     }
     if (LoadAndStart() != 0 && !host_->userMode()) {
         // A picture placed at design time takes its own size.

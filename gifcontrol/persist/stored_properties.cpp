@@ -53,7 +53,7 @@ void ucAniGIF::ReadProperties(const platform::PropertyBag& PropBag) {
         const std::span<const uint8_t> held = GifBytes.span();
         const platform::ByteArray gif =
             PropBag.readProperty("GIF", platform::ByteArray(held.begin(), held.end())).toBytes();
-        GifBytes.assign(std::span<const uint8_t>(gif));
+        holdGifBytes(gif);
     }
     minFrameDelay = PropBag.readProperty("Delay", PropertyValue{minFrameDelay}).toInt16();
     stretchMode = PropBag.readProperty("Stretch", PropertyValue{kDefaultStretch}).toInt32();

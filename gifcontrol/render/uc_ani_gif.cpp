@@ -25,28 +25,30 @@ ucAniGIF::~ucAniGIF() {
     ReleaseTimerCallback();
 }
 
-bool ucAniGIF::loadGifBytes(std::span<const uint8_t> bytes) noexcept {
+void ucAniGIF::holdGifBytes(std::span<const uint8_t> bytes) {
     std::vector<uint8_t> own;  // bytes that are the control's own must outlive the resize
+    const std::span<const uint8_t> held = GifBytes.span();
+    if (!bytes.empty() && bytes.data() >= held.data() && bytes.data() < held.data() + held.size()) {
+        own.assign(bytes.begin(), bytes.end());
+        bytes = own;
+    }
+    if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        platform::raiseOverflow();
+    // A large GIF is copied in pieces on the work threads: touching its fresh pages for the
+    // first time costs more than the copy itself.
+    const std::span<uint8_t> to = GifBytes.redimForOverwrite(static_cast<int32_t>(bytes.size()));
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    forEachPiece(workThreads(threadLimit), (bytes.size() + kPiece - 1) / kPiece,
+                 bytes.size() >= 2 * kPiece, [&](std::size_t k) {
+                     const std::size_t at = k * kPiece;
+                     std::memcpy(to.data() + at, bytes.data() + at,
+                                 std::min(kPiece, bytes.size() - at));
+                 });
+}
+
+bool ucAniGIF::loadGifBytes(std::span<const uint8_t> bytes) noexcept {
     try {
-        const std::span<const uint8_t> held = GifBytes.span();
-        if (!bytes.empty() && bytes.data() >= held.data() &&
-            bytes.data() < held.data() + held.size()) {
-            own.assign(bytes.begin(), bytes.end());
-            bytes = own;
-        }
-        // A large GIF is copied in pieces on the work threads: touching its fresh pages for the
-        // first time costs more than the copy itself.
-        if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-            platform::raiseOverflow();
-        const std::span<uint8_t> to =
-            GifBytes.redimForOverwrite(static_cast<int32_t>(bytes.size()));
-        constexpr std::size_t kPiece = std::size_t{1} << 20;
-        forEachPiece(workThreads(threadLimit), (bytes.size() + kPiece - 1) / kPiece,
-                     bytes.size() >= 2 * kPiece, [&](std::size_t k) {
-                         const std::size_t at = k * kPiece;
-                         std::memcpy(to.data() + at, bytes.data() + at,
-                                     std::min(kPiece, bytes.size() - at));
-                     });
+        holdGifBytes(bytes);
     } catch (...) {
         GifBytes.clear();
     }

@@ -243,6 +243,8 @@ class ucAniGIF {
   private:
     // The finishing steps after the last pass.
     void finishBuild();
+    // Makes GifBytes a copy of `bytes` (which may be GifBytes itself); throws when it cannot.
+    void holdGifBytes(std::span<const uint8_t> bytes);
 
     // Frames after the first, decoded on idle threads while the first pass decoded frame 1 and
     // kept for the remaining-frames pass (decode/build_frames.cpp); null otherwise.
