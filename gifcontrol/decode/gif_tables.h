@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -52,22 +53,33 @@ struct DefaultInitAllocator : std::allocator<T> {
 
 // A table indexed from 1 to upperBound(), stored in a vector. Access outside the bounds raises
 // the subscript error (RuntimeError 9); nothing is ever read or written out of bounds.
+// A table may also borrow its entries, reading them where the caller holds them (a GIF that is
+// loaded within one call is not copied first); anything that could change it makes it its own
+// copy first.
 template <typename T>
 class OneBased {
   public:
-    int32_t upperBound() const noexcept { return static_cast<int32_t>(items_.size()); }
-    bool empty() const noexcept { return items_.empty(); }
+    int32_t upperBound() const noexcept { return static_cast<int32_t>(view().size()); }
+    bool empty() const noexcept { return view().empty(); }
 
     // Makes the table 1..n with all entries default (n <= 0 empties it).
-    void redim(int32_t n) { items_.assign(n > 0 ? static_cast<size_t>(n) : 0, T{}); }
+    void redim(int32_t n) {
+        items_.assign(n > 0 ? static_cast<size_t>(n) : 0, T{});
+        borrowed_.reset();
+    }
     // Makes the table 1..n keeping the entries that remain.
-    void redimPreserve(int32_t n) { items_.resize(n > 0 ? static_cast<size_t>(n) : 0, T{}); }
+    void redimPreserve(int32_t n) {
+        own();
+        items_.resize(n > 0 ? static_cast<size_t>(n) : 0, T{});
+    }
     // Makes the table 1..n with unspecified entries, for a caller that writes them all.
     std::span<T> redimForOverwrite(int32_t n) {
+        borrowed_.reset();
         items_.resize(n > 0 ? static_cast<size_t>(n) : 0);
         return items_;
     }
     void clear() noexcept {
+        borrowed_.reset();
         items_.clear();
         items_.shrink_to_fit();
     }
@@ -77,23 +89,49 @@ class OneBased {
         if (values.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
             platform::raiseOverflow();
         items_.assign(values.begin(), values.end());
+        borrowed_.reset();
+    }
+
+    // Makes the table 1..values.size() read `values` where they lie, which must stay readable
+    // and unchanged until the table lets them go: clear(), any call that sets its size, or own().
+    // `values` must not lie in the table's own entries.
+    void borrow(std::span<const T> values) {
+        if (values.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+            platform::raiseOverflow();
+        clear();
+        if (!values.empty()) borrowed_ = values;
+    }
+    bool borrowed() const noexcept { return borrowed_.has_value(); }
+    // Makes borrowed entries the table's own copy; throws when there is no memory for it.
+    void own() {
+        if (!borrowed_) return;
+        items_.assign(borrowed_->begin(), borrowed_->end());
+        borrowed_.reset();
     }
 
     T& operator()(int32_t k) {
         if (k < 1 || k > upperBound()) platform::raiseSubscript();
+        own();
         return items_[static_cast<size_t>(k) - 1];
     }
     const T& operator()(int32_t k) const {
         if (k < 1 || k > upperBound()) platform::raiseSubscript();
-        return items_[static_cast<size_t>(k) - 1];
+        return view()[static_cast<size_t>(k) - 1];
     }
 
-    // Entries 1..n as a zero-based span (entry k at position k - 1).
-    std::span<T> span() noexcept { return items_; }
-    std::span<const T> span() const noexcept { return items_; }
+    // Entries 1..n as a zero-based span (entry k at position k - 1). The writable one makes
+    // borrowed entries the table's own first.
+    std::span<T> span() {
+        own();
+        return items_;
+    }
+    std::span<const T> span() const noexcept { return view(); }
 
   private:
+    std::span<const T> view() const noexcept { return borrowed_ ? *borrowed_ : items_; }
+
     std::vector<T, DefaultInitAllocator<T>> items_;
+    std::optional<std::span<const T>> borrowed_;
 };
 
 // One image of the stream, in stream order.

@@ -121,17 +121,20 @@ bool ucAniGIF::LoadAnimatedGIF_File(std::string_view FileName) noexcept {
 }
 
 bool ucAniGIF::LoadAnimatedGIF_Array(const GifArray& Bytes) noexcept {
+    int32_t loaded = 0;
     try {
         const int64_t n = usableArrayBytes(Bytes);
         if (n > 0) {
-            holdGifBytes(Bytes.heldBytes().first(static_cast<size_t>(n)));
+            loaded = loadAndStartFrom(Bytes.heldBytes().first(static_cast<size_t>(n)));
         } else {
             GifBytes.clear();
+            loaded = LoadAndStart();
         }
     } catch (...) {
         GifBytes.clear();
+        loaded = LoadAndStart();
     }
-    if (LoadAndStart() == 0) return false;
+    if (loaded == 0) return false;
     try {
         resizeAfterLoad();
     } catch (...) {
@@ -178,13 +181,14 @@ void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
         proceed = !cancel;
     }
     if (!proceed) return;
+    int32_t loaded = 0;
     try {
-        holdGifBytes(Value.first(static_cast<size_t>(n)));
+        loaded = loadAndStartFrom(Value.first(static_cast<size_t>(n)));
     } catch (...) {
         raiseRemoteLoadFailure();  // no memory for it: what is on show stays
         return;
     }
-    if (LoadAndStart() != 0) resizeAfterLoad();
+    if (loaded != 0) resizeAfterLoad();
 }
 
 void ucAniGIF::UserControl_AsyncReadProgress(std::string_view PropertyName, int32_t StatusCode,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/property_bag.h"
@@ -28,7 +29,7 @@ PictureData pictureOf(const platform::PicturePtr& icon) {
 }  // namespace
 
 void ucAniGIF::WriteProperties(platform::PropertyBag& PropBag) const {
-    const std::span<const uint8_t> gif = GifBytes.span();
+    const std::span<const uint8_t> gif = std::as_const(GifBytes).span();
     PropBag.writeProperty("GIF", platform::ByteArray(gif.begin(), gif.end()));
     PropBag.writeProperty("Delay", PropertyValue{minFrameDelay}, PropertyValue{kDefaultDelay});
     PropBag.writeProperty("Stretch", PropertyValue{stretchMode}, PropertyValue{kDefaultStretch});
@@ -50,7 +51,7 @@ void ucAniGIF::ReadProperties(const platform::PropertyBag& PropBag) {
     // Values go straight into the fields: no clamping, no change notices. A conversion error
     // ends the read where it happens; what was applied before it stays.
     {
-        const std::span<const uint8_t> held = GifBytes.span();
+        const std::span<const uint8_t> held = std::as_const(GifBytes).span();
         const platform::ByteArray gif =
             PropBag.readProperty("GIF", platform::ByteArray(held.begin(), held.end())).toBytes();
         holdGifBytes(gif);

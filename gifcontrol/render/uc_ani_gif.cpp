@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "gifcontrol/render/work_threads.h"
 
@@ -25,10 +26,15 @@ ucAniGIF::~ucAniGIF() {
     ReleaseTimerCallback();
 }
 
+bool ucAniGIF::inGifBytes(std::span<const uint8_t> bytes) const noexcept {
+    const std::span<const uint8_t> held = GifBytes.span();
+    return !bytes.empty() && bytes.data() >= held.data() &&
+           bytes.data() < held.data() + held.size();
+}
+
 void ucAniGIF::holdGifBytes(std::span<const uint8_t> bytes) {
     std::vector<uint8_t> own;  // bytes that are the control's own must outlive the resize
-    const std::span<const uint8_t> held = GifBytes.span();
-    if (!bytes.empty() && bytes.data() >= held.data() && bytes.data() < held.data() + held.size()) {
+    if (inGifBytes(bytes)) {
         own.assign(bytes.begin(), bytes.end());
         bytes = own;
     }
@@ -46,13 +52,30 @@ void ucAniGIF::holdGifBytes(std::span<const uint8_t> bytes) {
                  });
 }
 
+int32_t ucAniGIF::loadAndStartFrom(std::span<const uint8_t> bytes) {
+    // Copying a large GIF and faulting in its pages costs a few per cent of its load.
+    if (host_->userMode() && delayMode == DelayOff && !inGifBytes(bytes))
+        GifBytes.borrow(bytes);
+    else
+        holdGifBytes(bytes);
+    const int32_t result = LoadAndStart();
+    if (GifBytes.borrowed()) {  // a build that stopped short keeps what it was given
+        try {
+            GifBytes.own();
+        } catch (...) {
+            GifBytes.clear();
+        }
+    }
+    return result;
+}
+
 bool ucAniGIF::loadGifBytes(std::span<const uint8_t> bytes) noexcept {
     try {
-        holdGifBytes(bytes);
+        return loadAndStartFrom(bytes) != 0;
     } catch (...) {
         GifBytes.clear();
+        return LoadAndStart() != 0;
     }
-    return LoadAndStart() != 0;
 }
 
 int32_t ucAniGIF::LoadAndStart() noexcept {

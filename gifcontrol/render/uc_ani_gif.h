@@ -34,8 +34,8 @@
 
 namespace anigif {
 
-class Picture;   // gifcontrol/decode/bytes_to_picture.h
-class GifArray;  // gifcontrol/decode/gif_array.h
+class Picture;              // gifcontrol/decode/bytes_to_picture.h
+class GifArray;             // gifcontrol/decode/gif_array.h
 struct FramesDecodedAhead;  // gifcontrol/decode/build_frames.cpp
 
 enum AnimationAction : int32_t {
@@ -97,8 +97,9 @@ class ucAniGIF {
 
     // ---- Loading -------------------------------------------------------------------------
 
-    // Puts a copy of `bytes` into GifBytes and runs LoadAndStart. True when a GIF was loaded
-    // (frame count above 0). Never throws; on failure the control is empty.
+    // Takes `bytes` as GifBytes and runs LoadAndStart; nothing refers to them once it returns.
+    // True when a GIF was loaded (frame count above 0). Never throws; on failure the control is
+    // empty.
     bool loadGifBytes(std::span<const uint8_t> bytes) noexcept;
 
     // The load sequence every source ends in: ResetDecoder, clear the image-wide values,
@@ -245,6 +246,12 @@ class ucAniGIF {
     void finishBuild();
     // Makes GifBytes a copy of `bytes` (which may be GifBytes itself); throws when it cannot.
     void holdGifBytes(std::span<const uint8_t> bytes);
+    // True when `bytes` start inside what GifBytes holds.
+    bool inGifBytes(std::span<const uint8_t> bytes) const noexcept;
+    // Takes `bytes` as GifBytes and runs LoadAndStart. A GIF built whole within this call (run
+    // mode, no deferred frames) is read where it lies rather than copied first, and let go
+    // before the call returns. Throws, with nothing changed, only when a copy cannot be made.
+    int32_t loadAndStartFrom(std::span<const uint8_t> bytes);
 
     // Frames after the first, decoded on idle threads while the first pass decoded frame 1 and
     // kept for the remaining-frames pass (decode/build_frames.cpp); null otherwise.

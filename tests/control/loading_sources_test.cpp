@@ -2,12 +2,14 @@
 // three dimensions, the design-time picture, and remote downloads served by the test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gifcontrol/decode/bytes_to_picture.h"
@@ -153,6 +155,40 @@ TEST_F(Loading, ArrayNeverReadPastWhatItHolds) {
         gif->LoadAnimatedGIF_Array(GifArray::raw(held.get(), bytes.size(), 4, {1000, 1000000})));
     EXPECT_TRUE(gif->GifBytes.empty());  // released after the run-time build
     EXPECT_EQ(gif->FrameCount(), 2);
+}
+
+TEST_F(Loading, CallersBytesAreNeverWrittenNorReadOnceTheLoadReturns) {
+    // A load built whole within the call reads the caller's bytes where they lie; a deferred
+    // decode and a design-time GIF keep their own copy. Scribbling over the caller's bytes after
+    // each load must change nothing the control shows or still has to decode.
+    const auto bytes = animation(4, 6, 4);
+    auto stripOf = [](const ucAniGIF& g) {
+        return std::vector<uint8_t>(g.Strip->bits(), g.Strip->bits() + g.Strip->sizeBytes());
+    };
+    ASSERT_TRUE(gif->loadGifBytes(bytes));
+    const auto whole = stripOf(*gif);
+    for (const bool runMode : {true, false})
+        for (const int32_t mode : {DelayOff, DelayHold}) {
+            SCOPED_TRACE(testing::Message() << "run mode " << runMode << ", delay " << mode);
+            host.setUserMode(runMode);
+            gif->delayMode = mode;
+            auto caller = bytes;
+            ASSERT_TRUE(gif->LoadAnimatedGIF_Array(GifArray(caller)));
+            EXPECT_EQ(caller, bytes);
+            std::fill(caller.begin(), caller.end(), uint8_t{0xFF});
+            const auto held = std::as_const(gif->GifBytes).span();
+            if (!held.empty()) {
+                EXPECT_TRUE(std::equal(held.begin(), held.end(), bytes.begin(), bytes.end()));
+            }
+            if (runMode && mode == DelayHold) {
+                bool rest = false;
+                ASSERT_TRUE(gif->BuildFrames(rest));
+                EXPECT_EQ(stripOf(*gif), whole);
+            } else if (runMode) {
+                EXPECT_TRUE(held.empty());
+                EXPECT_EQ(stripOf(*gif), whole);
+            }
+        }
 }
 
 TEST_F(Loading, AnimatedGifAssignment) {
