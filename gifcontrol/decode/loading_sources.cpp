@@ -78,7 +78,7 @@ bool readWholeFile(std::string_view name, OneBased<uint8_t>& out) {
 
 // The byte count an array's shape claims, cut to what it holds; -1 when the shape is not one
 // the loader takes (no array, no dimension, three or more, a negative count).
-int64_t usableArrayBytes(const GifArray& array) {
+int64_t usableArrayBytes(const GifArray& array) noexcept {
     const int32_t d = array.dimensionCount();
     if (!array.allocated() || d < 1 || d > 2) return -1;
     const auto held = static_cast<uint64_t>(array.heldBytes().size());
@@ -121,20 +121,9 @@ bool ucAniGIF::LoadAnimatedGIF_File(std::string_view FileName) noexcept {
 }
 
 bool ucAniGIF::LoadAnimatedGIF_Array(const GifArray& Bytes) noexcept {
-    int32_t loaded = 0;
-    try {
-        const int64_t n = usableArrayBytes(Bytes);
-        if (n > 0) {
-            loaded = loadAndStartFrom(Bytes.heldBytes().first(static_cast<size_t>(n)));
-        } else {
-            GifBytes.clear();
-            loaded = LoadAndStart();
-        }
-    } catch (...) {
-        GifBytes.clear();
-        loaded = LoadAndStart();
-    }
-    if (loaded == 0) return false;
+    // An unusable shape loads nothing, which empties the control.
+    const int64_t n = std::max<int64_t>(usableArrayBytes(Bytes), 0);
+    if (!loadGifBytes(Bytes.heldBytes().first(static_cast<size_t>(n)))) return false;
     try {
         resizeAfterLoad();
     } catch (...) {
