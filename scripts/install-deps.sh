@@ -14,6 +14,11 @@ packages=(
   libtbb-dev libhwy-dev
   qt6-tools-dev qt6-tools-dev-tools libqt6opengl6-dev
   dpkg-dev fakeroot file desktop-file-utils appstream twm xfonts-base
+  openbox lintian help2man clang-format clang-tidy
+  qt6-declarative-dev qt6-declarative-dev-tools qml-qt6 qml6-module-qtquick
+  qml6-module-qtquick-window qml6-module-qtquick-controls qml6-module-qtquick-layouts
+  qml6-module-qtquick-templates qml6-module-qtqml-workerscript qml6-module-qttest
+  qt6-l10n-tools
 )
 
 missing=()

@@ -22,5 +22,9 @@ for t in "${targets[@]}"; do
   echo "== $name for ${per}s"
   args=("$work")
   [ -d "$seeds" ] && args+=("$seeds")
+  # Targets that read GIF streams start from the conformance suite's files as well.
+  case "$name" in
+    fuzz_gif*|fuzz_lzw*) args+=("tests/data/gif-test-suite") ;;
+  esac
   "$t" -max_total_time="$per" -rss_limit_mb=2048 -timeout=30 -print_final_stats=1 "${args[@]}" 2>&1 | tail -n 12
 done
