@@ -20,6 +20,7 @@
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/property_bag.h"
 #include "tests/support/gif_builder.h"
+#include "widget/ani_gif_widget_access.h"
 
 namespace {
 
@@ -39,9 +40,9 @@ class WidgetHost : public ::testing::Test {
         parent.setAutoFillBackground(true);
         gifWidget = new anigif::AniGifWidget(&parent);
         gifWidget->move(10, 10);
-        gifWidget->control().delayMode = DelayOff;
+        WidgetAccess::control(*gifWidget).delayMode = DelayOff;
     }
-    ucAniGIF& gif() { return gifWidget->control(); }
+    ucAniGIF& gif() { return WidgetAccess::control(*gifWidget); }
     // A 4 x 4 GIF of three one-colour frames, loaded and playing in the shown parent.
     void playThreeFramesOnScreen() {
         gifWidget->resize(4, 4);
@@ -140,7 +141,7 @@ TEST_F(WidgetHost, ComposedFrameIsDrawnFromOneDecoderState) {
 TEST_F(WidgetHost, HostStateAndMouseEvents) {
     gifWidget->resize(4, 4);
     ASSERT_TRUE(gif().loadGifBytes(halfTransparent()));
-    EXPECT_NE(gifWidget->parentWindow(), 0u);
+    EXPECT_NE(WidgetAccess::parentWindow(*gifWidget), 0u);
     EXPECT_EQ(gif().ActualWidth(), 4);
 
     gif().Enabled(false);
