@@ -98,7 +98,7 @@ inline void store8(uint8_t* d, const Lookup& lut, const uint8_t* s) noexcept {
 constexpr uint8_t kReplaces = 1, kKeeps = 2, kMixes = 4;
 
 template <int N>
-void cellExactOn(const Canvas& dst, const Run& xs, const Run& ys, const Surface& src,
+void cellExactOn(const Canvas& dst, const Run xs, const Run ys, const Surface& src,
                  const Lookup* andLut, const Lookup& orLut) noexcept {
     using P = Pixels<N>;
     std::array<uint8_t, 256> kind{};
@@ -165,7 +165,7 @@ void cellExactOn(const Canvas& dst, const Run& xs, const Run& ys, const Surface&
 }
 
 template <int N>
-void pictureExactOn(const Canvas& dst, const Run& xs, const Run& ys, const Surface& src,
+void pictureExactOn(const Canvas& dst, const Run xs, const Run ys, const Surface& src,
                     const Surface* mask) noexcept {
     using P = Pixels<N>;
     const auto bytes = static_cast<std::size_t>(xs.n) * 3;
@@ -220,10 +220,22 @@ void pictureExactOn(const Canvas& dst, const Run& xs, const Run& ys, const Surfa
                     continue;
                 }
             }
-            if ((m[x >> 3] >> (7 - (x & 7))) & 1u)
+            const bool uncovered = (m[x >> 3] >> (7 - (x & 7))) & 1u;
+            if constexpr (N == 3) {
+                if (uncovered) {
+                    dp[0] |= sp[0];
+                    dp[1] |= sp[1];
+                    dp[2] |= sp[2];
+                } else {
+                    dp[0] = sp[0];
+                    dp[1] = sp[1];
+                    dp[2] = sp[2];
+                }
+            } else if (uncovered) {
                 orIn(dp, sp, 1);
-            else
+            } else {
                 copy(dp, sp, 1);
+            }
             ++i;
         }
     }

@@ -82,7 +82,7 @@ class ucAniGIF {
     // surfaces, colour tables, mask palette, block table); GifBytes is kept. Never throws.
     void ResetDecoder() noexcept;
 
-    // ---- Parsing (Part of the decoder; public for tools and tests) -------------------------
+    // ---- Parsing (the decoder's steps, public for the library's tools and tests) ------------
 
     // Walks GifBytes and fills Frames, Blocks, ColorTables, TableCount, screenWidth,
     // screenHeight and loopSetting. Returns the frame count (at most 32767; later images are
