@@ -88,7 +88,7 @@ struct Painter : giftest::HeadlessControl {
     static double side(bool stretched) { return stretched ? kSide * double(kStretch) : kSide; }
     Painter(const Bytes& bytes, bool stretched)
         : HeadlessControl(side(stretched), side(stretched)) {
-        gif->stretchMode = anigif::StretchFit;
+        gif->Stretch(anigif::StretchFit);  // the default: scaled to the control
         gif->loadGifBytes(bytes);
         gif->Action(anigif::ActionPause);
         const auto px = static_cast<int32_t>(std::lround(side(stretched)));

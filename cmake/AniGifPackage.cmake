@@ -1,12 +1,16 @@
-# The installed AniGif package: headers under include/anigif/, the static libraries, a CMake
-# package (find_package(AniGif CONFIG) with AniGif::Core and AniGif::Widget), a pkg-config file
-# for the core and the licence. Everything here belongs to the install component "anigif-dev";
-# the Designer plugin (widget/designer/) to "anigif-designer".
+# The installed AniGif package: a few headers under include/anigif/, the static libraries, a
+# CMake package (find_package(AniGif CONFIG) with AniGif::Core and AniGif::Widget), a pkg-config
+# file for the core and the licence. Everything here belongs to the install component
+# "anigif-dev"; the Designer plugin (widget/designer/) to "anigif-designer".
 #
-# The libraries are static and position independent: the control's headers expose its plain
-# state fields and inline members, so its binary interface changes with nearly every change of
-# the control, and static linking keeps programs built against an older package working. The
-# Designer plugin links them into itself.
+# Installed are the headers a program outside the library writes against (docs/anigif.md): the
+# widget, the control's public face and the host interfaces it needs, all from the folders named
+# include/ of widget/, gifcontrol/ and platform/. Everything else (the control's state, kernels,
+# threads, surfaces, host adapters) stays inside; the public face reaches it through a private
+# pointer. Programs include <anigif/...> with only include/ on their path.
+#
+# The libraries are static and position independent: programs built against an older package
+# keep working whatever changes inside, and the Designer plugin links them into itself.
 #
 # Included from the top level after every folder, so that the link libraries other folders give
 # the core (giflib, and any threading or SIMD library) are known here and become find_dependency
@@ -17,14 +21,9 @@ set(ANIGIF_VERSION 0.1.0)
 set(ANIGIF_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/AniGif)
 set(ANIGIF_DEV anigif-dev)
 
-# Core headers keep their folders (include/anigif/gifcontrol/..., include/anigif/platform/...),
-# so that their own includes resolve against include/anigif.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/gifcontrol
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/anigif COMPONENT ${ANIGIF_DEV}
-        FILES_MATCHING PATTERN "*.h")
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/anigif COMPONENT ${ANIGIF_DEV}
-        FILES_MATCHING PATTERN "*.h" PATTERN "qt" EXCLUDE)
+# A header is installed by putting it into one of the include/ folders.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/gifcontrol/include/ ${PROJECT_SOURCE_DIR}/platform/include/
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT ${ANIGIF_DEV} FILES_MATCHING PATTERN "*.h")
 install(TARGETS anigif kavrilo_platform EXPORT AniGifCoreTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ANIGIF_DEV})
 install(EXPORT AniGifCoreTargets NAMESPACE AniGif:: DESTINATION ${ANIGIF_CMAKE_DIR}
@@ -33,8 +32,8 @@ install(EXPORT AniGifCoreTargets NAMESPACE AniGif:: DESTINATION ${ANIGIF_CMAKE_D
 set(ANIGIF_HAS_WIDGET OFF)
 if(TARGET anigif_widget)
   set(ANIGIF_HAS_WIDGET ON)
-  install(FILES ${PROJECT_SOURCE_DIR}/widget/include/anigif/ani_gif_widget.h
-          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/anigif COMPONENT ${ANIGIF_DEV})
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/widget/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+          COMPONENT ${ANIGIF_DEV} FILES_MATCHING PATTERN "*.h")
   install(TARGETS anigif_widget EXPORT AniGifWidgetTargets
           ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ANIGIF_DEV})
   install(EXPORT AniGifWidgetTargets NAMESPACE AniGif:: DESTINATION ${ANIGIF_CMAKE_DIR}

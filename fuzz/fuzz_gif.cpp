@@ -1,6 +1,7 @@
 // Arbitrary bytes through the whole load (parse, strip build) of a headless control in run mode,
 // then every frame composed in order with its disposal, as the animation plays it, and painted
-// scaled into the control's 64 x 64 area (twice round, so kept scaled frames are used too).
+// scaled into a host's pixels of the control's 64 x 64 area (twice round, so kept scaled frames
+// are used too).
 // Every parallel pass runs on real threads however small the input, and each load is checked
 // against a one-thread load of the same bytes, also as a deferred load in two passes (where idle
 // threads decode frames ahead during the first).
@@ -20,7 +21,7 @@ namespace {
 
 // Loads `size` bytes at `data`, deferred: frame 1, then the remaining-frames pass.
 bool loadDeferred(anigif::ucAniGIF& gif, const uint8_t* data, size_t size) {
-    gif.delayMode = anigif::DelayHold;
+    gif.DelayAnimation(anigif::DelayHold);
     if (!gif.loadGifBytes(std::span<const uint8_t>(data, size))) return false;
     bool rest = false;
     return gif.FrameCount() == 1 || gif.BuildFrames(rest);
@@ -31,7 +32,6 @@ void compareWithOneThread(const anigif::ucAniGIF& gif, bool loaded, const uint8_
                           size_t size, bool deferred = false) {
     giftest::HeadlessControl control(64, 64);
     anigif::ucAniGIF& one = *control.gif;
-    one.stretchMode = anigif::StretchFit;
     one.SetThreadLimit(1);
     const bool oneLoaded = deferred ? loadDeferred(one, data, size)
                                     : one.loadGifBytes(std::span<const uint8_t>(data, size));
@@ -52,12 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)threaded;
     giftest::HeadlessControl control(64, 64);
     anigif::ucAniGIF& gif = *control.gif;
-    gif.stretchMode = anigif::StretchFit;
     const bool loaded = gif.loadGifBytes(std::span<const uint8_t>(data, size));
     compareWithOneThread(gif, loaded, data, size);
     {
         giftest::HeadlessControl deferred(64, 64);
-        deferred.gif->stretchMode = anigif::StretchFit;
         const bool ok = loadDeferred(*deferred.gif, data, size);
         compareWithOneThread(*deferred.gif, ok, data, size, true);
     }
@@ -98,12 +96,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
     }
     if (area <= (int64_t{1} << 20)) {
-        auto target = platform::Surface::create(24, 64, 64);
-        if (!target) std::abort();
+        std::vector<uint32_t> pixels(64 * 64);
+        anigif::PaintTarget target;
+        target.pixels = pixels.data();
+        target.stride = 64 * 4;
+        target.width = target.height = 64;
+        gif.Action(anigif::ActionPause);
         for (int round = 0; round < 2; ++round)
             for (int32_t i = 1; i <= n; ++i) {
                 try {
-                    gif.PaintFrame(i, *target);
+                    gif.paintInto(target);
+                    gif.Action(anigif::ActionStep);
                 } catch (const platform::RuntimeError&) {
                 }
             }

@@ -15,6 +15,19 @@ void HeadlessHost::clearRecords() {
 
 void HeadlessHost::refresh() {
     ++refreshes_;
+    surfaceReady_ = false;
+    struct Painting {
+        bool& flag;
+        explicit Painting(bool& f) : flag(f) { flag = true; }
+        ~Painting() { flag = false; }
+    } painting(painting_);
+    if (onPaint) onPaint();
+}
+
+Surface* HeadlessHost::paintTarget() {
+    if (!painting_) return nullptr;
+    if (surfaceReady_) return surface_.get();
+    surfaceReady_ = true;
     // The inner size in whole pixels, kept within what a surface can hold.
     auto pixels = [](double v) {
         return std::isfinite(v) && v >= 0.5 ? static_cast<int32_t>(std::min(std::nearbyint(v), 1e6))
@@ -27,12 +40,7 @@ void HeadlessHost::refresh() {
         surface_ = Surface::create(24, w, h);
     }
     if (surface_) surface_->fill(0, 0, w, h, background_);
-    struct Painting {
-        bool& flag;
-        explicit Painting(bool& f) : flag(f) { flag = true; }
-        ~Painting() { flag = false; }
-    } painting(painting_);
-    if (onPaint) onPaint();
+    return surface_.get();
 }
 
 void HeadlessHost::setSize(double widthPx, double heightPx) {

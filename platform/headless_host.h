@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/control_host.h"
+#include "anigif/control_host.h"
 #include "platform/surface.h"
 
 namespace platform {
@@ -42,13 +42,13 @@ class HeadlessHost : public ControlHost {
     void setParentWindow(WindowId window) { window_ = window; }
     void setTimerService(TimerService* timers) { timers_ = timers; }
     void setAsyncReadAccepted(bool accepted) { asyncAccepted_ = accepted; }
-    // Colour (0x00RRGGBB) of what lies behind the control: every refresh fills the paint target
-    // with it before the paint handler draws.
+    // Colour (0x00RRGGBB) of what lies behind the control: a refresh fills the paint target
+    // with it when the paint handler first asks for the target.
     void setBackground(uint32_t rgb) { background_ = rgb & 0x00FFFFFFu; }
     uint32_t background() const { return background_; }
 
-    // The surface the last refresh painted: 24 bits, the inner size rounded to whole pixels;
-    // null before the first refresh or while the inner size is below one pixel.
+    // The surface the last paint that asked for a target painted: 24 bits, the inner size
+    // rounded to whole pixels; null before that or while the inner size is below one pixel.
     const Surface* surface() const { return surface_.get(); }
 
     // Callbacks into the control: its paint handler (run by refresh) and resize handler (run
@@ -68,7 +68,7 @@ class HeadlessHost : public ControlHost {
     // ControlHost.
     bool userMode() const override { return userMode_; }
     void refresh() override;
-    Surface* paintTarget() override { return painting_ ? surface_.get() : nullptr; }
+    Surface* paintTarget() override;
     double scaleWidth() const override { return width_; }
     double scaleHeight() const override { return height_; }
     void setSize(double widthPx, double heightPx) override;
@@ -113,6 +113,7 @@ class HeadlessHost : public ControlHost {
     uint32_t background_ = 0xFFFFFF;
     std::unique_ptr<Surface> surface_;
     bool painting_ = false;
+    bool surfaceReady_ = false;  // made and filled for the paint in progress
 
     int refreshes_ = 0;
     std::vector<std::string> changed_;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the AniGif package from an existing build tree into a temporary prefix, builds the
-# consumer project (tests/consumer) against it, and runs both programs offscreen. Also checks the
-# pkg-config file by compiling the core consumer with its flags alone.
+# consumer project (tests/consumer) against it, and runs both programs offscreen; its probe only
+# compiles while none of the library's internal headers is reachable. Also checks the pkg-config
+# file by compiling the core consumer and the probe with its flags alone.
 #   scripts/check-consumer.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,6 +16,8 @@ for component in anigif-dev anigif-designer; do
 done
 echo "check-consumer: installed into a temporary prefix:"
 (cd "$prefix" && find . -type f | sort | sed 's/^\.\//  /')
+headers=$(find "$prefix/include" -name '*.h' | sort)
+echo "check-consumer: $(echo "$headers" | wc -l) headers, $(cat $headers | wc -l) lines"
 
 cmake -S "$root/tests/consumer" -B "$tmp/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -26,5 +29,6 @@ pc_dir=$(dirname "$(find "$prefix" -name anigif.pc)")
 flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs anigif)
 c++ -std=c++20 "$root/tests/consumer/core_consumer.cpp" -o "$tmp/core_pc" $flags
 "$tmp/core_pc" >/dev/null
-echo "check-consumer: pkg-config build of the core consumer works"
+c++ -std=c++20 -fsyntax-only "$root/tests/consumer/internal_probe.cpp" $(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags anigif)
+echo "check-consumer: pkg-config build of the core consumer works; no internal header is reachable"
 echo "check-consumer: ok"

@@ -1,16 +1,18 @@
 #include "apps/anigif-render/render_session.h"
 
+#include <cmath>
 #include <string>
 #include <vector>
+
+#include "platform/memory_budget.h"
 
 namespace anigifrender {
 
 RenderSession::RenderSession(const Options& options) : options_(options) {
     host_.setUserMode(true);
     host_.setTimerService(&clock_);
-    host_.setBackground(options.background);
     control_ = std::make_unique<anigif::ucAniGIF>(host_);
-    host_.onPaint = [this] { control_->UserControl_Paint(); };
+    host_.onPaint = [this] { paint(); };
     host_.onResize = [this] { control_->UserControl_Resize(); };
 
     auto& c = *control_;
@@ -36,14 +38,38 @@ bool RenderSession::load(std::string_view fileName) {
     return control_->FrameCount() > 0;
 }
 
-const platform::Surface* RenderSession::paintNext() {
+void RenderSession::paint() {
+    framePainted_ = false;
+    // The inner size in whole pixels, as the paint covers it.
+    auto pixels = [](double v) {
+        return std::isfinite(v) && v >= 0.5 ? static_cast<int64_t>(std::min(std::round(v), 1e6))
+                                            : int64_t{0};
+    };
+    const int64_t w = pixels(host_.scaleWidth()), h = pixels(host_.scaleHeight());
+    if (w == 0 || h == 0 || w * h * 4 > static_cast<int64_t>(platform::memoryBudgetBytes())) {
+        frame_ = {};
+        return;
+    }
+    frame_.width = static_cast<int32_t>(w);
+    frame_.height = static_cast<int32_t>(h);
+    frame_.pixels.assign(static_cast<std::size_t>(w * h), 0xFF000000u | options_.background);
+    anigif::PaintTarget target;
+    target.pixels = frame_.pixels.data();
+    target.stride = w * 4;
+    target.width = frame_.width;
+    target.height = frame_.height;
+    framePainted_ = true;
+    control_->paintInto(target);
+}
+
+const PaintedFrame* RenderSession::paintNext() {
     auto& c = *control_;
     if (c.FrameCount() == 0) return nullptr;
     if (painted_++ == 0)
         c.Refresh();
     else
         c.Action(anigif::ActionStep);
-    return host_.surface();
+    return framePainted_ ? &frame_ : nullptr;
 }
 
 std::string RenderSession::summaryLine() const {
@@ -64,20 +90,19 @@ std::string RenderSession::frameLine(int32_t i) const {
            " transflag=" + std::to_string(f.TransFlag) + " disposal=" + std::to_string(f.Disposal);
 }
 
-std::vector<uint8_t> ppmBytes(const platform::Surface* s) {
-    const int32_t width = s ? s->width() : 0, height = s ? s->height() : 0;
+std::vector<uint8_t> ppmBytes(const PaintedFrame* s) {
+    const int32_t width = s ? s->width : 0, height = s ? s->height : 0;
     const std::string header =
         "P6\n" + std::to_string(width) + ' ' + std::to_string(height) + "\n255\n";
     std::vector<uint8_t> out(header.begin(), header.end());
     out.reserve(header.size() + static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* p = s->line(y);
-        for (int32_t x = 0; x < width; ++x) {  // the surface holds B, G, R
-            out.push_back(p[x * 3 + 2]);
-            out.push_back(p[x * 3 + 1]);
-            out.push_back(p[x * 3]);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t rgb = s->colorAt(x, y);
+            out.push_back(static_cast<uint8_t>(rgb >> 16));
+            out.push_back(static_cast<uint8_t>(rgb >> 8));
+            out.push_back(static_cast<uint8_t>(rgb));
         }
-    }
     return out;
 }
 

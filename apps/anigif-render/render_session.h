@@ -1,8 +1,8 @@
 #pragma once
 // One GIF painted frame by frame through the control, as anigif-render does it: the headless
 // host in run mode, DelayAnimation 0, the animation paused after the load, frame 1 painted by
-// Refresh and each further frame by Action = ActionStep. Before every paint the host fills the
-// control's surface with the background colour.
+// Refresh and each further frame by Action = ActionStep, each paint into pixels of the session's
+// own that hold the background colour before it.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -10,11 +10,24 @@
 #include <string_view>
 #include <vector>
 
+#include "anigif/manual_clock.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/headless_host.h"
-#include "platform/manual_clock.h"
 
 namespace anigifrender {
+
+// A painted frame: opaque pixels 0xFFRRGGBB, top line first.
+struct PaintedFrame {
+    int32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+
+    // The colour at (x, y) as 0x00RRGGBB.
+    uint32_t colorAt(int32_t x, int32_t y) const {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)] &
+               0xFFFFFFu;
+    }
+};
 
 // Settings applied before the load, in this order. Unset values leave the control's own.
 struct Options {
@@ -36,9 +49,9 @@ class RenderSession {
     // option the control then takes the image size.
     bool load(std::string_view fileName);
 
-    // Paints the next frame (frame 1 on the first call) and returns the control's surface;
-    // null when nothing is loaded or the control has no area.
-    const platform::Surface* paintNext();
+    // Paints the next frame (frame 1 on the first call) and returns it; null when nothing is
+    // loaded, the control has no area or its pixels would pass the memory budget.
+    const PaintedFrame* paintNext();
 
     anigif::ucAniGIF& control() { return *control_; }
     platform::HeadlessHost& host() { return host_; }
@@ -49,14 +62,19 @@ class RenderSession {
     std::string frameLine(int32_t i) const;
 
   private:
+    // The host's paint: the background, then the control's paint into it.
+    void paint();
+
     Options options_;
     platform::ManualClock clock_;
     platform::HeadlessHost host_;
     std::unique_ptr<anigif::ucAniGIF> control_;
     int32_t painted_ = 0;
+    PaintedFrame frame_;
+    bool framePainted_ = false;
 };
 
-// Binary PPM (P6) of a 24-bit surface, top line first; a 0 x 0 image for no surface.
-std::vector<uint8_t> ppmBytes(const platform::Surface* surface);
+// Binary PPM (P6) of a painted frame, top line first; a 0 x 0 image for none.
+std::vector<uint8_t> ppmBytes(const PaintedFrame* frame);
 
 }  // namespace anigifrender

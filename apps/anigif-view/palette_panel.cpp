@@ -12,9 +12,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "anigif/ani_gif_control.h"
 #include "anigif/ani_gif_widget.h"
-#include "gifcontrol/decode/bytes_to_picture.h"
-#include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/atomic_file.h"
 
 namespace viewer {
@@ -92,7 +91,7 @@ PalettePanel::PalettePanel(anigif::AniGifWidget* gif, QWidget* parent)
 
 void PalettePanel::showTable() {
     auto& control = gif_->control();
-    anigif::ucAniGIF::PaletteArray colours;
+    anigif::PaletteArray colours;
     const bool ok = control.GetPalette(table_->value(), colours);
     grid_->clearContents();
     const int count = ok ? static_cast<int>(colours.values.size()) : 0;
@@ -119,7 +118,7 @@ void PalettePanel::showTable() {
 
 void PalettePanel::editColour(int row, int column) {
     auto& control = gif_->control();
-    anigif::ucAniGIF::PaletteArray colours;
+    anigif::PaletteArray colours;
     if (!control.GetPalette(table_->value(), colours)) return;
     const int index = row * kColumns + column;
     if (index >= static_cast<int>(colours.values.size())) return;
@@ -146,27 +145,24 @@ void PalettePanel::restore(bool release) {
 }
 
 bool PalettePanel::saveCurrentFrame() {
-    const auto picture = gif_->control().AnimatedGIF();
-    if (!picture) {
+    const std::vector<uint8_t> bytes = gif_->control().AnimatedGIF();
+    if (bytes.empty()) {
         QMessageBox::information(this, QStringLiteral("Save frame"),
                                  QStringLiteral("There is no frame to save."));
         return false;
     }
-    const QString name = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save current frame as GIF"),
-        QStringLiteral("frame-%1.gif").arg(gif_->control().CurrentFrame()),
-        QStringLiteral("GIF pictures (*.gif)"));
+    const QString name =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save current frame as GIF"),
+                                     QStringLiteral("frame-%1.gif").arg(gif_->currentFrame()),
+                                     QStringLiteral("GIF pictures (*.gif)"));
     if (name.isEmpty()) return false;
-    const auto& bytes = picture->bytes();
     try {
         platform::writeFileAtomically(name.toStdString(), bytes);
     } catch (const platform::FileWriteError& e) {
         QMessageBox::warning(this, QStringLiteral("Save frame"), QString::fromLocal8Bit(e.what()));
         return false;
     }
-    report(QStringLiteral("Saved frame %1 (%2 bytes)")
-               .arg(gif_->control().CurrentFrame())
-               .arg(bytes.size()));
+    report(QStringLiteral("Saved frame %1 (%2 bytes)").arg(gif_->currentFrame()).arg(bytes.size()));
     return true;
 }
 

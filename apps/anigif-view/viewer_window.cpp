@@ -30,12 +30,10 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
-#include <type_traits>
-#include <variant>
 
+#include "anigif/ani_gif_control.h"
 #include "anigif/ani_gif_widget.h"
 #include "apps/anigif-view/palette_panel.h"
-#include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/memory_budget.h"
 
 namespace viewer {
@@ -44,7 +42,7 @@ namespace {
 constexpr int kStageMargin = 16;
 
 QString help(const char* member) {
-    const std::string_view text = anigif::ucAniGIF::helpString(member);
+    const std::string_view text = anigif::AniGifControl::helpString(member);
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -58,17 +56,34 @@ QBrush checkerBrush() {
     return QBrush(tile);
 }
 
-QString argText(const platform::EventArg& arg) {
-    return std::visit(
-        [](auto v) -> QString {
-            using T = decltype(v);
-            if constexpr (std::is_same_v<T, bool>) {
-                return v ? QStringLiteral("True") : QStringLiteral("False");
-            } else {
-                return QString::number(v);
-            }
-        },
-        arg.value);
+QString argText(const QVariant& v) {
+    switch (v.typeId()) {
+        case QMetaType::Bool:
+            return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        case QMetaType::Float:
+        case QMetaType::Double:
+            return QString::number(v.toDouble());
+        default:
+            return QString::number(v.toLongLong());
+    }
+}
+
+// The names of each event's arguments, in the order the control passes them.
+QStringList argNames(int event) {
+    switch (event) {
+        case anigif::EventMouseDown:
+        case anigif::EventMouseUp:
+        case anigif::EventMouseMove:
+            return {QStringLiteral("Button"), QStringLiteral("Shift"), QStringLiteral("X"),
+                    QStringLiteral("Y")};
+        case anigif::EventFrameChanged:
+            return {QStringLiteral("FrameIndex"), QStringLiteral("viaTimer")};
+        case anigif::EventRemoteLoadComplete:
+            return {QStringLiteral("gifWidth"), QStringLiteral("gifHeight"),
+                    QStringLiteral("Cancel")};
+        default:
+            return {};
+    }
 }
 
 // Keeps the stage large enough for the control and the control in its middle, and the size
@@ -195,22 +210,24 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     saveFrame->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     saveFrame->setToolTip(help("AnimatedGIF"));
 
-    gif_->onEvent = [this](int32_t number, std::string_view name,
-                           std::span<platform::EventArg> args) {
-        if (number == anigif::EventRemoteLoadComplete && cancelRemote_->isChecked())
-            args[2].value = true;
-        if (number == anigif::EventMouseMove && !logMoves_->isChecked()) return;
-        QStringList parts;
-        for (const auto& a : args)
-            parts << QStringLiteral("%1=%2").arg(
-                QString::fromUtf8(a.name.data(), qsizetype(a.name.size())), argText(a));
-        log_->appendPlainText(
-            QStringLiteral("%1(%2)").arg(QString::fromUtf8(name.data(), qsizetype(name.size())),
-                                         parts.join(QStringLiteral(", "))));
-        if (number == anigif::EventFrameChanged || number == anigif::EventLoopsEnded ||
-            number == anigif::EventRemoteLoadComplete)
-            updateCounters();
-    };
+    connect(gif_, &anigif::AniGifWidget::remoteGifArrived, this,
+            [this](const QSize&, bool* cancel) {
+                if (cancelRemote_->isChecked()) *cancel = true;
+            });
+    connect(gif_, &anigif::AniGifWidget::controlEvent, this,
+            [this](int number, const QString& name, const QVariantList& args) {
+                if (number == anigif::EventMouseMove && !logMoves_->isChecked()) return;
+                const QStringList names = argNames(number);
+                QStringList parts;
+                for (qsizetype i = 0; i < args.size(); ++i)
+                    parts << QStringLiteral("%1=%2").arg(i < names.size() ? names[i] : QString(),
+                                                         argText(args[i]));
+                log_->appendPlainText(
+                    QStringLiteral("%1(%2)").arg(name, parts.join(QStringLiteral(", "))));
+                if (number == anigif::EventFrameChanged || number == anigif::EventLoopsEnded ||
+                    number == anigif::EventRemoteLoadComplete)
+                    updateCounters();
+            });
     // A remote GIF is loaded after its RemoteLoadComplete: take its settings then.
     connect(gif_, &anigif::AniGifWidget::remoteLoadFailure, this, [this] {
         loaded(false, download_,
@@ -220,7 +237,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
         // The control loads the bytes once the event has returned.
         const bool refused = cancelRemote_->isChecked();
         QTimer::singleShot(0, this, [this, refused] {
-            const bool ok = gif_->control().FrameCount() > 0;
+            const bool ok = gif_->frameCount() > 0;
             loaded(ok, download_,
                    refused ? QStringLiteral("the download was refused (Cancel).")
                            : QStringLiteral("the downloaded GIF has no frame the control can "
@@ -251,19 +268,19 @@ void ViewerWindow::buildActions() {
         QStringLiteral("Download a GIF from an http, https or file address"),
         [this] { openAddressDialog(); });
     bar->addSeparator();
-    auto act = [this](int32_t a) {
+    auto act = [this](anigif::AniGifWidget::AnimationAction a) {
         return [this, a] {
-            gif_->control().Action(a);
+            gif_->setAction(a);
             updateCounters();
         };
     };
     const QString actionHelp = help("Action");
-    add(QStringLiteral("Play"), QKeySequence(Qt::Key_F5), actionHelp, act(anigif::ActionPlay));
-    add(QStringLiteral("Pause"), QKeySequence(Qt::Key_F6), actionHelp, act(anigif::ActionPause));
-    add(QStringLiteral("Step"), QKeySequence(Qt::Key_F7), actionHelp, act(anigif::ActionStep));
-    add(QStringLiteral("Restart"), QKeySequence(Qt::Key_F8), actionHelp,
-        act(anigif::ActionRestart));
-    add(QStringLiteral("Stop"), QKeySequence(Qt::Key_F9), actionHelp, act(anigif::ActionStop));
+    using Gif = anigif::AniGifWidget;
+    add(QStringLiteral("Play"), QKeySequence(Qt::Key_F5), actionHelp, act(Gif::ActionPlay));
+    add(QStringLiteral("Pause"), QKeySequence(Qt::Key_F6), actionHelp, act(Gif::ActionPause));
+    add(QStringLiteral("Step"), QKeySequence(Qt::Key_F7), actionHelp, act(Gif::ActionStep));
+    add(QStringLiteral("Restart"), QKeySequence(Qt::Key_F8), actionHelp, act(Gif::ActionRestart));
+    add(QStringLiteral("Stop"), QKeySequence(Qt::Key_F9), actionHelp, act(Gif::ActionStop));
     bar->addSeparator();
     add(QStringLiteral("Refresh"), QKeySequence::Refresh, help("Refresh"),
         [this] { gif_->control().Refresh(); });
@@ -273,8 +290,6 @@ void ViewerWindow::buildActions() {
 QWidget* ViewerWindow::buildPanel() {
     auto* panel = new QWidget;
     auto* form = new QFormLayout(panel);
-    auto& c = gif_->control();
-
     auto spin = [&](int low, int high, const char* member) {
         auto* s = new QSpinBox;
         s->setRange(low, high);
@@ -339,24 +354,27 @@ QWidget* ViewerWindow::buildPanel() {
     form->addRow(QString(), logMoves_);
 
     using Combo = QComboBox;
-    connect(stretch_, &Combo::currentIndexChanged, this, [this, &c](int v) {
-        c.Stretch(v);
+    using Gif = anigif::AniGifWidget;
+    connect(stretch_, &Combo::currentIndexChanged, this, [this](int v) {
+        gif_->setStretch(Gif::StretchMode(v));
         updateCounters();
     });
-    connect(mirrored_, &Combo::currentIndexChanged, this, [&c](int v) { c.Mirrored(v); });
-    connect(loops_, &QSpinBox::valueChanged, this, [this, &c](int v) {
-        c.Loops(v);
+    connect(mirrored_, &Combo::currentIndexChanged, this,
+            [this](int v) { gif_->setMirrored(Gif::MirrorMode(v)); });
+    connect(loops_, &QSpinBox::valueChanged, this, [this](int v) {
+        gif_->setLoops(v);
         updateCounters();
     });
-    connect(minDelay_, &QSpinBox::valueChanged, this, [&c](int v) { c.MinFrameDelay(v); });
-    connect(steppedDelay_, &QSpinBox::valueChanged, this, [&c](int v) { c.SteppedDelay(v); });
-    connect(offsetX_, &QSpinBox::valueChanged, this, [&c](int v) { c.OffsetX(v); });
-    connect(offsetY_, &QSpinBox::valueChanged, this, [&c](int v) { c.OffsetY(v); });
+    connect(minDelay_, &QSpinBox::valueChanged, this, [this](int v) { gif_->setMinFrameDelay(v); });
+    connect(steppedDelay_, &QSpinBox::valueChanged, this,
+            [this](int v) { gif_->setSteppedDelay(v); });
+    connect(offsetX_, &QSpinBox::valueChanged, this, [this](int v) { gif_->setOffsetX(v); });
+    connect(offsetY_, &QSpinBox::valueChanged, this, [this](int v) { gif_->setOffsetY(v); });
     connect(width_, &QSpinBox::editingFinished, this, [this] { applyControlSize(); });
     connect(height_, &QSpinBox::editingFinished, this, [this] { applyControlSize(); });
-    connect(solidUsed_, &QCheckBox::toggled, this, [&c](bool on) {
-        c.SolidBkgColorUsed(on);
-        c.Refresh();  // at run time the control waits for the next paint
+    connect(solidUsed_, &QCheckBox::toggled, this, [this](bool on) {
+        gif_->setSolidBkgColorUsed(on);
+        gif_->control().Refresh();  // at run time the control waits for the next paint
     });
     connect(solidColour_, &QPushButton::clicked, this, [this] { chooseSolidColour(); });
     return panel;
@@ -368,11 +386,11 @@ void ViewerWindow::open(const QString& fileOrAddress) {
     if (address) {
         log_->appendPlainText(QStringLiteral("Downloading %1").arg(fileOrAddress));
         download_ = fileOrAddress;
-        gif_->control().LoadAnimatedGIF_Remote(fileOrAddress.toStdString());
+        gif_->loadUrl(url);
         return;
     }
     const QString path = url.isLocalFile() ? url.toLocalFile() : fileOrAddress;
-    const bool ok = gif_->control().LoadAnimatedGIF_File(path.toStdString());
+    const bool ok = gif_->loadFile(path);
     loaded(ok, path, ok ? QString() : loadFailure(path));
 }
 
@@ -421,31 +439,30 @@ void ViewerWindow::dropEvent(QDropEvent* event) {
 }
 
 void ViewerWindow::syncPanel() {
-    const auto& c = gif_->control();
     const QSignalBlocker b1(stretch_), b2(mirrored_), b3(loops_), b4(minDelay_), b5(steppedDelay_),
         b6(offsetX_), b7(offsetY_), b8(solidUsed_);
-    stretch_->setCurrentIndex(c.Stretch());
-    mirrored_->setCurrentIndex(c.Mirrored());
-    loops_->setValue(c.Loops());
-    minDelay_->setValue(c.MinFrameDelay());
-    steppedDelay_->setValue(c.SteppedDelay());
-    offsetX_->setValue(c.OffsetX());
-    offsetY_->setValue(c.OffsetY());
-    solidUsed_->setChecked(c.SolidBkgColorUsed());
-    const auto ref = static_cast<uint32_t>(c.SolidBkgColor());
-    const QColor colour(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
+    stretch_->setCurrentIndex(gif_->stretch());
+    mirrored_->setCurrentIndex(gif_->mirrored());
+    loops_->setValue(gif_->loops());
+    minDelay_->setValue(gif_->minFrameDelay());
+    steppedDelay_->setValue(gif_->steppedDelay());
+    offsetX_->setValue(gif_->offsetX());
+    offsetY_->setValue(gif_->offsetY());
+    solidUsed_->setChecked(gif_->solidBkgColorUsed());
+    const QColor colour = gif_->solidBkgColor();
     solidColour_->setText(colour.name());
     solidColour_->setStyleSheet(QStringLiteral("color: %1").arg(colour.name()));
 }
 
 void ViewerWindow::updateCounters() {
-    const auto& c = gif_->control();
-    frame_->setText(QStringLiteral("Frame %1 / %2").arg(c.CurrentFrame()).arg(c.FrameCount()));
-    const int32_t remaining = c.LoopsRemaining();
+    frame_->setText(
+        QStringLiteral("Frame %1 / %2").arg(gif_->currentFrame()).arg(gif_->frameCount()));
+    const int32_t remaining = gif_->loopsRemaining();
     loopsRemaining_->setText(remaining == std::numeric_limits<int32_t>::max()
                                  ? QStringLiteral("Loops remaining: for ever")
                                  : QStringLiteral("Loops remaining: %1").arg(remaining));
-    size_->setText(QStringLiteral("Image %1 × %2").arg(c.ActualWidth()).arg(c.ActualHeight()));
+    size_->setText(
+        QStringLiteral("Image %1 × %2").arg(gif_->actualWidth()).arg(gif_->actualHeight()));
 }
 
 void ViewerWindow::applyControlSize() {
@@ -453,15 +470,11 @@ void ViewerWindow::applyControlSize() {
 }
 
 void ViewerWindow::chooseSolidColour() {
-    auto& c = gif_->control();
-    const auto ref = static_cast<uint32_t>(c.SolidBkgColor());
     const QColor chosen =
-        QColorDialog::getColor(QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF), this,
-                               QStringLiteral("Solid background"));
+        QColorDialog::getColor(gif_->solidBkgColor(), this, QStringLiteral("Solid background"));
     if (!chosen.isValid()) return;
-    c.SolidBkgColor(
-        static_cast<int32_t>((chosen.blue() << 16) | (chosen.green() << 8) | chosen.red()));
-    c.Refresh();
+    gif_->setSolidBkgColor(chosen);
+    gif_->control().Refresh();
     syncPanel();
 }
 

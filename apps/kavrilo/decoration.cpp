@@ -3,10 +3,8 @@
 #include <exception>
 #include <memory>
 
+#include "anigif/ani_gif_control.h"
 #include "anigif/ani_gif_widget.h"
-#include "gifcontrol/decode/bytes_to_picture.h"
-#include "gifcontrol/render/uc_ani_gif.h"
-#include "platform/property_bag.h"
 #include "stored_decoration.h"
 
 namespace decoration {
@@ -19,17 +17,16 @@ anigif::AniGifWidget* createDecoration(QWidget& slot, const QByteArray& fcGif) {
     auto* widget = new anigif::AniGifWidget(&slot);
     widget->setObjectName(slot.objectName());
     widget->setGeometry(0, 0, slot.width(), slot.height());
-    anigif::ucAniGIF& control = widget->control();
+    anigif::AniGifControl& control = widget->control();
     try {
-        control.ReadProperties(platform::PropertyBag::fromBytes(storedDescription()));
+        control.ReadProperties(storedDescription());
     } catch (const std::exception&) {
         // A damaged description leaves the decoration empty; the window works without it.
     }
     // The window's load handler assigns "fc.gif"; in run mode the control ignores it.
-    const auto* bytes = reinterpret_cast<const uint8_t*>(fcGif.constData());
-    const std::unique_ptr<anigif::Picture> picture =
-        anigif::BytesToPicture(bytes, static_cast<int64_t>(fcGif.size()));
-    if (picture) control.AnimatedGIF(picture.get());
+    if (!fcGif.isEmpty())
+        control.AnimatedGIF({reinterpret_cast<const uint8_t*>(fcGif.constData()),
+                             static_cast<std::size_t>(fcGif.size())});
     widget->show();
     return widget;
 }

@@ -19,19 +19,19 @@ size_t colourCount(const ColorTable& table) noexcept {
 
 }  // namespace
 
-int32_t& ucAniGIF::PaletteArray::operator()(int32_t index) {
+int32_t& PaletteArray::operator()(int32_t index) {
     const int64_t offset = int64_t{index} - lowerBound;
     if (offset < 0 || offset >= static_cast<int64_t>(values.size())) platform::raiseSubscript();
     return values[static_cast<size_t>(offset)];
 }
 
-int32_t ucAniGIF::PaletteArray::operator()(int32_t index) const {
+int32_t PaletteArray::operator()(int32_t index) const {
     const int64_t offset = int64_t{index} - lowerBound;
     if (offset < 0 || offset >= static_cast<int64_t>(values.size())) platform::raiseSubscript();
     return values[static_cast<size_t>(offset)];
 }
 
-void ucAniGIF::PaletteArray::redim(int32_t first, int32_t last) {
+void PaletteArray::redim(int32_t first, int32_t last) {
     const int64_t count = last >= first ? int64_t{last} - first + 1 : 0;
     values.assign(static_cast<size_t>(count), 0);
     lowerBound = first;

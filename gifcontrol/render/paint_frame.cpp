@@ -1,6 +1,8 @@
 // Drawing the control: a frame straight from the strip or through the composite, the solid
-// background, the design-time outline, and the control's paint and resize events.
+// background, the design-time outline, and the control's paint and resize events, on its own
+// surfaces and into a host's pixels.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "gifcontrol/render/draw_kernels.h"
@@ -36,13 +38,47 @@ LinePattern linePattern(int32_t style) {
     }
 }
 
+// The canvas of one of the control's own surfaces: none for a depth it cannot draw on.
+draw::Canvas canvasOf(platform::Surface& surface) noexcept {
+    return surface.bitsPerPixel() == 24 ? draw::Canvas::of(surface) : draw::Canvas{};
+}
+
+// Half-way rounded away from zero, as a window system sizes a widget at device pixels.
+double roundAway(double v) noexcept {
+    return std::round(v);
+}
+
 }  // namespace
 
+std::size_t ucAniGIF::PaintMemory::bytes() const noexcept {
+    std::size_t n = (scaleSource.capacity() + scaleRows.capacity()) * sizeof(uint64_t) +
+                    maskSave.capacity() + compositeSave.capacity() + scaledFrames.bytes();
+    for (const draw::BandRows& b : bands) n += b.bytes();
+    return n;
+}
+
+draw::ScaleScratch ucAniGIF::scaleScratch() noexcept {
+    return {paintMemory_.scaleSource, paintMemory_.scaleRows, threadLimit, &paintMemory_.bands};
+}
+
+ucAniGIF::PaintView ucAniGIF::ownView() const {
+    return {scaleX, scaleY, offsetX, offsetY, host_->scaleWidth(), host_->scaleHeight()};
+}
+
 bool ucAniGIF::PaintFrame(int32_t frameIndex, platform::Surface& target) {
+    return paintFrameOn(frameIndex, canvasOf(target), ownView());
+}
+
+void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
+                         const DrawRect& rect) {
+    blitFrameOn(index, canvasOf(target), &target != Composite.get(), stretch, rect, ownView());
+}
+
+bool ucAniGIF::paintFrameOn(int32_t frameIndex, const draw::Canvas& target, const PaintView& view) {
     if (frameIndex == 0) return false;
-    const bool stretch = scaleX != 1.0f || scaleY != 1.0f;
+    const bool stretch = view.scaleX != 1.0f || view.scaleY != 1.0f;
     const FrameInfo& f = Frames(frameIndex);
-    const double sx = scaleX, sy = scaleY;
+    const double sx = view.scaleX, sy = view.scaleY;
 
     if (!Composite) {
         // The offsets move with the picture's scale on this path.
@@ -50,39 +86,41 @@ bool ucAniGIF::PaintFrame(int32_t frameIndex, platform::Surface& target) {
             roundHalfEven(sx * checkedSum(offsetX, f.Left, "PaintFrame"), "PaintFrame"),
             roundHalfEven(sy * checkedSum(offsetY, f.Top, "PaintFrame"), "PaintFrame"),
             roundHalfEven(sx * f.Width, "PaintFrame"), roundHalfEven(sy * f.Height, "PaintFrame")};
-        BlitFrame(frameIndex, target, stretch, rect);
+        blitFrameOn(frameIndex, target, true, stretch, rect, view);
         return true;
     }
 
-    std::vector<uint8_t> maskSave, compositeSave;
-    ComposeFrame(frameIndex, false, maskSave, compositeSave);
-    BlitFrame(frameIndex, *Composite, false, {f.Left, f.Top, f.Width, f.Height});
+    PaintMemory& m = paintMemory_;
+    ComposeFrame(frameIndex, false, m.maskSave, m.compositeSave);
+    blitFrameOn(frameIndex, draw::Canvas::of(*Composite), false, false,
+                {f.Left, f.Top, f.Width, f.Height}, view);
     // The composite is presented over the whole inner area, its corner at the unscaled offsets.
-    BlitFrame(-frameIndex, target, stretch,
-              {offsetX, offsetY, roundHalfEven(host_->scaleWidth(), "PaintFrame"),
-               roundHalfEven(host_->scaleHeight(), "PaintFrame")});
-    if (f.Disposal >= 2) ComposeFrame(frameIndex, true, maskSave, compositeSave);
+    blitFrameOn(-frameIndex, target, true, stretch,
+                {view.presentX, view.presentY, roundHalfEven(view.innerWidth, "PaintFrame"),
+                 roundHalfEven(view.innerHeight, "PaintFrame")},
+                view);
+    if (f.Disposal >= 2) ComposeFrame(frameIndex, true, m.maskSave, m.compositeSave);
     return true;
 }
 
-void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
-                         const DrawRect& rect) {
+void ucAniGIF::blitFrameOn(int32_t index, const draw::Canvas& target, bool onDisplay, bool stretch,
+                           const DrawRect& rect, const PaintView& view) {
     if (rect.h < 1 || rect.w < 1) return;
     const int32_t frame = platform::checkedNarrow<int32_t>(std::abs(int64_t{index}), "BlitFrame");
     const FrameInfo& f = Frames(frame);
 
-    if (bkgColorUsed && &target != Composite.get()) {
-        const int32_t w = roundHalfEven(double(scaleX) * screenWidth, "BlitFrame");
-        const int32_t h = roundHalfEven(double(scaleY) * screenHeight, "BlitFrame");
-        target.fill(0, 0, w, h, platform::colorRefToRgb(static_cast<uint32_t>(bkgColor)));
+    if (bkgColorUsed && onDisplay) {
+        const int32_t w = roundHalfEven(double(view.scaleX) * screenWidth, "BlitFrame");
+        const int32_t h = roundHalfEven(double(view.scaleY) * screenHeight, "BlitFrame");
+        draw::fill(target, 0, 0, w, h, platform::colorRefToRgb(static_cast<uint32_t>(bkgColor)));
     }
 
     if (index < 0) {
         if (!Composite) return;
         const draw::SourceRect whole{0, 0, Composite->width(), Composite->height()};
         if (stretch)
-            scaledFrames_.drawPicture(index, target, {rect.x, rect.y, rect.w, rect.h}, *Composite,
-                                      Mask.get(), whole, {scaleSource_, scaleRows_, threadLimit});
+            paintMemory_.scaledFrames.drawPicture(index, target, {rect.x, rect.y, rect.w, rect.h},
+                                                  *Composite, Mask.get(), whole, scaleScratch());
         else
             draw::pictureExact(target, rect.x, rect.y, *Composite, Mask.get(),
                                {0, 0, std::min(rect.w, whole.w), std::min(rect.h, whole.h)});
@@ -132,28 +170,83 @@ void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
     // Scaled: a pixel covers the target unless the mask palette made it white.
     std::array<bool, 256> covers{};
     for (size_t k = 0; k < 256; ++k) covers[k] = !transparent || andLut[k] != kWhite;
-    scaledFrames_.drawCell(index, target, {rect.x, rect.y, rect.w, rect.h}, *Strip, cell, orLut,
-                           covers, {scaleSource_, scaleRows_, threadLimit});
+    paintMemory_.scaledFrames.drawCell(index, target, {rect.x, rect.y, rect.w, rect.h}, *Strip,
+                                       cell, orLut, covers, scaleScratch());
 }
 
 void ucAniGIF::UserControl_Paint() {
     platform::Surface* target = host_->paintTarget();
     if (!target) return;
-    PaintFrame(currentFrame, *target);
+    const draw::Canvas canvas = canvasOf(*target);
+    paintFrameOn(currentFrame, canvas, ownView());
     if (!host_->userMode())
-        drawOutline(*target, roundHalfEven(host_->scaleWidth(), "UserControl_Paint"),
+        drawOutline(canvas, roundHalfEven(host_->scaleWidth(), "UserControl_Paint"),
                     roundHalfEven(host_->scaleHeight(), "UserControl_Paint"));
 }
 
-void ucAniGIF::drawOutline(platform::Surface& target, int32_t w, int32_t h) const {
+bool ucAniGIF::paintInto(const PaintTarget& target) {
+    const int64_t lineBytes = int64_t{target.width} * 4;
+    const double scale = target.deviceScale;
+    if (!target.pixels || target.width < 1 || target.height < 1 ||
+        (target.stride < lineBytes && -target.stride < lineBytes) || !std::isfinite(scale) ||
+        !(scale > 0))
+        return false;
+    // The control's area at device pixels.
+    const double width = roundAway(host_->scaleWidth() * scale);
+    const double height = roundAway(host_->scaleHeight() * scale);
+    if (!(width >= 1 && height >= 1)) return false;
+    PaintView view;
+    view.scaleX = static_cast<float>(scaleX * scale);
+    view.scaleY = static_cast<float>(scaleY * scale);
+    // The composite's corner is placed by the offsets alone, so they take the device scale
+    // themselves; a frame from the strip moves with the picture's scale.
+    if (Composite) {
+        view.presentX =
+            platform::checkedNarrow<int32_t>(std::llround(offsetX * scale), "paintInto");
+        view.presentY =
+            platform::checkedNarrow<int32_t>(std::llround(offsetY * scale), "paintInto");
+    }
+    view.innerWidth = width;
+    view.innerHeight = height;
+
+    draw::Canvas canvas;
+    canvas.base = reinterpret_cast<uint8_t*>(target.pixels);
+    canvas.stride = target.stride;
+    canvas.bufferX = target.originX;
+    canvas.bufferY = target.originY;
+    canvas.width = roundHalfEven(width, "paintInto");
+    canvas.height = roundHalfEven(height, "paintInto");
+    canvas.alpha = true;
+    // What may change, in the canvas's pixels: the canvas, the buffer and the clip.
+    int64_t left = 0, top = 0, right = canvas.width, bottom = canvas.height;
+    auto cut = [&](int64_t x, int64_t y, int64_t w, int64_t h) {
+        left = std::max(left, x - target.originX);
+        top = std::max(top, y - target.originY);
+        right = std::min(right, x + w - target.originX);
+        bottom = std::min(bottom, y + h - target.originY);
+    };
+    cut(0, 0, target.width, target.height);
+    const PixelRect& clip = target.clip;
+    if (clip.width > 0 && clip.height > 0) cut(clip.x, clip.y, clip.width, clip.height);
+    canvas.clipLeft = static_cast<int32_t>(left);
+    canvas.clipTop = static_cast<int32_t>(top);
+    canvas.clipRight = static_cast<int32_t>(std::max(left, right));
+    canvas.clipBottom = static_cast<int32_t>(std::max(top, bottom));
+
+    const bool drawn = paintFrameOn(currentFrame, canvas, view);
+    if (!host_->userMode()) drawOutline(canvas, canvas.width, canvas.height);
+    return drawn;
+}
+
+void ucAniGIF::drawOutline(const draw::Canvas& target, int32_t w, int32_t h) const {
     const int32_t style = host_->lineStyle();
     if (style == 5 || w < 1 || h < 1) return;  // 5: transparent line
     const uint32_t colour = platform::colorRefToRgb(static_cast<uint32_t>(host_->foreColor()));
     const LinePattern pattern = linePattern(style);
     int run = 0, left = pattern.count ? pattern.runs[0] : 0;
     auto plot = [&](int32_t x, int32_t y) {
-        if (pattern.count == 0) return target.setPixel(x, y, colour);
-        if (run % 2 == 0) target.setPixel(x, y, colour);
+        if (pattern.count == 0) return draw::setPixel(target, x, y, colour);
+        if (run % 2 == 0) draw::setPixel(target, x, y, colour);
         if (--left == 0) {
             run = (run + 1) % pattern.count;
             left = pattern.runs[run];

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "gifcontrol/render/byte_runs.h"
+#include "gifcontrol/render/canvas_pixels.h"
 #include "gifcontrol/render/draw_kernels.h"
 #include "gifcontrol/render/scaled_rows.h"
 #include "gifcontrol/render/work_threads.h"
@@ -33,26 +34,14 @@ inline uint32_t coverageOf(uint64_t v) noexcept {
     return static_cast<uint32_t>(v >> 48);
 }
 
-// Premultiplied colour plus the uncovered share of the target pixel, rounded.
-inline void blendPixel(uint8_t* p, uint32_t b, uint32_t g, uint32_t r, uint32_t coverage) {
-    const uint32_t keep = 255 - coverage;
-    p[0] = static_cast<uint8_t>(b + (keep * p[0] + 127) / 255);
-    p[1] = static_cast<uint8_t>(g + (keep * p[1] + 127) / 255);
-    p[2] = static_cast<uint8_t>(r + (keep * p[2] + 127) / 255);
-}
-
+template <int N>
 inline void writeLanes(uint8_t* p, uint64_t v) noexcept {
     const uint32_t coverage = coverageOf(v);
     if (coverage == 0) return;  // colours never exceed coverage, so they are 0 too
     const auto b = static_cast<uint32_t>(v & 0xFF), g = static_cast<uint32_t>((v >> 16) & 0xFF),
                r = static_cast<uint32_t>((v >> 32) & 0xFF);
-    if (coverage == 255) {
-        p[0] = static_cast<uint8_t>(b);
-        p[1] = static_cast<uint8_t>(g);
-        p[2] = static_cast<uint8_t>(r);
-        return;
-    }
-    blendPixel(p, b, g, r, coverage);
+    if (coverage == 255) return Pixels<N>::put(p, r << 16 | g << 8 | b);
+    Pixels<N>::blend(p, b, g, r, coverage);
 }
 
 // For each target position of one axis that lies inside the target, the source positions it
@@ -129,6 +118,13 @@ AxisTaps axisTaps(int32_t d, int32_t dn, int32_t sn, int32_t dstLimit) {
 struct Span {
     std::size_t from = 0, to = 0;
 };
+
+// The target positions of an axis inside [lo, hi).
+Span within(const AxisTaps& t, int32_t lo, int32_t hi) {
+    const int64_t from = std::clamp<int64_t>(int64_t{lo} - t.first, 0, int64_t(t.size()));
+    const int64_t to = std::clamp<int64_t>(int64_t{hi} - t.first, from, int64_t(t.size()));
+    return {static_cast<std::size_t>(from), static_cast<std::size_t>(to)};
+}
 
 // The target positions whose source spans meet source positions [s0, s1).
 Span touching(const AxisTaps& t, int32_t s0, int32_t s1) {
@@ -245,33 +241,47 @@ void averageBands(const AxisTaps& xs, const AxisTaps& ys, Span cols, Span rows,
     const bool large = nx * ny >= kBandPixels;
     const std::size_t bands = piecesFor(threads, ny / kMinBandRows, large);
     if (bands <= 1) return averageArea(xt, ys, nx, rows, scratch, fetch, sink);
+    std::vector<BandRows> ownBands;
+    std::vector<BandRows>& other = scratch.bands ? *scratch.bands : ownBands;
+    if (other.size() < bands - 1) other.resize(bands - 1);
     forEachPiece(threads, bands, large, [&](std::size_t b) {
-        std::vector<uint64_t> source, sums;
         const Span band{rows.from + ny * b / bands, rows.from + ny * (b + 1) / bands};
         averageArea(xt, ys, nx, band,
-                    b == 0 ? scratch : ScaleScratch{source, sums, scratch.threadLimit}, fetch,
-                    sink);
+                    b == 0
+                        ? scratch
+                        : ScaleScratch{other[b - 1].source, other[b - 1].rows, scratch.threadLimit},
+                    fetch, sink);
     });
 }
 
-// Draws straight onto the target: each averaged row is blended over it.
-template <typename Fetch>
-void averageOnto(Surface& dst, const AxisTaps& xs, const AxisTaps& ys, ScaleScratch scratch,
+// Draws straight onto the canvas's clip: each averaged row is blended over it.
+template <int N, typename Fetch>
+void averageOnto(const Canvas& dst, const AxisTaps& xs, const AxisTaps& ys, ScaleScratch scratch,
                  Fetch&& fetch) {
-    averageBands(xs, ys, {0, xs.size()}, {0, ys.size()}, scratch, fetch,
-                 [&](std::size_t j, const uint64_t* v) {
-                     uint8_t* p = dst.line(ys.first + static_cast<int32_t>(j)) +
-                                  std::ptrdiff_t{xs.first} * 3;
-                     for (std::size_t i = 0; i < xs.size(); ++i, p += 3) writeLanes(p, v[i]);
-                 });
+    const Span cols = within(xs, dst.clipLeft, dst.clipRight);
+    const Span rows = within(ys, dst.clipTop, dst.clipBottom);
+    const auto x0 = xs.first + static_cast<int32_t>(cols.from);
+    averageBands(xs, ys, cols, rows, scratch, fetch, [&](std::size_t j, const uint64_t* v) {
+        uint8_t* p = dst.at(x0, ys.first + static_cast<int32_t>(j));
+        for (std::size_t i = 0; i < cols.to - cols.from; ++i, p += N) writeLanes<N>(p, v[i]);
+    });
 }
 
 template <typename Fetch>
-void scaledOnto(Surface& dst, const TargetRect& to, int32_t sw, int32_t sh, ScaleScratch scratch,
-                Fetch&& fetch) {
-    if (to.w < 1 || to.h < 1 || sw < 1 || sh < 1) return;
-    const AxisTaps xs = axisTaps(to.x, to.w, sw, dst.width());
-    const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height());
+void averageOnto(const Canvas& dst, const AxisTaps& xs, const AxisTaps& ys, ScaleScratch scratch,
+                 Fetch&& fetch) {
+    if (dst.alpha)
+        averageOnto<4>(dst, xs, ys, scratch, fetch);
+    else
+        averageOnto<3>(dst, xs, ys, scratch, fetch);
+}
+
+template <typename Fetch>
+void scaledOnto(const Canvas& dst, const TargetRect& to, int32_t sw, int32_t sh,
+                ScaleScratch scratch, Fetch&& fetch) {
+    if (to.w < 1 || to.h < 1 || sw < 1 || sh < 1 || dst.empty()) return;
+    const AxisTaps xs = axisTaps(to.x, to.w, sw, dst.width);
+    const AxisTaps ys = axisTaps(to.y, to.h, sh, dst.height);
     if (xs.size() == 0 || ys.size() == 0) return;
     averageOnto(dst, xs, ys, scratch, fetch);
 }
@@ -305,22 +315,33 @@ void fetchPicture(const Surface& src, const Surface* mask, int32_t y, int32_t x,
 
 }  // namespace
 
-void cellScaled(Surface& dst, const TargetRect& to, const Surface& src, const SourceRect& cell,
+void cellScaled(const Canvas& dst, const TargetRect& to, const Surface& src, const SourceRect& cell,
                 const Lookup& colors, const std::array<bool, 256>& covers, ScaleScratch scratch) {
-    if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 8 || !inside(src, cell)) return;
+    if (src.bitsPerPixel() != 8 || !inside(src, cell)) return;
     std::array<uint64_t, 256> lanes;
     for (std::size_t k = 0; k < 256; ++k) lanes[k] = covers[k] ? lanesOf(colors[k]) : 0;
     scaledOnto(dst, to, cell.w, cell.h, scratch, IndexedRows{src, cell.x, cell.y, lanes});
 }
 
-void pictureScaled(Surface& dst, const TargetRect& to, const Surface& src, const Surface* mask,
+void pictureScaled(const Canvas& dst, const TargetRect& to, const Surface& src, const Surface* mask,
                    const SourceRect& from, ScaleScratch scratch) {
-    if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 24 || !inside(src, from)) return;
+    if (src.bitsPerPixel() != 24 || !inside(src, from)) return;
     if (!maskFits(src, mask)) return;
     scaledOnto(dst, to, from.w, from.h, scratch,
                [&](int32_t r, int32_t first, int32_t count, uint64_t* out) {
                    fetchPicture(src, mask, from.y + r, from.x + first, count, out);
                });
+}
+
+void cellScaled(Surface& dst, const TargetRect& to, const Surface& src, const SourceRect& cell,
+                const Lookup& colors, const std::array<bool, 256>& covers, ScaleScratch scratch) {
+    if (dst.bitsPerPixel() == 24)
+        cellScaled(Canvas::of(dst), to, src, cell, colors, covers, scratch);
+}
+
+void pictureScaled(Surface& dst, const TargetRect& to, const Surface& src, const Surface* mask,
+                   const SourceRect& from, ScaleScratch scratch) {
+    if (dst.bitsPerPixel() == 24) pictureScaled(Canvas::of(dst), to, src, mask, from, scratch);
 }
 
 // ---- Kept scaled frames ------------------------------------------------------------------
@@ -517,23 +538,52 @@ struct KeptPicture {
     std::size_t bytes() const { return pixels.bytes() + tiles.values.size() * sizeof(uint64_t); }
 };
 
-// Blends kept pixels over the target: covered runs are copies, uncovered runs are skipped.
-void blendKept(const KeptPicture& k, Surface& dst) {
-    for (std::size_t j = 0; j < k.ny; ++j) {
-        const uint8_t* a = k.pixels.coverage() + j * k.nx;
-        const uint8_t* c = k.pixels.colour() + j * k.nx * 3;
-        uint8_t* p = dst.line(k.firstY + static_cast<int32_t>(j)) + std::ptrdiff_t{k.firstX} * 3;
-        for (std::size_t i = 0; i < k.nx;) {
+// Blends the kept pixels inside the canvas's clip over it: covered runs are copies, uncovered
+// runs are skipped.
+template <int N>
+void blendKeptOnto(const KeptPicture& k, const Canvas& dst) {
+    using P = Pixels<N>;
+    const std::size_t i0 = static_cast<std::size_t>(
+        std::clamp<int64_t>(int64_t{dst.clipLeft} - k.firstX, 0, int64_t(k.nx)));
+    const std::size_t i1 = static_cast<std::size_t>(
+        std::clamp<int64_t>(int64_t{dst.clipRight} - k.firstX, int64_t(i0), int64_t(k.nx)));
+    const std::size_t j0 = static_cast<std::size_t>(
+        std::clamp<int64_t>(int64_t{dst.clipTop} - k.firstY, 0, int64_t(k.ny)));
+    const std::size_t j1 = static_cast<std::size_t>(
+        std::clamp<int64_t>(int64_t{dst.clipBottom} - k.firstY, int64_t(j0), int64_t(k.ny)));
+    if (i1 <= i0) return;
+    for (std::size_t j = j0; j < j1; ++j) {
+        const uint8_t* a = k.pixels.coverage() + j * k.nx + i0;
+        const uint8_t* c = k.pixels.colour() + (j * k.nx + i0) * 3;
+        uint8_t* p =
+            dst.at(k.firstX + static_cast<int32_t>(i0), k.firstY + static_cast<int32_t>(j));
+        const std::size_t n = i1 - i0;
+        for (std::size_t i = 0; i < n;) {
             if (a[i] == 255 || a[i] == 0) {
-                const std::size_t run = sameBytes(a + i, k.nx - i, a[i]);
-                if (a[i] == 255) std::memcpy(p + i * 3, c + i * 3, run * 3);
+                const std::size_t run = sameBytes(a + i, n - i, a[i]);
+                if (a[i] == 255) {
+                    if constexpr (N == 3) {
+                        std::memcpy(p + i * 3, c + i * 3, run * 3);
+                    } else {
+                        for (std::size_t q = i; q < i + run; ++q)
+                            P::put(p + q * 4, uint32_t{c[q * 3 + 2]} << 16 |
+                                                  uint32_t{c[q * 3 + 1]} << 8 | c[q * 3]);
+                    }
+                }
                 i += run;
                 continue;
             }
-            blendPixel(p + i * 3, c[i * 3], c[i * 3 + 1], c[i * 3 + 2], a[i]);
+            P::blend(p + i * N, c[i * 3], c[i * 3 + 1], c[i * 3 + 2], a[i]);
             ++i;
         }
     }
+}
+
+void blendKept(const KeptPicture& k, const Canvas& dst) {
+    if (dst.alpha)
+        blendKeptOnto<4>(k, dst);
+    else
+        blendKeptOnto<3>(k, dst);
 }
 
 inline uint64_t word(const uint8_t* p) noexcept {
@@ -651,16 +701,16 @@ struct ScaledFrames::Kept {
     // averages again only around the tiles that differ; anything else is averaged whole. The
     // result is kept when the budget allows.
     template <typename Fetch>
-    void draw(int32_t slot, Surface& dst, const TargetRect& to, int32_t sw, int32_t sh,
+    void draw(int32_t slot, const Canvas& dst, const TargetRect& to, int32_t sw, int32_t sh,
               uint64_t hash, TileHashes* tiles, ScaleScratch scratch, Fetch&& fetch) {
-        if (to.w < 1 || to.h < 1 || sw < 1 || sh < 1) return;
-        const Placement placement{dst.width(), dst.height(), to.x, to.y, to.w, to.h, sw, sh};
+        if (to.w < 1 || to.h < 1 || sw < 1 || sh < 1 || dst.empty()) return;
+        const Placement placement{dst.width, dst.height, to.x, to.y, to.w, to.h, sw, sh};
         if (KeptPicture* k = find(slot); k && k->placement == placement && k->hash == hash) {
             k->used = ++clock;
             return blendKept(*k, dst);
         }
-        const AxisTaps& xs = xTaps.get(to.x, to.w, sw, dst.width());
-        const AxisTaps& ys = yTaps.get(to.y, to.h, sh, dst.height());
+        const AxisTaps& xs = xTaps.get(to.x, to.w, sw, dst.width);
+        const AxisTaps& ys = yTaps.get(to.y, to.h, sh, dst.height);
         if (xs.size() == 0 || ys.size() == 0) return;
 
         const KeptPicture* old = find(slot);
@@ -790,10 +840,32 @@ std::size_t ScaledFrames::keptBytes() const noexcept {
     return kept_->bytes;
 }
 
+std::size_t ScaledFrames::bytes() const noexcept {
+    const Kept& k = *kept_;
+    auto taps = [](const AxisTaps& t) {
+        return t.start.capacity() * sizeof(int32_t) + t.at.capacity() * sizeof(uint32_t) +
+               t.weight.capacity() * sizeof(uint16_t);
+    };
+    return k.bytes + k.tileStreams.capacity() * sizeof(uint64_t) + taps(k.xTaps.taps) +
+           taps(k.yTaps.taps);
+}
+
 void ScaledFrames::drawCell(int32_t slot, Surface& dst, const TargetRect& to, const Surface& src,
                             const SourceRect& cell, const Lookup& colors,
                             const std::array<bool, 256>& covers, ScaleScratch scratch) {
-    if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 8 || !inside(src, cell)) return;
+    if (dst.bitsPerPixel() == 24)
+        drawCell(slot, Canvas::of(dst), to, src, cell, colors, covers, scratch);
+}
+
+void ScaledFrames::drawPicture(int32_t slot, Surface& dst, const TargetRect& to, const Surface& src,
+                               const Surface* mask, const SourceRect& from, ScaleScratch scratch) {
+    if (dst.bitsPerPixel() == 24) drawPicture(slot, Canvas::of(dst), to, src, mask, from, scratch);
+}
+
+void ScaledFrames::drawCell(int32_t slot, const Canvas& dst, const TargetRect& to,
+                            const Surface& src, const SourceRect& cell, const Lookup& colors,
+                            const std::array<bool, 256>& covers, ScaleScratch scratch) {
+    if (src.bitsPerPixel() != 8 || !inside(src, cell)) return;
     std::array<uint64_t, 256> lanes;
     for (std::size_t k = 0; k < 256; ++k) lanes[k] = covers[k] ? lanesOf(colors[k]) : 0;
     Hasher h;
@@ -804,9 +876,10 @@ void ScaledFrames::drawCell(int32_t slot, Surface& dst, const TargetRect& to, co
                 IndexedRows{src, cell.x, cell.y, lanes});
 }
 
-void ScaledFrames::drawPicture(int32_t slot, Surface& dst, const TargetRect& to, const Surface& src,
-                               const Surface* mask, const SourceRect& from, ScaleScratch scratch) {
-    if (dst.bitsPerPixel() != 24 || src.bitsPerPixel() != 24 || !inside(src, from)) return;
+void ScaledFrames::drawPicture(int32_t slot, const Canvas& dst, const TargetRect& to,
+                               const Surface& src, const Surface* mask, const SourceRect& from,
+                               ScaleScratch scratch) {
+    if (src.bitsPerPixel() != 24 || !inside(src, from)) return;
     if (!maskFits(src, mask)) return;
     TileHashes tiles = tileHashes(src, mask, from, kept_->tileStreams, scratch.threadLimit);
     Hasher h;

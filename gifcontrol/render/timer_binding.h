@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/timer_service.h"
+#include "anigif/timer_service.h"
 
 namespace anigif {
 

@@ -124,7 +124,7 @@ void ucAniGIF::ResetDecoder() noexcept {
     Strip.reset();
     Composite.reset();
     Mask.reset();
-    scaledFrames_.clear();
+    paintMemory_.scaledFrames.clear();
     ColorTables.clear();
     ColorTables.shrink_to_fit();
     ReleaseColorTableCache();

@@ -1,22 +1,33 @@
 #pragma once
-// ucAniGIF: the animated-GIF control. It parses a GIF held in GifBytes, decodes every frame into
-// one 8-bit frame strip, composes frames with their disposal methods into a 24-bit composite and
-// a 1-bit coverage mask, and (in later members) draws and plays them on its host.
+// ucAniGIF: the animated-GIF control inside the library. It parses a GIF held in GifBytes,
+// decodes every frame into one 8-bit frame strip, composes frames with their disposal methods
+// into a 24-bit composite and a 1-bit coverage mask, draws them on its host and plays them on
+// the host's timers. Programs outside the library reach it through AniGifControl
+// (anigif/ani_gif_control.h), which carries its public surface without its state; this header
+// is not installed.
 //
-// The member definitions are split by subsystem over several files:
-//   decode/parse_gif.cpp      ParseGif and its byte readers
-//   decode/build_frames.cpp   BuildFrames, CreateCompositeSurfaces
-//   render/compose_frame.cpp  ComposeFrame
-//   render/uc_ani_gif.cpp     creation, termination, LoadAndStart, ResetDecoder, events
+// The member definitions are split by subsystem:
+//   decode/parse_gif.cpp          ParseGif and its byte readers
+//   decode/build_frames.cpp       BuildFrames, CreateCompositeSurfaces, decoding ahead
+//   decode/loading_sources.cpp    the LoadAnimatedGIF_ loaders, downloads, AnimatedGIF set
+//   render/uc_ani_gif.cpp         creation, termination, LoadAndStart, ResetDecoder
+//   render/compose_frame.cpp      ComposeFrame
+//   render/paint_frame.cpp        PaintFrame, BlitFrame, paintInto, the paint and resize events
+//   render/compute_scale.cpp      ComputeScale
+//   render/mirror_frames.cpp      MirrorFrames
+//   render/animation_clock.cpp    the timers, Action and the clock's properties
+//   render/public_surface.cpp     the other properties, mouse events, help strings
+//   persist/build_frame_gif.cpp   BuildFrameGif, AnimatedGIF get
+//   persist/palette_access.cpp    GetPalette, SetPalette and the colour-table cache
+//   persist/stored_properties.cpp ReadProperties, WriteProperties
 //
 // Everything runs on the host's user-interface thread. Errors: members that the control lets
 // fail silently report failure by their result (a frame count of 0, false);
 // overflow and subscript errors are platform::RuntimeError.
 //
 // State is kept in plain public fields named as the control's design names them: the decoded
-// GIF (tables, surfaces) is read freely by renderers, writers, tools and tests, but written only
-// by the control's own members. Settings fields (delayMode, mirrorStyle, ...) may be set before
-// a load by code that has no property surface to go through.
+// GIF (tables, surfaces) is read freely by the library's renderers, writers, tools and tests, but
+// written only by the control's own members; everything else goes through the members.
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -25,10 +36,11 @@
 #include <string_view>
 #include <vector>
 
+#include "anigif/ani_gif_control.h"
+#include "anigif/control_host.h"
 #include "gifcontrol/decode/gif_tables.h"
 #include "gifcontrol/render/draw_kernels.h"
 #include "gifcontrol/render/timer_binding.h"
-#include "platform/control_host.h"
 #include "platform/property_bag.h"
 #include "platform/surface.h"
 
@@ -38,49 +50,8 @@ class Picture;              // gifcontrol/decode/bytes_to_picture.h
 class GifArray;             // gifcontrol/decode/gif_array.h
 struct FramesDecodedAhead;  // gifcontrol/decode/build_frames.cpp
 
-enum AnimationAction : int32_t {
-    ActionStop = 0,
-    ActionPlay = 1,
-    ActionPause = 2,
-    ActionStep = 3,
-    ActionRestart = 4,
-};
-
-enum DelayAnimationMode : int32_t {
-    DelayOff = 0,
-    DelayFirstFrame = 1,
-    DelayHold = 2,
-    DelayHoldFirstFrame = 3,
-};
-
-enum StretchMode : int32_t {
-    StretchNone = 0,
-    StretchFit = 1,
-    StretchFill = 2,
-    StretchShrink = 3,
-    StretchAutoSize = 4,
-};
-
-enum MirrorMode : int32_t {
-    MirrorNone = 0,
-    MirrorHorizontal = 1,
-    MirrorVertical = 2,
-    MirrorBoth = 3,
-};
 // Mark in mirrorStyle: frame 1 was already mirrored during a deferred load.
 constexpr int32_t kMirrorFirstFrameDone = 0x20;
-
-// Event numbers, in the order the control declares its events.
-enum ControlEvent : int32_t {
-    EventClick = 1,
-    EventMouseDown = 2,
-    EventMouseUp = 3,
-    EventMouseMove = 4,
-    EventLoopsEnded = 5,
-    EventFrameChanged = 6,
-    EventRemoteLoadComplete = 7,
-    EventRemoteLoadFailure = 8,
-};
 
 class ucAniGIF {
   public:
@@ -111,7 +82,7 @@ class ucAniGIF {
     // surfaces, colour tables, mask palette, block table); GifBytes is kept. Never throws.
     void ResetDecoder() noexcept;
 
-    // ---- Parsing (Part of the decoder; public for tools and tests) -------------------------
+    // ---- Parsing (the decoder's steps, public for the library's tools and tests) ------------
 
     // Walks GifBytes and fills Frames, Blocks, ColorTables, TableCount, screenWidth,
     // screenHeight and loopSetting. Returns the frame count (at most 32767; later images are
@@ -167,7 +138,7 @@ class ucAniGIF {
     // Raises FrameChanged(FrameIndex, viaTimer) on the host.
     void raiseFrameChanged(int32_t FrameIndex, bool viaTimer);
 
-    // ---- Public surface available so far ---------------------------------------------------
+    // ---- Frame counters and the load mode -------------------------------------------------
 
     int32_t CurrentFrame() const noexcept { return currentFrame; }
     // Number of frames; 0 while nothing is loaded.
@@ -348,9 +319,10 @@ class ucAniGIF {
     void reportTimerError(std::string_view text, std::string_view title) const;
 
     // ==== Rendering (render/paint_frame.cpp, render/compute_scale.cpp, render/mirror_frames.cpp)
-    // ComputeScale and MirrorFrames are declared above. Targets are 24-bit surfaces; drawing
-    // without scaling is exact, scaled drawing averages areas and blends transparent edges
-    // with what lies beneath.
+    // ComputeScale and MirrorFrames are declared above. Targets are canvases (draw_kernels.h): a
+    // 24-bit surface of the control's own, or the premultiplied pixels of a host; drawing without
+    // scaling is exact, scaled drawing averages areas and blends transparent edges with what lies
+    // beneath.
   public:
     // A drawing rectangle: position and size.
     struct DrawRect {
@@ -370,6 +342,9 @@ class ucAniGIF {
     // The host's paint event: PaintFrame(currentFrame) on the host's paint target, then at
     // design time the outline of the inner area in the host's line style and fore colour.
     void UserControl_Paint();
+    // The paint event into a host's pixels (AniGifControl::paintInto): the same drawing at the
+    // target's device scale, in one pass over the part the target asks for.
+    bool paintInto(const PaintTarget& target);
     // The host's resize event: ComputeScale on the rounded inner size, then sets the control
     // to the resulting size. Ignored while nothing is loaded and during its own size change.
     void UserControl_Resize();
@@ -377,21 +352,42 @@ class ucAniGIF {
     // Stretched paints keep each frame's scaled pixels (at most 64 MiB, four bytes per target
     // pixel) so that a looping animation is averaged only once; every load drops them. This
     // drops them at once, and tells how much they hold.
-    void releaseScaledFrames() noexcept { scaledFrames_.clear(); }
-    std::size_t scaledFramesBytes() const noexcept { return scaledFrames_.keptBytes(); }
+    void releaseScaledFrames() noexcept { paintMemory_.scaledFrames.clear(); }
+    std::size_t scaledFramesBytes() const noexcept { return paintMemory_.scaledFrames.keptBytes(); }
+    // Everything the paints hold between paints: the kept scaled frames, the working rows of
+    // scaled drawing and what a disposal keeps from one paint's start to its end.
+    std::size_t paintMemoryBytes() const noexcept { return paintMemory_.bytes(); }
 
   private:
+    // What one paint draws with: the scale factors and the composite's corner at the target's
+    // device scale, and the control's inner size there.
+    struct PaintView {
+        float scaleX = 1, scaleY = 1;
+        int32_t presentX = 0, presentY = 0;
+        double innerWidth = 0, innerHeight = 0;
+    };
+    // The memory paints work in, kept between paints.
+    struct PaintMemory {
+        std::vector<uint64_t> scaleSource, scaleRows;  // rows of scaled drawing
+        std::vector<draw::BandRows> bands;             // the same for the other row bands
+        std::vector<uint8_t> maskSave, compositeSave;  // what a disposal-3 frame covers
+        draw::ScaledFrames scaledFrames;  // scaled frames and composites of earlier paints
+
+        std::size_t bytes() const noexcept;
+    };
+
+    PaintView ownView() const;
+    bool paintFrameOn(int32_t frameIndex, const draw::Canvas& target, const PaintView& view);
+    void blitFrameOn(int32_t index, const draw::Canvas& target, bool onDisplay, bool stretch,
+                     const DrawRect& rect, const PaintView& view);
+    draw::ScaleScratch scaleScratch() noexcept;
     // Draws the outline rectangle (0, 0)-(w, h), right and bottom edges exclusive.
-    void drawOutline(platform::Surface& target, int32_t w, int32_t h) const;
+    void drawOutline(const draw::Canvas& target, int32_t w, int32_t h) const;
 
     bool resizeInProgress_ = false;
     // The loaded-table cache (TableCount) names a table whose transparent entry was blackened.
     bool loadedTableBlackened_ = false;
-    // Working rows of scaled drawing, kept between paints to avoid reallocation.
-    std::vector<uint64_t> scaleSource_;
-    std::vector<uint64_t> scaleRows_;
-    // Scaled frames and composites of earlier paints, reused while their sources are unchanged.
-    draw::ScaledFrames scaledFrames_;
+    PaintMemory paintMemory_;
 
     // ==== Palette access (persist/palette_access.cpp) ========================================
     // The host reads and replaces the colours of the loaded tables and can keep a copy of all
@@ -399,19 +395,8 @@ class ucAniGIF {
     // the 0x00BBGGRR of SolidBkgColor. None of this is stored with the properties; every load
     // (ResetDecoder) starts from the file's colours and an empty copy.
   public:
-    // A host array of 32-bit integers with its own lower bound: element lowerBound + i is
-    // values[i]. An array that was never dimensioned has dimensioned false.
-    struct PaletteArray {
-        bool dimensioned = false;
-        int32_t lowerBound = 0;
-        std::vector<int32_t> values;
-
-        // Element `index`; the subscript error outside lowerBound .. lowerBound + size - 1.
-        int32_t& operator()(int32_t index);
-        int32_t operator()(int32_t index) const;
-        // Makes the array first .. last, all 0 (an empty array when last < first).
-        void redim(int32_t first, int32_t last);
-    };
+    // A host array of 32-bit integers with its own lower bound (anigif/ani_gif_control.h).
+    using PaletteArray = anigif::PaletteArray;
 
     // Fills paletteEntries with the colours of a table, indices 0 .. count - 1: FrameIndex 0
     // the global table, k >= 1 the local table of frame k. False, with the array untouched,
@@ -566,6 +551,12 @@ class ucAniGIF {
                          float X, float Y);
     // After a successful load: Stretch modes 1, 3 and 4 fit the control to the new image.
     void resizeAfterLoad();
+};
+
+// The control inside an AniGifControl, for the library's own programs and tests.
+struct ControlAccess {
+    static ucAniGIF& of(AniGifControl& c) noexcept { return *c.d_; }
+    static const ucAniGIF& of(const AniGifControl& c) noexcept { return *c.d_; }
 };
 
 }  // namespace anigif

@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/control_host.h"
+#include "anigif/control_host.h"
 #include "platform/memory_budget.h"
 
 class QNetworkAccessManager;

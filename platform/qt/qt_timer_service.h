@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/timer_service.h"
+#include "anigif/timer_service.h"
 
 class QTimerEvent;
 

@@ -21,12 +21,12 @@ LoadedGif::LoadedGif(const std::filesystem::path& file)
 std::vector<RgbaImage> LoadedGif::presentAll() {
     std::vector<RgbaImage> out;
     for (int32_t i = 1; i <= frameCount(); ++i) {
-        const platform::Surface* black = overBlack_.paintNext();
-        const platform::Surface* white = overWhite_.paintNext();
+        const anigifrender::PaintedFrame* black = overBlack_.paintNext();
+        const anigifrender::PaintedFrame* white = overWhite_.paintNext();
         if (!black || !white) break;
-        RgbaImage img(black->width(), black->height());
-        for (int32_t y = 0; y < black->height(); ++y)
-            for (int32_t x = 0; x < black->width(); ++x) {
+        RgbaImage img(black->width, black->height);
+        for (int32_t y = 0; y < black->height; ++y)
+            for (int32_t x = 0; x < black->width; ++x) {
                 const uint32_t b = black->colorAt(x, y);
                 if (b == white->colorAt(x, y)) img.set(x, y, b << 8 | 0xFF);
             }

@@ -10,14 +10,14 @@
 
 #include "anigif/ani_gif_widget.h"
 #include "decoration.h"
-#include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/qt/picture_folder.h"
-#include "platform/qt/qt_timer_service.h"
 #include "practice/windows/form1.h"
+#include "widget/ani_gif_widget_access.h"
 
 namespace {
 
 using anigif::AniGifWidget;
+using anigif::WidgetAccess;
 using windows::Form1;
 
 AniGifWidget* decorationOf(const Form1& form) {
@@ -38,7 +38,7 @@ TEST(MainWindowDecoration, PlaysAllSixFramesAndStopsWhenTheWindowCloses) {
     Form1 form1(platform::qt::PictureFolder::besideProgram(), decoration::createDecoration);
     AniGifWidget* widget = decorationOf(form1);
     ASSERT_NE(widget, nullptr);
-    anigif::ucAniGIF& control = widget->control();
+    anigif::ucAniGIF& control = WidgetAccess::control(*widget);
     EXPECT_EQ(widget->geometry(), QRect(0, 0, 144, 144));
     EXPECT_EQ(form1.decorationSlot()->geometry(), QRect(-25, 252, 144, 144));
     // Created from the description: frame 1 shown, the rest waiting for the deferred decode.
@@ -63,7 +63,8 @@ TEST(MainWindowDecoration, PlaysAllSixFramesAndStopsWhenTheWindowCloses) {
     EXPECT_EQ(control.Action(), anigif::ActionPlay);
 
     form1.close();
-    EXPECT_FALSE(widget->timerService().isPending(widget->parentWindow(), control.timerId()));
+    EXPECT_FALSE(WidgetAccess::timerService(*widget).isPending(WidgetAccess::parentWindow(*widget),
+                                                               control.timerId()));
 }
 
 TEST(MainWindowDecoration, BackgroundShowsThroughTransparentPixels) {

@@ -20,10 +20,16 @@
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/property_bag.h"
 #include "tests/support/gif_builder.h"
+#include "widget/ani_gif_widget_access.h"
 
 namespace {
 
 using namespace anigif;
+
+// What the control inside a widget keeps for its paints, apart from the widget's own buffer.
+std::size_t ucAniGIFPaintBytes(anigif::AniGifWidget& w) {
+    return WidgetAccess::control(w).paintMemoryBytes();
+}
 
 const QColor kGreen(0, 200, 0);
 constexpr uint32_t kRed = 0xFF0000, kBlue = 0x0000FF;
@@ -39,9 +45,9 @@ class WidgetHost : public ::testing::Test {
         parent.setAutoFillBackground(true);
         gifWidget = new anigif::AniGifWidget(&parent);
         gifWidget->move(10, 10);
-        gifWidget->control().delayMode = DelayOff;
+        WidgetAccess::control(*gifWidget).delayMode = DelayOff;
     }
-    ucAniGIF& gif() { return gifWidget->control(); }
+    ucAniGIF& gif() { return WidgetAccess::control(*gifWidget); }
     // A 4 x 4 GIF of three one-colour frames, loaded and playing in the shown parent.
     void playThreeFramesOnScreen() {
         gifWidget->resize(4, 4);
@@ -140,7 +146,7 @@ TEST_F(WidgetHost, ComposedFrameIsDrawnFromOneDecoderState) {
 TEST_F(WidgetHost, HostStateAndMouseEvents) {
     gifWidget->resize(4, 4);
     ASSERT_TRUE(gif().loadGifBytes(halfTransparent()));
-    EXPECT_NE(gifWidget->parentWindow(), 0u);
+    EXPECT_NE(WidgetAccess::parentWindow(*gifWidget), 0u);
     EXPECT_EQ(gif().ActualWidth(), 4);
 
     gif().Enabled(false);
@@ -263,6 +269,57 @@ TEST_F(WidgetHost, PaintsAtDevicePixels) {
     gifWidget->render(&single);
     EXPECT_NEAR(single.pixelColor(1, 1).red(), 128, 2);
     EXPECT_FLOAT_EQ(gif().scaleX, 0.5F);
+}
+
+// A paint of part of the widget paints only that part, at device pixels, into a buffer of that
+// size: the same pixels there as a paint of the whole. Two 1 x 1 frames 26,000 pixels apart make
+// a huge widget, of which a small window shows and paints a corner.
+TEST_F(WidgetHost, PaintsOnlyTheExposedPartAtDevicePixels) {
+    const giftest::Bytes bytes = giftest::solidAnimation(30, 20, 4, {10, 10, 10}, 1);
+    anigif::AniGifWidget twin(&parent);
+    for (anigif::AniGifWidget* w : {gifWidget, &twin}) {
+        WidgetAccess::control(*w).delayMode = DelayOff;
+        w->setStretch(anigif::AniGifWidget::StretchFill);
+        w->resize(23, 17);
+        ASSERT_TRUE(w->loadData(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                           static_cast<qsizetype>(bytes.size()))));
+        w->pause();
+    }
+    const QRect part(5, 4, 9, 7);
+    for (int frame = 0; frame < 3; ++frame) {
+        QImage whole(46, 34, QImage::Format_ARGB32_Premultiplied), some = whole;
+        for (QImage* image : {&whole, &some}) {
+            image->setDevicePixelRatio(2);
+            image->fill(Qt::transparent);
+        }
+        // Without the window background, so that what the widget leaves stays transparent.
+        gifWidget->render(&whole, QPoint(), QRegion(), QWidget::DrawChildren);
+        twin.render(&some, QPoint(), QRegion(part), QWidget::DrawChildren);
+        // The part lands at the image's corner.
+        for (int y = 0; y < 34; ++y)
+            for (int x = 0; x < 46; ++x)
+                ASSERT_EQ(some.pixel(x, y), x < 18 && y < 14 ? whole.pixel(x + 10, y + 8) : 0u)
+                    << x << "," << y;
+        const std::size_t own = ucAniGIFPaintBytes(twin);
+        EXPECT_LE(WidgetAccess::paintMemoryBytes(twin) - own, std::size_t{18 * 14 * 4 + 64});
+        gifWidget->step();
+        twin.step();
+    }
+
+    twin.hide();
+    giftest::GifBuilder far;
+    far.screen(1, 1).globalTable({0x000000, kRed});
+    auto dot = giftest::makeFrame(1, 1, [](int, int) { return uint8_t{1}; });
+    far.frame(dot);
+    dot.left = dot.top = 26000;
+    far.frame(dot);
+    gifWidget->setStretch(anigif::AniGifWidget::StretchAutoSize);
+    const giftest::Bytes farBytes = far.build();
+    ASSERT_TRUE(gifWidget->loadData(QByteArray(reinterpret_cast<const char*>(farBytes.data()),
+                                               static_cast<qsizetype>(farBytes.size()))));
+    ASSERT_EQ(gifWidget->size(), QSize(26001, 26001));
+    EXPECT_EQ(at(grabbed(), 10, 10), QColor(255, 0, 0));
+    EXPECT_LT(WidgetAccess::paintMemoryBytes(*gifWidget), std::size_t{1} << 20);
 }
 
 }  // namespace

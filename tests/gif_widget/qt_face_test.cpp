@@ -4,12 +4,14 @@
 // loaded at run time.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QMetaEnum>
 #include <QMetaProperty>
+#include <QMouseEvent>
 #include <QPluginLoader>
 #include <QSignalSpy>
 #include <QTest>
@@ -123,6 +125,63 @@ TEST(QtFace, SlotsAndLoaders) {
     EXPECT_EQ(w.frameCount(), 3);
     w.setSource(QString());
     EXPECT_EQ(w.frameCount(), 0);
+}
+
+// The Qt-typed signals beside the control's own: mouse events with Qt's exact position, button
+// and modifiers; and the read-only values announce each real change, whatever caused it (a load,
+// a command, the timer).
+TEST(QtFace, QtTypedSignalsAndReadOnlyValuesThatNotify) {
+    AniGifWidget w;
+    const QMetaObject* meta = w.metaObject();
+    for (const char* name :
+         {"action", "currentFrame", "frameCount", "loopsRemaining", "actualWidth", "actualHeight"})
+        EXPECT_TRUE(meta->property(meta->indexOfProperty(name)).hasNotifySignal()) << name;
+
+    w.resize(8, 8);
+    w.setMinFrameDelay(10);
+    QSignalSpy frame(&w, &AniGifWidget::currentFrameChanged);
+    QSignalSpy count(&w, &AniGifWidget::frameCountChanged);
+    QSignalSpy size(&w, &AniGifWidget::actualSizeChanged);
+    QSignalSpy action(&w, &AniGifWidget::actionChanged);
+    QSignalSpy remaining(&w, &AniGifWidget::loopsRemainingChanged);
+    w.setDelayAnimation(AniGifWidget::DelayOff);
+    ASSERT_TRUE(w.loadData(countedGif()));
+    EXPECT_EQ(frame.count(), 1);  // 0 -> 1
+    EXPECT_EQ(count.count(), 1);
+    EXPECT_EQ(size.count(), 1);
+    EXPECT_EQ(action.count(), 1);  // playing
+    w.pause();
+    w.step();
+    EXPECT_EQ(frame.count(), 2);
+    EXPECT_EQ(action.count(), 2);
+    w.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.count() >= 4; }, 3000));  // by the timer
+    w.setSource(QString());
+    EXPECT_EQ(w.frameCount(), 0);
+    EXPECT_EQ(count.count(), 2);
+    EXPECT_GE(remaining.count(), 1);
+
+    ASSERT_TRUE(w.loadData(countedGif()));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QSignalSpy pressed(&w, &AniGifWidget::mousePressed);
+    QSignalSpy down(&w, &AniGifWidget::mouseDown);
+    QSignalSpy moved(&w, &AniGifWidget::mouseMoved);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2.75, 3.25),
+                      w.mapToGlobal(QPointF(2.75, 3.25)), Qt::RightButton, Qt::RightButton,
+                      Qt::ControlModifier);
+    QApplication::sendEvent(&w, &press);
+    ASSERT_EQ(pressed.count(), 1);
+    EXPECT_EQ(pressed[0][0].toPointF(), QPointF(2.75, 3.25));
+    EXPECT_EQ(pressed[0][1].value<Qt::MouseButton>(), Qt::RightButton);
+    EXPECT_EQ(pressed[0][2].value<Qt::KeyboardModifiers>(), Qt::ControlModifier);
+    ASSERT_EQ(down.count(), 1);  // the control's own: codes, position rounded down
+    EXPECT_EQ(down[0][0].toInt(), 2);
+    EXPECT_EQ(down[0][1].toInt(), 2);
+    EXPECT_EQ(down[0][2].toFloat(), 2.0F);
+    QTest::mouseMove(&w, QPoint(5, 1));
+    ASSERT_GE(moved.count(), 1);
+    EXPECT_EQ(moved.last()[0].toPointF(), QPointF(5, 1));
 }
 
 // A program that builds the form at run time with QUiLoader gets the widget from the plugin, and

@@ -20,6 +20,7 @@
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/qt/async_reader.h"
 #include "tests/support/gif_builder.h"
+#include "widget/ani_gif_widget_access.h"
 
 namespace {
 
@@ -93,8 +94,8 @@ class RemoteLoad : public ::testing::Test {
   protected:
     RemoteLoad() {
         widget.resize(10, 6);
-        widget.control().delayMode = DelayOff;
-        widget.reader().setCacheDirectory(cacheDir.path());
+        gif().delayMode = DelayOff;
+        WidgetAccess::reader(widget).setCacheDirectory(cacheDir.path());
         QObject::connect(&widget, &anigif::AniGifWidget::controlEvent,
                          [this](int, const QString& name, const QVariantList&) {
                              events.push_back(name.toStdString());
@@ -104,7 +105,7 @@ class RemoteLoad : public ::testing::Test {
     // Loads `url` and waits for the download's event.
     void loadRemote(const std::string& url) {
         events.clear();
-        widget.control().LoadAnimatedGIF_Remote(url);
+        gif().LoadAnimatedGIF_Remote(url);
         waitForOutcome();
     }
     void waitForOutcome() {
@@ -118,30 +119,30 @@ class RemoteLoad : public ::testing::Test {
         QCoreApplication::processEvents();
     }
     void loadPlaying() {
-        ASSERT_TRUE(widget.control().loadGifBytes(animation(3)));
-        ASSERT_EQ(widget.control().Action(), ActionPlay);
+        ASSERT_TRUE(gif().loadGifBytes(animation(3)));
+        ASSERT_EQ(gif().Action(), ActionPlay);
     }
 
     QTemporaryDir cacheDir;
     LoopbackServer server;
     anigif::AniGifWidget widget;
     Strings events;
+
+    ucAniGIF& gif() { return WidgetAccess::control(widget); }
 };
 
 TEST_F(RemoteLoad, ValidDownloadIsValidatedThenLoaded) {
     ASSERT_TRUE(server.listening());
     server.set("/ok.gif", {200, toQt(animation(4, 12, 9))});
-    widget.onEvent = [](int32_t number, std::string_view, std::span<platform::EventArg> args) {
-        if (number == EventRemoteLoadComplete) {
-            EXPECT_EQ(std::get<float>(args[0].value), 12.0F);
-            EXPECT_EQ(std::get<float>(args[1].value), 9.0F);
-        }
-    };
+    QSize announced;
+    QObject::connect(&widget, &anigif::AniGifWidget::remoteGifArrived,
+                     [&](const QSize& size, bool*) { announced = size; });
     loadRemote(server.url("/ok.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadComplete"}));
-    EXPECT_EQ(widget.control().FrameCount(), 4);
-    EXPECT_EQ(widget.control().screenWidth, 12);
-    EXPECT_EQ(widget.reader().pending(), 0);
+    EXPECT_EQ(announced, QSize(12, 9));
+    EXPECT_EQ(gif().FrameCount(), 4);
+    EXPECT_EQ(gif().screenWidth, 12);
+    EXPECT_EQ(WidgetAccess::reader(widget).pending(), 0);
 }
 
 TEST_F(RemoteLoad, FourteenBytesFail) {
@@ -150,21 +151,20 @@ TEST_F(RemoteLoad, FourteenBytesFail) {
     loadPlaying();
     loadRemote(server.url("/short.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
-    EXPECT_EQ(widget.control().FrameCount(), 3);
-    EXPECT_EQ(widget.control().Action(), ActionPlay);
+    EXPECT_EQ(gif().FrameCount(), 3);
+    EXPECT_EQ(gif().Action(), ActionPlay);
 }
 
 TEST_F(RemoteLoad, CancelledDownloadKeepsThePreviousAnimation) {
     ASSERT_TRUE(server.listening());
     server.set("/other.gif", {200, toQt(animation(6))});
     loadPlaying();
-    widget.onEvent = [](int32_t number, std::string_view, std::span<platform::EventArg> args) {
-        if (number == EventRemoteLoadComplete) args[2].value = true;
-    };
+    QObject::connect(&widget, &anigif::AniGifWidget::remoteGifArrived,
+                     [](const QSize&, bool* cancel) { *cancel = true; });
     loadRemote(server.url("/other.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadComplete"}));
-    EXPECT_EQ(widget.control().FrameCount(), 3);
-    EXPECT_EQ(widget.control().Action(), ActionPlay);
+    EXPECT_EQ(gif().FrameCount(), 3);
+    EXPECT_EQ(gif().Action(), ActionPlay);
 }
 
 TEST_F(RemoteLoad, ServerErrorsAndUnreadableAddressesFail) {
@@ -173,14 +173,14 @@ TEST_F(RemoteLoad, ServerErrorsAndUnreadableAddressesFail) {
     server.set("/broken.gif", {500, toQt(animation(2))});
     loadRemote(server.url("/broken.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
-    EXPECT_EQ(widget.control().FrameCount(), 0);
+    EXPECT_EQ(gif().FrameCount(), 0);
 
     loadRemote(server.url("/missing.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
 
     // A scheme the host cannot read fails at once.
     events.clear();
-    widget.control().LoadAnimatedGIF_Remote("gopher://127.0.0.1/x.gif");
+    gif().LoadAnimatedGIF_Remote("gopher://127.0.0.1/x.gif");
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
 }
 
@@ -195,11 +195,11 @@ TEST_F(RemoteLoad, FileAddressesAndPaths) {
 
     loadRemote(QUrl::fromLocalFile(path).toString().toStdString());
     EXPECT_EQ(events, (Strings{"RemoteLoadComplete"}));
-    EXPECT_EQ(widget.control().FrameCount(), 2);
+    EXPECT_EQ(gif().FrameCount(), 2);
 
-    widget.control().loadGifBytes({});
+    gif().loadGifBytes({});
     loadRemote(path.toStdString());
-    EXPECT_EQ(widget.control().FrameCount(), 2);
+    EXPECT_EQ(gif().FrameCount(), 2);
 
     loadRemote(dir.filePath(QStringLiteral("nothing.gif")).toStdString());
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
@@ -211,35 +211,35 @@ TEST_F(RemoteLoad, CachedCopyLoadsWhenTheNetworkFails) {
     server.set("/cached.gif", {200, toQt(animation(5))});
     const std::string url = server.url("/cached.gif");
     loadRemote(url);
-    ASSERT_EQ(widget.control().FrameCount(), 5);
+    ASSERT_EQ(gif().FrameCount(), 5);
 
     // An error the server answers is no network failure: the cached copy is not taken.
     server.set("/cached.gif", {500, "down for maintenance"});
     loadRemote(url);
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
-    EXPECT_EQ(widget.control().FrameCount(), 5);
+    EXPECT_EQ(gif().FrameCount(), 5);
 
     server.close();
     // Without the cached-copy option a refused connection fails the read.
     events.clear();
-    ASSERT_TRUE(widget.reader().start(url, "remoteGIF", 0));
+    ASSERT_TRUE(WidgetAccess::reader(widget).start(url, "remoteGIF", 0));
     waitForOutcome();
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
 
     // The control asks for the cached copy: the GIF loaded before comes back.
-    widget.control().loadGifBytes({});
+    gif().loadGifBytes({});
     loadRemote(url);
     EXPECT_EQ(events, (Strings{"RemoteLoadComplete"}));
-    EXPECT_EQ(widget.control().FrameCount(), 5);
+    EXPECT_EQ(gif().FrameCount(), 5);
 }
 
 TEST_F(RemoteLoad, LimitOnTheDownloadSize) {
     ASSERT_TRUE(server.listening());
     server.set("/big.gif", {200, toQt(animation(8, 40, 40))});
-    widget.reader().setMaxBytes(100);
+    WidgetAccess::reader(widget).setMaxBytes(100);
     loadRemote(server.url("/big.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
-    EXPECT_EQ(widget.reader().pending(), 0);
+    EXPECT_EQ(WidgetAccess::reader(widget).pending(), 0);
 }
 
 }  // namespace

@@ -262,6 +262,130 @@ TEST(ScaledFrames, PastTheBudgetFramesAreDrawnWithoutBeingKept) {
     EXPECT_EQ(c.kept.keptBytes(), 0u);
 }
 
+// A premultiplied canvas shows, after any draw, what the same draw onto two 24-bit surfaces
+// shows, one holding each pixel over black and one over white: drawn pixels, kept ones, mixes
+// of AND and OR, and blended edges; a clip limits what changes.
+TEST(Canvas, PremultipliedPixelsShowWhatTheSameDrawOverBlackAndOverWhiteShows) {
+    namespace draw = anigif::draw;
+    constexpr int w = 29, h = 17;
+    uint32_t seed = 41;
+    // Valid premultiplied pixels: transparent, opaque and in between.
+    std::vector<uint32_t> start(size_t{w} * h);
+    for (auto& v : start) {
+        const uint32_t pick = nextRandom(seed) % 3;
+        const uint32_t a = pick == 0 ? 0 : pick == 1 ? 255 : nextRandom(seed) % 256;
+        v = a << 24;
+        for (int k = 0; k < 24; k += 8) v |= (a ? nextRandom(seed) % (a + 1) : 0) << k;
+    }
+    // The same draw on a canvas of `argb` (clipped to `clip`) and on the two surfaces.
+    auto check = [&](const char* what, const auto& drawOn, draw::Canvas clip) {
+        SCOPED_TRACE(what);
+        std::vector<uint32_t> argb = start;
+        auto black = Surface::create(24, w, h), white = Surface::create(24, w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint32_t v = start[size_t(y) * w + x], a = v >> 24;
+                black->setPixel(x, y, v & 0xFFFFFF);
+                white->setPixel(x, y, (v & 0xFFFFFF) + (255 - a) * 0x010101);
+            }
+        draw::Canvas c = clip;
+        c.base = reinterpret_cast<uint8_t*>(argb.data());
+        c.stride = w * 4;
+        c.width = w;
+        c.height = h;
+        c.alpha = true;
+        drawOn(c);
+        drawOn(draw::Canvas::of(*black));
+        drawOn(draw::Canvas::of(*white));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint32_t got = argb[size_t(y) * w + x];
+                if (x < clip.clipLeft || x >= clip.clipRight || y < clip.clipTop ||
+                    y >= clip.clipBottom) {
+                    ASSERT_EQ(got, start[size_t(y) * w + x]) << "outside " << x << "," << y;
+                    continue;
+                }
+                const uint32_t b = black->colorAt(x, y), wh = white->colorAt(x, y);
+                int through = 0;
+                for (int k = 0; k < 24; k += 8)
+                    through = std::max(through, int((wh >> k) & 0xFF) - int((b >> k) & 0xFF));
+                const auto a = static_cast<uint32_t>(255 - through);
+                uint32_t want = a << 24;
+                for (int k = 0; k < 24; k += 8) want |= std::min((b >> k) & 0xFF, a) << k;
+                ASSERT_EQ(got, want) << x << "," << y;
+            }
+    };
+    draw::Canvas all, part;
+    all.clipRight = part.clipRight = w;
+    all.clipBottom = part.clipBottom = h;
+    part.clipLeft = 5;
+    part.clipTop = 3;
+    part.clipRight = 22;
+    part.clipBottom = 14;
+
+    // Exact cells with every kind of AND/OR pair, and 24-bit pictures through a mask whose
+    // uncovered pixels are not all black.
+    Lookup andLut{}, orLut{};
+    for (size_t k = 0; k < 256; ++k) {
+        orLut[k] = nextRandom(seed) & 0xFFFFFF;
+        andLut[k] = k < 80 ? 0 : k < 160 ? 0xFFFFFF : (nextRandom(seed) & 0xFFFFFF);
+        if (k >= 80 && k < 120) orLut[k] = 0;
+    }
+    auto cell = noise(8, 31, 19, 12);
+    auto picture = noise(24, 31, 19, 13);
+    const std::vector<uint32_t> mono = {0x000000, 0xFFFFFF};
+    auto mask = Surface::create(1, 31, 19, mono);
+    for (int y = 0; y < 19; ++y)
+        for (int x = 0; x < 31; ++x) mask->setPixel(x, y, nextRandom(seed) % 3 == 0);
+    mask->fill(8, 0, 16, 19, 0xFFFFFF);  // whole mask bytes uncovered
+    std::array<bool, 256> covers{};
+    for (size_t k = 0; k < 256; ++k) covers[k] = k % 3 != 0;
+    Scratch scratch;
+    for (const draw::Canvas& clip : {all, part}) {
+        check(
+            "cell, and/or",
+            [&](const draw::Canvas& c) {
+                draw::cellExact(c, -2, 1, *cell, {1, 0, 30, 19}, &andLut, orLut);
+            },
+            clip);
+        check(
+            "cell, copy",
+            [&](const draw::Canvas& c) {
+                draw::cellExact(c, 3, -1, *cell, {0, 0, 31, 19}, nullptr, orLut);
+            },
+            clip);
+        check(
+            "picture, masked",
+            [&](const draw::Canvas& c) {
+                draw::pictureExact(c, -1, 2, *picture, mask.get(), {0, 0, 31, 19});
+            },
+            clip);
+        check(
+            "picture, unmasked",
+            [&](const draw::Canvas& c) {
+                draw::pictureExact(c, 4, 0, *picture, nullptr, {0, 0, 31, 19});
+            },
+            clip);
+        check(
+            "cell, scaled",
+            [&](const draw::Canvas& c) {
+                draw::cellScaled(c, {-3, 1, 24, 14}, *cell, {0, 0, 31, 19}, orLut, covers,
+                                 scratch.get());
+            },
+            clip);
+        check(
+            "picture, scaled and kept",
+            [&](const draw::Canvas& c) {
+                draw::ScaledFrames kept;
+                kept.drawPicture(1, c, {2, 0, 40, 23}, *picture, mask.get(), {0, 0, 31, 19},
+                                 scratch.get());
+            },
+            clip);
+        check(
+            "fill", [&](const draw::Canvas& c) { draw::fill(c, 2, 2, 40, 9, 0x123456); }, clip);
+    }
+}
+
 }  // namespace
 
 // ---- Vector steps and row bands ----------------------------------------------------------------

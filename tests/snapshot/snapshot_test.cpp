@@ -9,10 +9,10 @@
 #include <iterator>
 #include <string>
 
+#include "anigif/manual_clock.h"
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/headless_host.h"
-#include "platform/manual_clock.h"
 #include "tests/support/gif_builder.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "anigif/manual_clock.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/headless_host.h"
-#include "platform/manual_clock.h"
 #include "platform/property_bag.h"
 #include "platform/runtime_error.h"
 #include "tests/support/gif_builder.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "anigif/manual_clock.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/headless_host.h"
-#include "platform/manual_clock.h"
 #include "tests/support/gif_builder.h"
 
 namespace giftest {

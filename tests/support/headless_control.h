@@ -4,9 +4,9 @@
 // without a window (benchmarks, robustness tests, fuzzers). Header only; link anigif.
 #include <memory>
 
+#include "anigif/manual_clock.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/headless_host.h"
-#include "platform/manual_clock.h"
 
 namespace giftest {
 
@@ -20,7 +20,7 @@ struct HeadlessControl {
         host.setTimerService(&clock);
         host.setInnerSize(width, height);
         gif = std::make_unique<anigif::ucAniGIF>(host);
-        gif->delayMode = anigif::DelayOff;
+        gif->DelayAnimation(anigif::DelayOff);
     }
 };
 

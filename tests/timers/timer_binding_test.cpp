@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/manual_clock.h"
+#include "anigif/manual_clock.h"
 
 using anigif::TimerBinding;
 using platform::ManualClock;

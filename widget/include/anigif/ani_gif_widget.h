@@ -1,16 +1,18 @@
 #pragma once
-// anigif::AniGifWidget: the animated-GIF control (anigif::ucAniGIF) as a Qt widget.
+// anigif::AniGifWidget: the animated-GIF control (anigif::AniGifControl) as a Qt widget.
 //
 // The widget is the control's host: it owns one control, hands it paint, resize, show, hide,
 // mouse and download notifications, runs its timers on the Qt event loop and reads remote GIFs
 // through Qt Network. Its Qt face (properties, signals, slots) only forwards to the control:
-// every setter clamps, refreshes and notifies exactly as the control's own property does, and
-// control() gives full access to everything else (palettes, stored descriptions, the writer).
+// every setter clamps, refreshes and notifies exactly as the control's own property does.
+// control() gives the control's public surface for what the Qt face does not cover (palettes,
+// stored descriptions, the GIF writer, mouse pointers).
 //
 // Drawing: the widget paints no background of its own, so whatever lies behind it shows through
 // transparent pixels of the GIF, with smooth edges where a stretched picture blends into them.
-// It paints at device pixels: on a screen with a device pixel ratio above 1 the control's scale
-// is multiplied by the ratio, so a stretched GIF is averaged once at the real resolution.
+// It paints at device pixels, and only the part Qt asks to be painted: on a screen with a device
+// pixel ratio above 1 the control's scale is multiplied by the ratio, so a stretched GIF is
+// averaged once at the real resolution.
 //
 // Run mode: a widget is at run time (it plays) unless setUserMode(false) puts it at design time,
 // as a form designer does: frame 1 with a dotted outline, nothing plays, `action` is ignored, and
@@ -20,26 +22,19 @@
 // thread that owns the widget; nothing here throws into Qt.
 #include <QByteArray>
 #include <QColor>
+#include <QPointF>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <QVariantList>
 #include <QWidget>
-#include <cstdint>
-#include <functional>
 #include <memory>
-#include <span>
-#include <string_view>
-
-#include "platform/control_host.h"
-
-namespace platform::qt {
-class AsyncReader;
-class QtTimerService;
-}  // namespace platform::qt
 
 namespace anigif {
 
-class ucAniGIF;
+class AniGifControl;
+class WidgetHost;
+struct WidgetAccess;
 
 class AniGifWidget : public QWidget {
     Q_OBJECT
@@ -59,12 +54,12 @@ class AniGifWidget : public QWidget {
         QColor solidBkgColor READ solidBkgColor WRITE setSolidBkgColor NOTIFY solidBkgColorChanged)
     Q_PROPERTY(bool solidBkgColorUsed READ solidBkgColorUsed WRITE setSolidBkgColorUsed NOTIFY
                    solidBkgColorUsedChanged)
-    Q_PROPERTY(AnimationAction action READ action WRITE setAction STORED false)
-    Q_PROPERTY(int currentFrame READ currentFrame)
-    Q_PROPERTY(int frameCount READ frameCount)
-    Q_PROPERTY(int loopsRemaining READ loopsRemaining)
-    Q_PROPERTY(int actualWidth READ actualWidth)
-    Q_PROPERTY(int actualHeight READ actualHeight)
+    Q_PROPERTY(AnimationAction action READ action WRITE setAction NOTIFY actionChanged STORED false)
+    Q_PROPERTY(int currentFrame READ currentFrame NOTIFY currentFrameChanged)
+    Q_PROPERTY(int frameCount READ frameCount NOTIFY frameCountChanged)
+    Q_PROPERTY(int loopsRemaining READ loopsRemaining NOTIFY loopsRemainingChanged)
+    Q_PROPERTY(int actualWidth READ actualWidth NOTIFY actualSizeChanged)
+    Q_PROPERTY(int actualHeight READ actualHeight NOTIFY actualSizeChanged)
 
   public:
     // The control's enumerations, with the same names and values. The fixed underlying type lets
@@ -81,20 +76,16 @@ class AniGifWidget : public QWidget {
     explicit AniGifWidget(QWidget* parent = nullptr);
     ~AniGifWidget() override;
 
-    // The control itself, for everything the Qt face does not cover.
-    ucAniGIF& control() { return *control_; }
-    const ucAniGIF& control() const { return *control_; }
+    // The control's public surface (anigif/ani_gif_control.h), for what the Qt face does not
+    // cover. Its paint and host-event members are the widget's to call; changes made through it
+    // reach the change signals above only where the control itself notifies them.
+    AniGifControl& control();
+    const AniGifControl& control() const;
 
     // Run mode (true unless set otherwise); read afresh by the control at each use. Set it
     // before loading: a GIF loaded at run time is not kept as a stored GIF.
     void setUserMode(bool run);
     bool userMode() const { return userMode_; }
-
-    // Runs first for every event the control raises; it may change by-reference arguments
-    // (Cancel of RemoteLoadComplete), which the control reads back. Exceptions it throws are
-    // reported and dropped.
-    std::function<void(int32_t number, std::string_view name, std::span<platform::EventArg> args)>
-        onEvent;
 
     // --- Properties (see the control's members of the same names) ------------------------
     // Where the GIF came from: a file path, a Qt resource path (":/..." or "qrc:/...") or a URL
@@ -138,13 +129,6 @@ class AniGifWidget : public QWidget {
 
     QSize sizeHint() const override;
 
-    // --- For the program's own tools and tests (types not part of the installed API) ------
-    platform::ControlHost& host();
-    platform::qt::QtTimerService& timerService();
-    platform::qt::AsyncReader& reader();
-    // The window the control's timers are attached to.
-    platform::WindowId parentWindow() const;
-
   public slots:
     void play();
     void pause();
@@ -159,8 +143,21 @@ class AniGifWidget : public QWidget {
     bool loadUrl(const QUrl& url);
 
   signals:
-    // The control's eight events, after onEvent ran. Buttons: 1 left, 2 right, 4 middle; shift:
-    // 1 Shift, 2 Ctrl, 4 Alt; x and y in logical pixels.
+    // The control's events, as Qt types. Positions are in logical pixels, exactly as Qt gave
+    // them; buttons and modifiers are those of the Qt event.
+    void mousePressed(const QPointF& position, Qt::MouseButton button,
+                      Qt::KeyboardModifiers modifiers);
+    void mouseReleased(const QPointF& position, Qt::MouseButton button,
+                       Qt::KeyboardModifiers modifiers);
+    void mouseMoved(const QPointF& position, Qt::MouseButtons buttons,
+                    Qt::KeyboardModifiers modifiers);
+    // A downloaded GIF passed its check (`size` from its header) and is about to replace the one
+    // on show. Setting *cancel to true refuses it; connect directly (same thread). Emitted
+    // before remoteLoadComplete.
+    void remoteGifArrived(const QSize& size, bool* cancel);
+
+    // The control's eight events with the control's own argument types. Buttons: 1 left,
+    // 2 right, 4 middle; shift: 1 Shift, 2 Ctrl, 4 Alt; x and y in logical pixels, rounded down.
     void clicked();
     void mouseDown(int button, int shift, float x, float y);
     void mouseUp(int button, int shift, float x, float y);
@@ -171,7 +168,7 @@ class AniGifWidget : public QWidget {
     void remoteLoadComplete();
     void remoteLoadFailure();
 
-    // Every event by number and name, with its arguments as onEvent left them.
+    // Every event by number and name, with its arguments as the handlers left them.
     void controlEvent(int number, const QString& name, const QVariantList& args);
     // A stored property of the control changed (the control's name: "Stretch", "Delay", ...,
     // and "Enabled" also when Qt enables or disables the widget or a parent).
@@ -188,6 +185,12 @@ class AniGifWidget : public QWidget {
     void offsetYChanged();
     void solidBkgColorChanged();
     void solidBkgColorUsedChanged();
+    // The read-only values, each emitted after its value really changed.
+    void actionChanged();
+    void currentFrameChanged();
+    void frameCountChanged();
+    void loopsRemainingChanged();
+    void actualSizeChanged();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -200,26 +203,13 @@ class AniGifWidget : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
 
   private:
-    class Host;
-    friend class Host;
-
-    // Calls into the control from Qt's event handlers: errors must not unwind through Qt.
-    template <typename F>
-    static bool guarded(const char* what, F&& f) noexcept;
-    // Runs a setter of the control and emits `changed` when the value read by `get` changed;
-    // for the properties the control sets without notice.
-    template <typename Get, typename Set>
-    void setAndNotify(Get get, Set set, void (AniGifWidget::*changed)());
-    void emitPropertySignal(std::string_view controlName);
-    void dispatchEvent(int32_t number, std::span<platform::EventArg> args);
-    bool loadBytesAtDesignTime(const QByteArray& bytes);
+    friend class WidgetHost;
+    friend struct WidgetAccess;
 
     bool userMode_ = true;
     QString source_;
-    Qt::MouseButtons pressed_;
-    bool remoteRefused_ = false;
-    std::unique_ptr<Host> host_;
-    std::unique_ptr<ucAniGIF> control_;  // last: it goes first, while timers still exist
+    std::unique_ptr<WidgetHost> host_;
+    std::unique_ptr<AniGifControl> control_;  // last: it goes first, while timers still exist
 };
 
 }  // namespace anigif

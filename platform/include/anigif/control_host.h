@@ -1,17 +1,16 @@
 #pragma once
-// What the animated-GIF control asks of the window it sits in. A Qt widget implements it for
-// real use; HeadlessHost (headless_host.h) serves tests and command-line tools.
+// What the animated-GIF control asks of the window it sits in. AniGifWidget implements it for
+// Qt; a host of your own overrides the pure members and whichever others it supports (the
+// defaults below are what a host without that feature answers).
 //
 // Contract shared by every implementation:
 //  - Everything is called on the user-interface thread; nothing here re-enters the control from
 //    another thread.
 //  - `userMode` is read afresh at each use: true while the program runs, false in a designer.
-//  - `refresh` repaints at once: the control's paint handler has run when the call returns.
+//  - `refresh` repaints at once: the control's paint handler (AniGifControl::paintInto) has run
+//    when the call returns.
 //  - `setSize` changes the control's inner size; the host then delivers the control's resize
 //    handler, also for a change the control made itself.
-//  - `paintTarget` is the control's drawing target while its paint handler runs: a 24-bit
-//    surface of the rounded inner size that already holds what lies behind the control, so
-//    that transparent pixels show it. Outside the paint handler it may be null.
 //  - `raiseEvent` returns after the host's handler has run; the control reads its by-reference
 //    arguments back from `args` afterwards.
 #include <cstdint>
@@ -22,11 +21,11 @@
 #include <variant>
 #include <vector>
 
-#include "platform/timer_service.h"
+#include "anigif/timer_service.h"
 
 namespace platform {
 
-class Surface;  // platform/surface.h
+class Surface;  // a drawing surface of the library's own
 
 // One argument of a raised event. Booleans travel as bool; the host maps them to whatever its
 // event surface uses.
@@ -48,8 +47,8 @@ class ControlHost {
 
     // Repaints the control now (synchronously).
     virtual void refresh() = 0;
-    // The drawing target of the paint in progress; null when there is none (nothing to draw on,
-    // or no paint running).
+    // For hosts inside the library that paint on a surface of its own: the drawing target of
+    // the paint in progress. Hosts that paint with paintInto keep the default.
     virtual Surface* paintTarget() { return nullptr; }
 
     // The control's inner size in pixels (the host may keep fractions).
@@ -58,45 +57,50 @@ class ControlHost {
     // Sets the control's size from an inner size in pixels.
     virtual void setSize(double widthPx, double heightPx) = 0;
 
-    // Converts a horizontal / vertical length in pixels to the container's units.
-    virtual double scaleX(double pixels) const = 0;
-    virtual double scaleY(double pixels) const = 0;
+    // Converts a horizontal / vertical length in pixels to the container's units (default:
+    // the container counts in pixels).
+    virtual double scaleX(double pixels) const { return pixels; }
+    virtual double scaleY(double pixels) const { return pixels; }
 
     // Marks the stored description stale: the named stored property changed.
-    virtual void propertyChanged(std::string_view name) = 0;
+    virtual void propertyChanged(std::string_view /*name*/) {}
 
     // Raises event `number` (1 Click ... 8 RemoteLoadFailure) with its arguments.
-    virtual void raiseEvent(int32_t number, std::string_view eventName,
-                            std::span<EventArg> args) = 0;
+    virtual void raiseEvent(int32_t /*number*/, std::string_view /*eventName*/,
+                            std::span<EventArg> /*args*/) {}
 
     // Read option bit of asyncRead: take the cached copy when the network fails.
     static constexpr int32_t kReadCachedCopyWhenOffline = 0x80000;
 
     // Starts an asynchronous read of `target` as a byte array under `propertyName`. Returns
-    // false when the read could not be started. Completion and progress arrive later through
-    // the control's notification handlers.
-    virtual bool asyncRead(std::string_view target, std::string_view propertyName,
-                           int32_t readOption) = 0;
-    virtual void cancelAsyncRead(std::string_view propertyName) = 0;
+    // false when the read could not be started (default: no downloads). Completion and progress
+    // arrive later through the control's notification handlers.
+    virtual bool asyncRead(std::string_view /*target*/, std::string_view /*propertyName*/,
+                           int32_t /*readOption*/) {
+        return false;
+    }
+    virtual void cancelAsyncRead(std::string_view /*propertyName*/) {}
 
     // The parent form's window, which owns the control's timers; 0 when there is none.
     virtual WindowId parentWindow() const = 0;
     // The timer service of the user-interface thread; null when the host has none.
     virtual TimerService* timers() = 0;
 
-    // The host control's own state that the control forwards to.
-    virtual bool enabled() const = 0;
-    virtual void setEnabled(bool enabled) = 0;
-    virtual int16_t mousePointer() const = 0;
+    // The host control's own state that the control forwards to. The defaults keep none of it:
+    // always enabled, no mouse pointers or icons, the dotted outline in the window-frame colour
+    // that the control asks for at creation.
+    virtual bool enabled() const { return true; }
+    virtual void setEnabled(bool /*enabled*/) {}
+    virtual int16_t mousePointer() const { return 0; }
     // Returns false when the host refuses the value.
-    virtual bool setMousePointer(int16_t pointer) = 0;
-    virtual PicturePtr mouseIcon() const = 0;
-    virtual bool setMouseIcon(PicturePtr icon) = 0;
-    virtual int32_t lineStyle() const = 0;
-    virtual void setLineStyle(int32_t style) = 0;
+    virtual bool setMousePointer(int16_t /*pointer*/) { return false; }
+    virtual PicturePtr mouseIcon() const { return nullptr; }
+    virtual bool setMouseIcon(PicturePtr /*icon*/) { return false; }
+    virtual int32_t lineStyle() const { return 2; }  // 0 solid ... 2 dotted ... 5 none
+    virtual void setLineStyle(int32_t /*style*/) {}
     // A 0x00BBGGRR colour or a system-colour reference (top bit set).
-    virtual int32_t foreColor() const = 0;
-    virtual void setForeColor(int32_t colour) = 0;
+    virtual int32_t foreColor() const { return static_cast<int32_t>(0x80000006u); }
+    virtual void setForeColor(int32_t /*colour*/) {}
 };
 
 }  // namespace platform

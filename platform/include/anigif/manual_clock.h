@@ -7,7 +7,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/timer_service.h"
+#include "anigif/timer_service.h"
 
 namespace platform {
 
