@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
+
+#include "platform/lzw_decoder.h"
 
 namespace platform {
 
@@ -21,6 +25,14 @@ class PieceCursor {
         for (const GifStreamPiece& p : pieces) remaining_ += p.size;
     }
     std::size_t remaining() const noexcept { return remaining_; }
+
+    // The bytes from here up to the first piece of zeros (bytes the stream lacks).
+    std::size_t held() const noexcept {
+        std::size_t n = 0;
+        for (std::size_t i = piece_; i < pieces_.size() && pieces_[i].data != nullptr; ++i)
+            n += pieces_[i].size - (i == piece_ ? offset_ : 0);
+        return n;
+    }
 
     // Copies the next n bytes (at most remaining()) to `out`.
     void take(uint8_t* out, std::size_t n) noexcept {
@@ -66,6 +78,8 @@ struct MemoryReader {
     std::size_t headerPos = 0;   // header bytes served so far
     std::array<uint8_t, kMaxTableBytes> table{};
     std::size_t tableSize = 0;  // bytes of global colour table cut out
+    uint8_t lastByte = 0;       // the last byte served (after the image descriptor: the LZW
+                                // minimum code size)
 
     explicit MemoryReader(std::span<const GifStreamPiece> pieces) : rest(pieces) {
         headerSize = std::min(rest.remaining(), kHeaderBytes);
@@ -85,6 +99,11 @@ struct MemoryReader {
     }
     // Serves up to `wanted` bytes of the stream as giflib sees it; returns how many.
     std::size_t read(uint8_t* out, std::size_t wanted) noexcept {
+        const std::size_t n = readSome(out, wanted);
+        if (n > 0) lastByte = out[n - 1];
+        return n;
+    }
+    std::size_t readSome(uint8_t* out, std::size_t wanted) noexcept {
         if (headerPos == headerSize) {
             const std::size_t n = std::min(wanted, rest.remaining());
             rest.take(out, n);
@@ -168,16 +187,85 @@ bool decodeLines(GifFileType* gif, const GifImageInfo& info, const GifLineTarget
     return true;
 }
 
+// The image data of one frame without their sub-block length bytes, in a buffer each thread
+// keeps (it grows to the largest frame's data and stays).
+struct CodeBuffer {
+    std::unique_ptr<uint8_t[]> bytes;
+    std::size_t capacity = 0, size = 0;
+
+    bool append(PieceCursor& from, std::size_t n) noexcept {
+        if (size + n > capacity) {
+            const std::size_t grown = std::max({size + n, 2 * capacity, std::size_t{4096}});
+            std::unique_ptr<uint8_t[]> more(new (std::nothrow) uint8_t[grown]);
+            if (!more) return false;
+            if (size > 0) std::memcpy(more.get(), bytes.get(), size);
+            bytes = std::move(more);
+            capacity = grown;
+        }
+        from.take(bytes.get() + size, n);
+        size += n;
+        return true;
+    }
+};
+
+// Reads the sub-blocks that follow the minimum code size, as far as the stream holds them;
+// true when they end with their terminator.
+bool gatherCodes(PieceCursor& rest, CodeBuffer& codes) noexcept {
+    codes.size = 0;
+    std::size_t held = rest.held();
+    while (held > 0) {
+        uint8_t length = 0;
+        rest.take(&length, 1);
+        --held;
+        if (length == 0) return true;
+        const std::size_t n = std::min<std::size_t>(length, held);
+        if (!codes.append(rest, n)) return false;
+        held -= n;
+    }
+    return false;
+}
+
+bool decodeOwn(MemoryReader& reader, const GifImageInfo& info, const GifLineTarget& target,
+               LzwResult* lzw) noexcept {
+    if (info.width <= 0 || info.height <= 0) {
+        if (lzw != nullptr) lzw->end = LzwEnd::Complete;
+        return true;
+    }
+    static thread_local CodeBuffer codes;
+    const bool terminated = gatherCodes(reader.rest, codes);
+    const LzwLines lines{target.first, target.pitch, info.width, info.height, info.interlaced};
+    const LzwResult r =
+        decodeLzw(reader.lastByte, std::span<const uint8_t>(codes.bytes.get(), codes.size), lines);
+    if (lzw != nullptr) *lzw = r;
+    return r.end == LzwEnd::Complete && terminated;
+}
+
+GifFrameDecoder decoderFromEnvironment() noexcept {
+    const char* env = std::getenv("ANIGIF_DECODER");
+    if (env != nullptr && std::string_view(env) == "giflib") return GifFrameDecoder::Giflib;
+    return GifFrameDecoder::Own;
+}
+
 }  // namespace
 
+GifFrameDecoder defaultGifFrameDecoder() noexcept {
+    static const GifFrameDecoder chosen = decoderFromEnvironment();
+    return chosen;
+}
+
 GifDecodeStatus decodeFirstGifImage(std::span<const uint8_t> bytes,
-                                    const GifTargetCallback& target) noexcept {
+                                    const GifTargetCallback& target, GifFrameDecoder decoder,
+                                    LzwResult* lzw) noexcept {
     const GifStreamPiece whole{bytes.data(), bytes.size()};
-    return decodeFirstGifImage(std::span<const GifStreamPiece>(&whole, 1), target);
+    return decodeFirstGifImage(std::span<const GifStreamPiece>(&whole, 1), target, decoder,
+                               lzw);
 }
 
 GifDecodeStatus decodeFirstGifImage(std::span<const GifStreamPiece> pieces,
-                                    const GifTargetCallback& target) noexcept {
+                                    const GifTargetCallback& target, GifFrameDecoder decoder,
+                                    LzwResult* lzw) noexcept {
+    if (lzw != nullptr) *lzw = LzwResult{};
+    if (decoder == GifFrameDecoder::Default) decoder = defaultGifFrameDecoder();
     MemoryReader reader(pieces);
     if (!hasSignature(reader)) return GifDecodeStatus::NotGif;
     int error = 0;
@@ -226,8 +314,10 @@ GifDecodeStatus decodeFirstGifImage(std::span<const GifStreamPiece> pieces,
         return GifDecodeStatus::Refused;
     }
     if (lines.first == nullptr) return GifDecodeStatus::Refused;
-    return decodeLines(gif.get(), info, lines) ? GifDecodeStatus::Complete
-                                               : GifDecodeStatus::Partial;
+    const bool complete = decoder == GifFrameDecoder::Giflib
+                              ? decodeLines(gif.get(), info, lines)
+                              : decodeOwn(reader, info, lines, lzw);
+    return complete ? GifDecodeStatus::Complete : GifDecodeStatus::Partial;
 }
 
 }  // namespace platform

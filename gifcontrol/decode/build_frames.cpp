@@ -79,6 +79,7 @@ struct FrameJob {
     int32_t tableBytes = 0;  // index-coding local table bytes that follow the descriptor
     const uint8_t* data = nullptr;
     int64_t held = 0, missing = 0;  // image data bytes held in GifBytes, then zeros
+    platform::GifFrameDecoder decoder = platform::GifFrameDecoder::Default;
 };
 
 // Rebuilds frame i in RebuildBuffer and sets its StripX. False when its cell does not fit the
@@ -388,7 +389,12 @@ bool rebuildFrame(ucAniGIF& g, int32_t i, FrameJob& job) {
     int32_t pos = kExtensionPos;
     if (f.StripX != block.Start) {
         copyBytes(RebuildBuffer, kExtensionPos, GifBytes, f.StripX, 8);
+        // The block in its standard form (4 bytes, then the terminator) whatever its size byte
+        // said: the parser read it at its fixed places, and the decoder must find the image
+        // right after it.
+        RebuildBuffer(kExtensionPos + 2) = 4;
         RebuildBuffer(kExtensionPos + 3) &= static_cast<uint8_t>(~1u);  // no transparency
+        RebuildBuffer(kExtensionPos + 7) = 0;
         pos = kAfterExtension;
     }
     // The image block goes into the rebuilt stream in two parts: its descriptor and local table,
@@ -435,6 +441,7 @@ bool rebuildFrame(ucAniGIF& g, int32_t i, FrameJob& job) {
     job.data = held > 0 ? GifBytes.span().data() + (dataFrom - 1) : nullptr;
     job.held = held;
     job.missing = dataBytes - held;
+    job.decoder = g.frameDecoder;
     return true;
 }
 
@@ -464,7 +471,7 @@ void decodeFrame(const StreamHead& head, const FrameJob& job, uint8_t* firstRow,
     platform::decodeFirstGifImage(stream, [&](const platform::GifImageInfo& info) {
         if (info.width != job.cellW || info.height != job.cellH) return platform::GifLineTarget{};
         return platform::GifLineTarget{firstRow, stride};
-    });
+    }, job.decoder);
 }
 
 }  // namespace

@@ -41,6 +41,7 @@
 #include "gifcontrol/decode/gif_tables.h"
 #include "gifcontrol/render/draw_kernels.h"
 #include "gifcontrol/render/timer_binding.h"
+#include "platform/gif_decoder.h"
 #include "platform/property_bag.h"
 #include "platform/surface.h"
 
@@ -111,6 +112,12 @@ class ucAniGIF {
     // on it.
     void SetThreadLimit(int32_t threads) noexcept { threadLimit = threads < 0 ? 0 : threads; }
     int32_t threadLimit = 0;
+
+    // Which LZW decoder turns frames into indices: Default = ANIGIF_DECODER (giflib selects
+    // giflib's), else our own. For comparing the two and working around a fault; the results
+    // are the same wherever a frame's data are sound.
+    void SetFrameDecoder(platform::GifFrameDecoder decoder) noexcept { frameDecoder = decoder; }
+    platform::GifFrameDecoder frameDecoder = platform::GifFrameDecoder::Default;
 
     // Creates the 24-bit composite surface (screenWidth x screenHeight) and, when withMask,
     // the 1-bit mask surface (colour 0 black, 1 white). True when all asked for exist.
