@@ -250,6 +250,31 @@ TEST_F(BuildFrames, BuildsWhatACutStreamHolds) {
     const int x0 = gif.Frames(2).StripX;
     EXPECT_EQ(strip(x0 + 3, 0), b.indices[3]);
     EXPECT_EQ(strip(x0 + 3, 39), 0u);
+    // Exactly: the frame's own indices up to where its data end, index 0 from there on, also in
+    // the rest of that line.
+    size_t k = 0;
+    while (k < b.indices.size() && strip(x0 + int(k % 12), int(k / 12)) == b.indices[k]) ++k;
+    EXPECT_GT(k, b.indices.size() / 4);
+    for (size_t i = k; i < b.indices.size(); ++i)
+        ASSERT_EQ(strip(x0 + int(i % 12), int(i / 12)), 0u) << "pixel " << i << " after " << k;
+}
+
+TEST_F(BuildFrames, DecodesAFrameWhoseControlBlockHasAWrongSizeByte) {
+    const auto a = pattern(9, 7, 2);
+    auto b = pattern(9, 7, 5);
+    b.interlaced = true;
+    const auto bytes = GifBuilder()
+                           .screen(9, 7)
+                           .globalTable(giftest::testPalette(16))
+                           .raw({0x21, 0xF9, 0xEE, 0x09, 0x0A, 0x00, 0x03, 0x00})
+                           .frame(a)
+                           .frame(withControl(b, 1))
+                           .build();
+    ASSERT_TRUE(load(bytes));
+    ASSERT_EQ(gif.FrameCount(), 2);
+    EXPECT_EQ(gif.Frames(1).Delay, 100);
+    expectCell(1, a);
+    expectCell(2, b);
 }
 
 TEST_F(BuildFrames, FailsCleanlyOnFramesTooLargeToHold) {
