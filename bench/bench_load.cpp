@@ -4,7 +4,10 @@
 //   giflib   raw giflib decoding of every frame to indices (DGifSlurp)
 //   qt       Qt's QImageReader reading every frame (only when built with Qt)
 //   anigif   the control's whole load: ParseGif and both passes of BuildFrames, on every core
-//            (anigif-1thread: the same on the calling thread alone)
+//            (anigif-1thread: the same on the calling thread alone; anigif-giflib-1thread: with
+//            giflib's LZW decoder instead of ours)
+// --paired=N also times the LZW decoders alone on every frame (ours, giflib's DGifGetLine, and
+// a memcpy of the same indices as the floor), in MB of indices per second.
 // After the runs a table of ratios is printed, and the peak memory of each load is measured in a
 // child process against GIF bytes + strip + composite + mask.
 //
@@ -33,6 +36,8 @@
 #include "bench/paired_timing.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "gifcontrol/render/work_threads.h"
+#include "platform/gif_decoder.h"
+#include "platform/lzw_decoder.h"
 #include "tests/support/headless_control.h"
 
 #ifdef KAVRILO_BENCH_WITH_QT
@@ -102,8 +107,11 @@ int qtDecode(const Bytes& bytes) {
 // The control's whole load, both passes at once (DelayAnimation off), in run mode, on at most
 // `threads` threads (0 = the default).
 struct ControlLoad : giftest::HeadlessControl {
-    explicit ControlLoad(const Bytes& bytes, int32_t threads = 0) : HeadlessControl(100, 100) {
+    explicit ControlLoad(const Bytes& bytes, int32_t threads = 0,
+                         platform::GifFrameDecoder decoder = platform::GifFrameDecoder::Default)
+        : HeadlessControl(100, 100) {
         gif->SetThreadLimit(threads);
+        gif->SetFrameDecoder(decoder);
         gif->loadGifBytes(bytes);
     }
     int frames() const { return gif->FrameCount(); }
@@ -172,6 +180,9 @@ void registerAll() {
         add("qt", qtDecode);
 #endif
         add("anigif-1thread", [](const Bytes& b) { return ControlLoad(b, 1).frames(); });
+        add("anigif-giflib-1thread", [](const Bytes& b) {
+            return ControlLoad(b, 1, platform::GifFrameDecoder::Giflib).frames();
+        });
         add("anigif", [](const Bytes& b) { return ControlLoad(b).frames(); })->UseRealTime();
     }
 }
@@ -200,17 +211,26 @@ void printRatios(const std::map<std::string, double>& s) {
 // before; the parallel load against giflib and Qt in wall time (the peers run on one core, so
 // their wall time is their CPU time plus what the neighbours take). Only workloads whose
 // control load was run (see --benchmark_filter) are paired.
+// "median [lowest..highest]" of per-round figures.
+std::string spread(const std::vector<double>& v) {
+    if (v.empty()) return "-";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f [%.3f..%.3f]", bench::median(v),
+                  *std::min_element(v.begin(), v.end()), *std::max_element(v.begin(), v.end()));
+    return text;
+}
+
 void printPairedRatios(int pairs, const std::map<std::string, double>& ran) {
     std::printf("\ncores: %u (hardware threads); parallel loads use %d threads\n",
                 std::thread::hardware_concurrency(), anigif::workThreads());
-    std::printf("%-24s %6s %12s %12s %12s %12s\n", "workload", "pairs", "1thr/giflib", "par/giflib",
-                "par/qt", "par/1thr");
-    std::printf("%-24s %6s %12s %12s %12s %12s\n", "", "", "(cpu)", "(wall)", "(wall)", "(wall)");
+    std::printf("median [range] of %d paired rounds\n", pairs);
+    std::printf("%-24s %-24s %-24s %-24s %-24s %-24s\n", "workload", "1thr/giflib (cpu)",
+                "par/giflib (wall)", "par/qt (wall)", "par/1thr (wall)", "giflib-path/giflib");
     for (const Workload& w : workloads()) {
         if (ran.count("load/" + w.name + "/anigif") == 0 &&
             ran.count("load/" + w.name + "/anigif-1thread") == 0)
             continue;
-        std::vector<double> oneGiflib, parGiflib, parQt, parOne;
+        std::vector<double> oneGiflib, parGiflib, parQt, parOne, oldGiflib;
         for (int k = 0; k < pairs; ++k) {
             double gWall = 0, qWall = 0, oneWall = 0;
             const double g = bench::cpuSeconds([&] {
@@ -224,17 +244,142 @@ void printPairedRatios(int pairs, const std::map<std::string, double>& ran) {
                 oneWall = bench::wallSeconds(
                     [&] { benchmark::DoNotOptimize(ControlLoad(w.bytes, 1).frames()); });
             });
+            const double old = bench::cpuSeconds([&] {
+                benchmark::DoNotOptimize(
+                    ControlLoad(w.bytes, 1, platform::GifFrameDecoder::Giflib).frames());
+            });
             const double par = bench::wallSeconds(
                 [&] { benchmark::DoNotOptimize(ControlLoad(w.bytes).frames()); });
             if (g > 0) oneGiflib.push_back(one / g);
+            if (g > 0) oldGiflib.push_back(old / g);
             if (gWall > 0) parGiflib.push_back(par / gWall);
             if (qWall > 0) parQt.push_back(par / qWall);
             if (oneWall > 0) parOne.push_back(par / oneWall);
         }
         if (oneGiflib.empty()) continue;
-        std::printf("%-24s %6d %12.3f %12.3f %12.3f %12.3f\n", w.name.c_str(), pairs,
-                    bench::median(oneGiflib), bench::median(parGiflib), bench::median(parQt),
-                    bench::median(parOne));
+        std::printf("%-24s %-24s %-24s %-24s %-24s %-24s\n", w.name.c_str(),
+                    spread(oneGiflib).c_str(), spread(parGiflib).c_str(), spread(parQt).c_str(),
+                    spread(parOne).c_str(), spread(oldGiflib).c_str());
+    }
+}
+
+// ---- The LZW decoders alone --------------------------------------------------------------------
+
+// One frame's image data without the sub-block length bytes, and its size.
+struct FrameCodes {
+    int minCodeSize = 0;
+    int32_t width = 0, height = 0;
+    bool interlaced = false;
+    Bytes codes;
+};
+
+std::vector<FrameCodes> framesOf(const Bytes& s) {
+    std::vector<FrameCodes> frames;
+    size_t pos = 13;
+    if (s.size() < pos) return frames;
+    if (s[10] & 0x80) pos += 3 * (size_t{2} << (s[10] & 7));
+    auto blocks = [&](Bytes* into) {
+        while (pos < s.size() && s[pos] != 0) {
+            const size_t n = s[pos];
+            if (into != nullptr && pos + 1 + n <= s.size())
+                into->insert(into->end(), s.begin() + long(pos + 1), s.begin() + long(pos + 1 + n));
+            pos += n + 1;
+        }
+        ++pos;
+    };
+    while (pos < s.size()) {
+        if (s[pos] == 0x21) {
+            pos += 2;
+            blocks(nullptr);
+        } else if (s[pos] == 0x2C && pos + 11 <= s.size()) {
+            FrameCodes f;
+            f.width = s[pos + 5] | s[pos + 6] << 8;
+            f.height = s[pos + 7] | s[pos + 8] << 8;
+            f.interlaced = (s[pos + 9] & 0x40) != 0;
+            const uint8_t packed = s[pos + 9];
+            pos += 10;
+            if (packed & 0x80) pos += 3 * (size_t{2} << (packed & 7));
+            f.minCodeSize = s[pos++];
+            blocks(&f.codes);
+            frames.push_back(std::move(f));
+        } else {
+            break;
+        }
+    }
+    return frames;
+}
+
+// giflib's own line decoder on every frame, as DGifSlurp drives it but into one reused buffer.
+void giflibLines(const Bytes& bytes, Bytes& out) {
+    Reader r{&bytes};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&r, readFromVector, &error);
+    if (gif == nullptr) return;
+    GifRecordType type;
+    while (DGifGetRecordType(gif, &type) == GIF_OK && type != TERMINATE_RECORD_TYPE) {
+        if (type == IMAGE_DESC_RECORD_TYPE) {
+            if (DGifGetImageDesc(gif) == GIF_ERROR) break;
+            const size_t n = size_t(gif->Image.Width) * size_t(gif->Image.Height);
+            if (out.size() < n) out.resize(n);
+            if (DGifGetLine(gif, out.data(), int(n)) == GIF_ERROR) break;
+        } else if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) break;
+            while (block != nullptr)
+                if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) break;
+        }
+    }
+    DGifCloseFile(gif, &error);
+}
+
+void printDecoderAlone(int pairs) {
+    std::printf("\nLZW decoders alone, every frame into one buffer, MB of indices per second: "
+                "median [range] of %d rounds\n", pairs);
+    std::printf("%-24s %-26s %-26s %-26s %-22s %-22s\n", "workload", "ours", "giflib DGifGetLine",
+                "memcpy (floor)", "ours/giflib (speed)", "ours/memcpy (time)");
+    for (const Workload& w : workloads()) {
+        const std::vector<FrameCodes> frames = framesOf(w.bytes);
+        double indices = 0;
+        size_t most = 0;
+        for (const FrameCodes& f : frames) {
+            indices += double(f.width) * f.height;
+            most = std::max(most, size_t(f.width) * size_t(f.height));
+        }
+        Bytes out(most), source(most, 1);
+        std::vector<double> ours, theirs, floor, speedup, toFloor;
+        for (int k = 0; k < pairs; ++k) {
+            const double a = bench::cpuSeconds([&] {
+                for (const FrameCodes& f : frames) {
+                    const platform::LzwLines lines{out.data(), f.width, f.width, f.height,
+                                                   f.interlaced};
+                    benchmark::DoNotOptimize(platform::decodeLzw(f.minCodeSize, f.codes, lines));
+                }
+            });
+            const double b = bench::cpuSeconds([&] { giflibLines(w.bytes, out); });
+            const double c = bench::cpuSeconds([&] {
+                for (const FrameCodes& f : frames) {
+                    std::memcpy(out.data(), source.data(), size_t(f.width) * size_t(f.height));
+                    benchmark::DoNotOptimize(out.data());
+                    benchmark::ClobberMemory();
+                }
+            });
+            ours.push_back(indices / a * 1e-6);
+            theirs.push_back(indices / b * 1e-6);
+            floor.push_back(indices / std::max(c, 1e-9) * 1e-6);
+            speedup.push_back(b / a);
+            toFloor.push_back(a / std::max(c, 1e-9));
+        }
+        auto mb = [](const std::vector<double>& v) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%.0f [%.0f..%.0f]", bench::median(v),
+                          *std::min_element(v.begin(), v.end()),
+                          *std::max_element(v.begin(), v.end()));
+            return std::string(text);
+        };
+        std::printf("%-24s %-26s %-26s %-26s %-22s %-22s\n", w.name.c_str(), mb(ours).c_str(),
+                    mb(theirs).c_str(), mb(floor).c_str(), spread(speedup).c_str(),
+                    spread(toFloor).c_str());
     }
 }
 
@@ -325,6 +470,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printRatios(reporter.seconds);
     if (pairs > 0) printPairedRatios(pairs, reporter.seconds);
+    if (pairs > 0) printDecoderAlone(pairs);
     if (memory) measureMemory();
     benchmark::Shutdown();
     return 0;
