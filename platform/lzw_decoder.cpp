@@ -54,7 +54,11 @@ class LineCursor {
     uint8_t* out = nullptr;
     uint8_t* end = nullptr;
 
+    // Pixels of the lines before the current one.
+    uint64_t pixelsBefore() const noexcept { return uint64_t(rows_) * uint64_t(lines_.width); }
+
     void next() noexcept {
+        ++rows_;
         static constexpr int32_t kStart[] = {0, 4, 2, 1};
         static constexpr int32_t kStep[] = {8, 8, 4, 2};
         y_ += step_;
@@ -77,7 +81,7 @@ class LineCursor {
         end = out + lines_.width;
     }
     LzwLines lines_;
-    int32_t y_ = 0, step_ = 1;
+    int32_t y_ = 0, step_ = 1, rows_ = 0;
     int pass_ = 0;
     bool done_ = false;
 };
@@ -104,7 +108,8 @@ LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes, const LzwLi
         e[i] = Entry{static_cast<uint64_t>(i), 0, 1, static_cast<uint8_t>(i)};
 
     // The code width rises when `running` passes `limit`; `running` counts every code read since
-    // the last clear (the clear included) from eoi + 1, and stops at 4097 (the deferred clear).
+    // the last clear (the clear included) from eoi + 1. At 12 bits the table stays as it is until
+    // a clear code comes (the deferred clear).
     int width = minCodeSize + 1;
     int limit = 1 << width;
     int running = eoi + 1;
@@ -115,15 +120,10 @@ LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes, const LzwLi
     const uint8_t* const pEnd = p + codes.size();
     uint64_t bits = 0;
     int nbits = 0;
-    uint64_t written = 0;
-
-    auto finish = [&](LzwEnd end) noexcept {
-        // A string stored eight bytes at a time may have left bytes past the last pixel.
-        if (!line.done()) std::memset(line.out, 0, static_cast<std::size_t>(line.end - line.out));
-        result.end = end;
-        result.pixels = written;
-        return result;
-    };
+    // The line being written, kept in registers; `line` is told at each line end.
+    uint8_t* out = line.out;
+    uint8_t* end = line.end;
+    LzwEnd why = LzwEnd::Complete;
 
     for (;;) {
         if (nbits < width) {
@@ -136,37 +136,49 @@ LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes, const LzwLi
                     bits |= uint64_t{*p++} << nbits;
                     nbits += 8;
                 }
-                if (nbits < width) return finish(LzwEnd::DataEnd);
+                if (nbits < width) {
+                    why = LzwEnd::DataEnd;
+                    break;
+                }
             }
         }
         const int code = static_cast<int>(bits & ((1u << width) - 1));
         bits >>= width;
         nbits -= width;
-        if (running < kMaxCodes + 1 && ++running > limit && width < kMaxWidth) {
-            limit <<= 1;
-            ++width;
+        if (++running > limit) {
+            if (width < kMaxWidth) {
+                limit <<= 1;
+                ++width;
+            } else {
+                running = limit;
+            }
         }
 
         if (code < clear) {
-            // A single pixel: most codes of a photographic frame.
+            // A single pixel: about half the codes of a noisy frame.
             if (last >= 0 && nextSlot < kMaxCodes) {
                 const Entry& l = e[last];
-                Entry& n = e[nextSlot++];
-                n.prefix = static_cast<uint16_t>(last);
-                n.suffix = static_cast<uint8_t>(code);
-                n.length = static_cast<uint16_t>(l.length + 1);
-                n.head = l.length >= 8 ? l.head : l.head | (uint64_t(code) << (8 * l.length));
+                const uint64_t head =
+                    l.length >= 8 ? l.head : l.head | (uint64_t(code) << (8 * l.length));
+                e[nextSlot++] = Entry{head, static_cast<uint16_t>(last),
+                                      static_cast<uint16_t>(l.length + 1),
+                                      static_cast<uint8_t>(code)};
             }
             last = code;
-            *line.out++ = static_cast<uint8_t>(code);
-            ++written;
-            if (line.out == line.end) {
+            *out++ = static_cast<uint8_t>(code);
+            if (out == end) {
                 line.next();
-                if (line.done()) return finish(LzwEnd::Complete);
+                if (line.done()) break;
+                out = line.out;
+                end = line.end;
             }
             continue;
         }
-        if (code == clear) {
+        if (code <= eoi) {
+            if (code == eoi) {
+                why = LzwEnd::EndCode;
+                break;
+            }
             width = minCodeSize + 1;
             limit = 1 << width;
             running = eoi + 1;
@@ -174,71 +186,79 @@ LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes, const LzwLi
             last = -1;
             continue;
         }
-        if (code == eoi) return finish(LzwEnd::EndCode);
-        if (code > nextSlot || (code == nextSlot && (last < 0 || nextSlot >= kMaxCodes)) ||
-            last < 0)
-            return finish(LzwEnd::BadCode);
-
+        // A string: defined, or the one being defined now (then it is the previous string and
+        // its own first byte). Anything else cannot occur.
+        if (last < 0 || code > nextSlot) {
+            why = LzwEnd::BadCode;
+            break;
+        }
         if (nextSlot < kMaxCodes) {
-            // The new string: the previous one and the first byte of this one (of the previous
-            // one itself when this code is the one being defined).
             const Entry& l = e[last];
-            const uint8_t first =
-                static_cast<uint8_t>(code == nextSlot ? l.head : e[code].head);
-            Entry& n = e[nextSlot++];
-            n.prefix = static_cast<uint16_t>(last);
-            n.suffix = first;
-            n.length = static_cast<uint16_t>(l.length + 1);
-            n.head = l.length >= 8 ? l.head : l.head | (uint64_t(first) << (8 * l.length));
+            const uint8_t first = static_cast<uint8_t>(code == nextSlot ? l.head : e[code].head);
+            const uint64_t head =
+                l.length >= 8 ? l.head : l.head | (uint64_t(first) << (8 * l.length));
+            e[nextSlot++] = Entry{head, static_cast<uint16_t>(last),
+                                  static_cast<uint16_t>(l.length + 1), first};
         }
         last = code;
 
         const Entry& c = e[code];
         const std::size_t length = c.length;
-        const std::size_t room = static_cast<std::size_t>(line.end - line.out);
+        const std::size_t room = static_cast<std::size_t>(end - out);
         if (room >= 8 && length <= room) {
-            store64(line.out, c.head);
+            store64(out, c.head);
             if (length > 8) {
-                uint8_t* q = line.out + length;
+                uint8_t* q = out + length;
                 const Entry* k = &c;
                 while (k->length > 8) {
                     *--q = k->suffix;
                     k = &e[k->prefix];
                 }
             }
-            line.out += length;
-            written += length;
-        } else {
-            // Near the end of a line: the string is put together aside and copied line by line.
-            uint8_t* q = table.spill + length;
-            const Entry* k = &c;
-            while (k->length > 1) {
-                *--q = k->suffix;
-                k = &e[k->prefix];
-            }
-            *--q = k->suffix;
-            std::size_t left = length;
-            const uint8_t* from = table.spill;
-            for (;;) {
-                const std::size_t n =
-                    std::min(left, static_cast<std::size_t>(line.end - line.out));
-                std::memcpy(line.out, from, n);
-                line.out += n;
-                from += n;
-                left -= n;
-                written += n;
-                if (line.out != line.end) break;
+            out += length;
+            if (out == end) {
                 line.next();
-                if (line.done()) return finish(LzwEnd::Complete);
-                if (left == 0) break;
+                if (line.done()) break;
+                out = line.out;
+                end = line.end;
             }
             continue;
         }
-        if (line.out == line.end) {
-            line.next();
-            if (line.done()) return finish(LzwEnd::Complete);
+        // Near the end of a line: the string is put together aside and copied line by line.
+        uint8_t* q = table.spill + length;
+        const Entry* k = &c;
+        while (k->length > 1) {
+            *--q = k->suffix;
+            k = &e[k->prefix];
         }
+        *--q = k->suffix;
+        std::size_t left = length;
+        const uint8_t* from = table.spill;
+        for (;;) {
+            const std::size_t n = std::min(left, static_cast<std::size_t>(end - out));
+            std::memcpy(out, from, n);
+            out += n;
+            from += n;
+            left -= n;
+            if (out != end) break;
+            line.next();
+            if (line.done()) break;
+            out = line.out;
+            end = line.end;
+            if (left == 0) break;
+        }
+        if (line.done()) break;
     }
+
+    if (!line.done()) {
+        // A string stored eight bytes at a time may have left bytes past the last pixel.
+        std::memset(out, 0, static_cast<std::size_t>(end - out));
+        result.pixels = line.pixelsBefore() + static_cast<uint64_t>(out - line.out);
+    } else {
+        result.pixels = uint64_t(lines.width) * uint64_t(lines.height);
+    }
+    result.end = line.done() ? LzwEnd::Complete : why;
+    return result;
 }
 
 }  // namespace platform
