@@ -3,9 +3,9 @@
 // buffer; each table entry keeps its prefix, last byte, length and first eight bytes, so a
 // string is written once, back to front, where it belongs (no stack, no reversal), and strings of
 // up to eight bytes are a single store where the line has room. Code widths, the deferred clear
-// at 4096 codes and the early change follow the decoder every other GIF reader agrees with, code
-// for code; where the data stop making sense the decoding stops (see LzwEnd), and nothing is
-// made up after that point.
+// at 4096 codes and the early change are counted exactly as giflib counts them, code for code;
+// where the data stop making sense the decoding stops (see LzwEnd), and nothing is made up after
+// that point.
 #include <cstddef>
 #include <cstdint>
 #include <span>
