@@ -2,8 +2,13 @@
 // What the command-line tools share: their two kinds of failure, the error line they print and
 // their exit statuses (0 success, 1 the work failed, 2 usage error), and the --help and
 // --version answers, which come before any other option is looked at.
+#include <cerrno>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <new>
 #include <stdexcept>
@@ -35,6 +40,28 @@ inline int32_t wholeNumber(std::string_view option, std::string_view text, int64
     return static_cast<int32_t>(value);
 }
 
+// Why `file` cannot be a GIF the control loads, in the words every tool uses; empty when nothing
+// is wrong with it from outside (then the GIF itself holds no frame that loads).
+inline std::string fileProblem(const std::filesystem::path& file, std::uintmax_t mostBytes) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (ec && ec.value() == ELOOP) return "a loop of symbolic links";
+    if (!std::filesystem::exists(status)) return "no such file";
+    if (!std::filesystem::is_regular_file(status)) return "not a regular file";
+    const auto size = std::filesystem::file_size(file, ec);
+    if (ec) return ec.message();
+    if (size == 0) return "the file is empty";
+    if (size > mostBytes) return "larger than the memory budget";
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::strerror(errno);
+    char head[6] = {};
+    in.read(head, sizeof head);
+    std::string sig(head, static_cast<size_t>(in.gcount()));
+    for (char& c : sig) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (sig != "GIF87A" && sig != "GIF89A") return "not a GIF picture";
+    return {};
+}
+
 // Answers --help (or -h) with `usage` and --version with the project version, exit 0; otherwise
 // runs `body`, which returns the exit status, and reports what it throws as `PROGRAM: error:
 // WHAT` on standard error.
@@ -58,7 +85,10 @@ int runMain(std::string_view program, std::string_view usage, int argc, char** a
         return status;
     };
     try {
-        return body();
+        const int status = body();
+        // Output that never reached its reader is a failure, whatever the work did.
+        if (!std::cout.flush()) return error("cannot write to standard output", 1);
+        return status;
     } catch (const UsageError& e) {
         return error(e.what(), 2);
     } catch (const std::bad_alloc&) {

@@ -1,7 +1,7 @@
 // Arbitrary bytes through the whole load (parse, strip build) of a headless control in run mode,
 // then every frame composed in order with its disposal, as the animation plays it, and painted
 // scaled into a host's pixels of the control's 64 x 64 area (twice round, so kept scaled frames
-// are used too).
+// are used too). What the control holds never passes its memory budget.
 // Every parallel pass runs on real threads however small the input, and each load is checked
 // against a one-thread load of the same bytes, also as a deferred load in two passes (where idle
 // threads decode frames ahead during the first).
@@ -57,8 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         giftest::HeadlessControl deferred(64, 64);
         const bool ok = loadDeferred(*deferred.gif, data, size);
+        if (deferred.gif->heldBytes() > deferred.gif->MemoryBudget()) std::abort();
         compareWithOneThread(*deferred.gif, ok, data, size, true);
     }
+    if (gif.heldBytes() > gif.MemoryBudget()) std::abort();
     if (!loaded) return 0;
 
     // What the rest of the control relies on after a load, whatever the bytes were.
@@ -111,5 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 }
             }
     }
+    // Paints keep scaled frames within what the budget leaves.
+    if (gif.heldBytes() > gif.MemoryBudget()) std::abort();
     return 0;
 }

@@ -62,6 +62,8 @@ void writeFileAtomically(const std::filesystem::path& target, std::span<const ui
     const bool exists = ::stat(path.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) fail(target, "it is not a regular file");
     if (!exists && errno != ENOENT) failErrno(target, errno);
+    // A file its user may not write is not replaced behind its back.
+    if (exists && ::access(path.c_str(), W_OK) != 0) failErrno(target, errno);
 
     const std::filesystem::path folder =
         path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");

@@ -323,6 +323,22 @@ bool AniGifWidget::loadData(const QByteArray& bytes) {
     return loaded;
 }
 
+qint64 AniGifWidget::memoryBudget() const {
+    return static_cast<qint64>(control_->memoryBudget());
+}
+
+void AniGifWidget::setMemoryBudget(qint64 bytes) {
+    control_->setMemoryBudget(bytes > 0 ? static_cast<std::size_t>(bytes) : 0);
+}
+
+int AniGifWidget::remoteDeadline() const {
+    return static_cast<int>(std::min<int64_t>(control_->remoteDeadline(), INT32_MAX));
+}
+
+void AniGifWidget::setRemoteDeadline(int ms) {
+    control_->setRemoteDeadline(ms);
+}
+
 bool AniGifWidget::loadUrl(const QUrl& url) {
     if (!url.isValid() || url.isEmpty()) return false;
     if (url.isLocalFile()) return loadFile(url.toLocalFile());
@@ -342,9 +358,7 @@ void AniGifWidget::paintEvent(QPaintEvent* event) {
         painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
     const qreal ratio =
         std::max<qreal>(device ? device->devicePixelRatioF() : devicePixelRatioF(), qreal{0.25});
-    QImage picture;
-    QPointF at;
-    if (host_->paint(event->rect(), ratio, picture, at)) painter.drawImage(at, picture);
+    host_->paint(event->rect(), ratio, painter);
 }
 
 void AniGifWidget::resizeEvent(QResizeEvent* event) {

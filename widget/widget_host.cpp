@@ -114,7 +114,7 @@ void WidgetHost::noteChanges() {
     }
 }
 
-bool WidgetHost::paint(const QRect& exposed, qreal ratio, QImage& picture, QPointF& at) {
+bool WidgetHost::paint(const QRect& exposed, qreal ratio, QPainter& painter) {
     // The exposed part of the widget at device pixels, whole pixels outward.
     const int deviceWidth = qRound(w_.width() * ratio), deviceHeight = qRound(w_.height() * ratio);
     const QRect area = exposed.intersected(w_.rect());
@@ -127,32 +127,41 @@ bool WidgetHost::paint(const QRect& exposed, qreal ratio, QImage& picture, QPoin
         std::min(deviceHeight, static_cast<int>(std::ceil((area.bottom() + 1) * ratio)));
     if (right <= left || bottom <= top) return false;
     const int w = right - left, h = bottom - top;
-    // One buffer, kept between paints: remade when a larger area is exposed, or when it is
-    // larger than the whole widget now is.
-    if (buffer_.width() < w || buffer_.height() < h || buffer_.width() > deviceWidth ||
-        buffer_.height() > deviceHeight) {
+    // The buffer stays within what the control's budget leaves: a larger exposed area is painted
+    // in bands of whole lines, one after the other.
+    const std::size_t line = static_cast<std::size_t>(w) * 4;
+    const std::size_t room = w_.control_->paintRoomBytes();
+    const int band = static_cast<int>(std::clamp<std::size_t>(room / line, 1, h));
+    // One buffer, kept between paints: remade when a larger band is exposed, or when it is
+    // larger than the whole widget now is or than the budget leaves.
+    if (buffer_.width() < w || buffer_.height() < band || buffer_.width() > deviceWidth ||
+        buffer_.height() > deviceHeight ||
+        static_cast<std::size_t>(buffer_.sizeInBytes()) > std::max(room, line)) {
         buffer_ = QImage();
-        buffer_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+        buffer_ = QImage(w, band, QImage::Format_ARGB32_Premultiplied);
         if (buffer_.isNull()) return false;
     }
-    for (int y = 0; y < h; ++y)
-        std::fill_n(reinterpret_cast<QRgb*>(buffer_.scanLine(y)), w, QRgb{0});
-    PaintTarget target;
-    target.pixels = reinterpret_cast<uint32_t*>(buffer_.bits());
-    target.stride = buffer_.bytesPerLine();
-    target.width = w;
-    target.height = h;
-    target.deviceScale = ratio;
-    target.originX = -left;
-    target.originY = -top;
-    bool drawn = false;
-    if (!guarded("paint", [&] { drawn = w_.control_->paintInto(target); })) return false;
-    if (!drawn && userMode()) return false;  // nothing loaded: nothing drawn
-    // The painted part of the buffer, placed at its position in logical pixels.
-    picture = QImage(buffer_.constBits(), w, h, buffer_.bytesPerLine(),
-                     QImage::Format_ARGB32_Premultiplied);
-    picture.setDevicePixelRatio(ratio);
-    at = QPointF(left / ratio, top / ratio);
+    for (int y0 = 0; y0 < h; y0 += band) {
+        const int rows = std::min(band, h - y0);
+        for (int y = 0; y < rows; ++y)
+            std::fill_n(reinterpret_cast<QRgb*>(buffer_.scanLine(y)), w, QRgb{0});
+        PaintTarget target;
+        target.pixels = reinterpret_cast<uint32_t*>(buffer_.bits());
+        target.stride = buffer_.bytesPerLine();
+        target.width = w;
+        target.height = rows;
+        target.deviceScale = ratio;
+        target.originX = -left;
+        target.originY = -(top + y0);
+        bool drawn = false;
+        if (!guarded("paint", [&] { drawn = w_.control_->paintInto(target); })) return false;
+        if (!drawn && userMode()) return false;  // nothing loaded: nothing drawn
+        // The painted part of the buffer, placed at its position in logical pixels.
+        QImage picture(buffer_.constBits(), w, rows, buffer_.bytesPerLine(),
+                       QImage::Format_ARGB32_Premultiplied);
+        picture.setDevicePixelRatio(ratio);
+        painter.drawImage(QPointF(left / ratio, (top + y0) / ratio), picture);
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 // signals. Not installed.
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QtGlobal>
 #include <cstddef>
 #include <cstdint>
@@ -44,10 +45,9 @@ class WidgetHost final : public platform::ControlHost {
     void noteChanges();
 
     // Paints the control into the part of the widget that `exposed` covers (logical pixels), at
-    // `ratio` device pixels per pixel. True with `picture` (transparent where the control draws
-    // nothing; a view of the widget's buffer, valid until the next paint) to be drawn at `at`;
-    // false when nothing was drawn.
-    bool paint(const QRect& exposed, qreal ratio, QImage& picture, QPointF& at);
+    // `ratio` device pixels per pixel, with `painter`; the control's budget bounds the buffer,
+    // and an area larger than that is painted in bands. False when nothing was drawn.
+    bool paint(const QRect& exposed, qreal ratio, QPainter& painter);
     // Bytes the widget's paints hold between paints: its buffer of the exposed area and the
     // control's own paint memory.
     std::size_t paintMemoryBytes() const;
@@ -74,6 +74,11 @@ class WidgetHost final : public platform::ControlHost {
         return reader.start(target, propertyName, readOption);
     }
     void cancelAsyncRead(std::string_view propertyName) override { reader.cancel(propertyName); }
+    void setAsyncReadLimits(const AsyncReadLimits& limits) override {
+        reader.setMaxBytes(limits.maxBytes);
+        reader.setDeadline(limits.deadlineMs);
+        reader.setHeadCheck(limits.headBytes, limits.acceptHead);
+    }
     platform::WindowId parentWindow() const override {
         return reinterpret_cast<platform::WindowId>(w_.window());
     }

@@ -61,15 +61,12 @@ constexpr std::string_view kUsage =
     "Exit status: 0 success, 1 the work failed, 2 usage error.\n";
 
 std::vector<uint8_t> readWholeFile(const std::filesystem::path& path) {
+    // The control loads nothing larger than its budget, nor what is no GIF at its start.
+    const std::string problem = tool::fileProblem(path, platform::memoryBudgetBytes());
+    if (!problem.empty()) throw Failure("cannot read " + path.string() + ": " + problem);
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        throw Failure("cannot read " + path.string() + ": " +
-                      (std::filesystem::exists(path, ec) ? "not a file" : "no such file"));
     const auto size = std::filesystem::file_size(path, ec);
-    // The control loads nothing larger, so nothing larger is worth reading.
-    if (ec || size > platform::memoryBudgetBytes())
-        throw Failure("cannot read " + path.string() + ": " +
-                      (ec ? ec.message() : "larger than the control loads"));
+    if (ec) throw Failure("cannot read " + path.string() + ": " + ec.message());
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -28,7 +28,6 @@
 #include "apps/tool_main.h"
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "platform/atomic_file.h"
-#include "platform/memory_budget.h"
 
 using tool::Failure;
 using tool::UsageError;
@@ -89,8 +88,8 @@ CommandLine parse(int argc, char** argv) {
         } else if (arg == "--") {
             optionsEnd = true;
         } else if (arg == "--size") {
-            const int32_t w = tool::wholeNumber(arg, value(), 0, kMax);
-            cl.options.size = {{w, tool::wholeNumber(arg, value(), 0, kMax)}};
+            const int32_t w = tool::wholeNumber(arg, value(), 1, kMax);
+            cl.options.size = {{w, tool::wholeNumber(arg, value(), 1, kMax)}};
         } else if (arg == "--stretch") {
             cl.options.stretch = tool::wholeNumber(arg, value(), 0, 4);
         } else if (arg == "--mirror") {
@@ -125,19 +124,9 @@ CommandLine parse(int argc, char** argv) {
 }
 
 // Why a file that did not load failed, as far as can be told from outside the control.
-std::string loadFailure(const fs::path& file) {
-    std::error_code ec;
-    const auto status = fs::status(file, ec);
-    if (!fs::exists(status)) return "no such file";
-    if (!fs::is_regular_file(status)) return "not a file";
-    const auto size = fs::file_size(file, ec);
-    if (ec) return ec.message();
-    if (size == 0) return "the file is empty";
-    if (size > platform::memoryBudgetBytes()) return "the file is larger than the control loads";
-    std::FILE* f = std::fopen(file.c_str(), "rb");
-    if (!f) return "cannot open it";
-    std::fclose(f);
-    return "not a GIF the control can play (no frame loads)";
+std::string loadFailure(const fs::path& file, std::size_t budget) {
+    const std::string problem = tool::fileProblem(file, budget);
+    return problem.empty() ? "not a GIF the control can play (no frame loads)" : problem;
 }
 
 // Steps the session on to frame `frame` and writes the AnimatedGIF bytes of it to `path`.
@@ -159,7 +148,8 @@ int run(int argc, char** argv) {
     anigifrender::RenderSession session(cl.options);
     if (!session.load(input.string())) {
         std::cout << "gif frames=0\n" << std::flush;
-        throw Failure("cannot load " + input.string() + ": " + loadFailure(input));
+        throw Failure("cannot load " + input.string() + ": " +
+                      loadFailure(input, session.control().MemoryBudget()));
     }
     auto& control = session.control();
     const int32_t frames = control.FrameCount();
@@ -189,7 +179,11 @@ int run(int argc, char** argv) {
         throw Failure("cannot make folder " + outDir.string() +
                       (ec ? ": " + ec.message() : std::string()));
     for (int32_t i = 1; i <= frames; ++i) {
-        platform::writeFileAtomically(framePath(i), anigifrender::ppmBytes(session.paintNext()));
+        const anigifrender::PaintedFrame* painted = session.paintNext();
+        if (painted == nullptr)
+            throw Failure("frame " + std::to_string(i) +
+                          " cannot be painted: its pixels pass the memory budget");
+        platform::writeFileAtomically(framePath(i), anigifrender::ppmBytes(painted));
     }
     if (cl.snapshot) writeSnapshot(session, cl.snapshot->first, cl.snapshot->second);
     return 0;

@@ -46,7 +46,8 @@ void RenderSession::paint() {
                                             : int64_t{0};
     };
     const int64_t w = pixels(host_.scaleWidth()), h = pixels(host_.scaleHeight());
-    if (w == 0 || h == 0 || w * h * 4 > static_cast<int64_t>(platform::memoryBudgetBytes())) {
+    // The painted pixels share the control's budget.
+    if (w == 0 || h == 0 || w * h * 4 > static_cast<int64_t>(control_->paintRoomBytes())) {
         frame_ = {};
         return;
     }

@@ -492,4 +492,11 @@ void ucAniGIF::finishBuild() {
     }
 }
 
+std::size_t ucAniGIF::decodedAheadBytes() const noexcept {
+    std::size_t n = 0;
+    if (decodedAhead_)
+        for (const FramesDecodedAhead::Frame& f : decodedAhead_->frames) n += f.indices.capacity();
+    return n;
+}
+
 }  // namespace anigif

@@ -24,11 +24,18 @@ namespace {
 constexpr int64_t kMinRemoteBytes = 15;
 constexpr size_t kSignatureBytes = 6;
 
-// The largest GIF stream taken from a file or a download: the memory budget every large buffer
-// follows, and never more than GifBytes can hold.
-int64_t maxStreamBytes() noexcept {
-    return std::min<int64_t>(static_cast<int64_t>(platform::memoryBudgetBytes()),
+// The largest GIF stream taken from a file or a download: the control's memory budget, and
+// never more than GifBytes can hold.
+int64_t maxStreamBytes(const ucAniGIF& control) noexcept {
+    return std::min<int64_t>(static_cast<int64_t>(control.MemoryBudget()),
                              ucAniGIF::kMaxStreamBytes);
+}
+
+bool isGifSignature(std::span<const uint8_t> bytes) {
+    if (bytes.size() < kSignatureBytes) return false;
+    const std::string_view signature(reinterpret_cast<const char*>(bytes.data()), kSignatureBytes);
+    return platform::equalsIgnoringAsciiCase(signature, "gif89a") ||
+           platform::equalsIgnoringAsciiCase(signature, "gif87a");
 }
 
 // Closes a file descriptor on every way out.
@@ -47,9 +54,10 @@ class FileDescriptor {
 };
 
 // Reads the whole regular file `name` into `out`. False for a name the file system cannot hold,
-// a missing, unreadable, empty, oversized or non-regular file, or a file that shrank while being
-// read.
-bool readWholeFile(std::string_view name, OneBased<uint8_t>& out) {
+// a missing, unreadable, empty or non-regular file, one larger than `most` bytes or not starting
+// with a GIF signature (told from its first bytes, before anything is allocated), or a file that
+// shrank while being read.
+bool readWholeFile(std::string_view name, int64_t most, OneBased<uint8_t>& out) {
     if (name.empty() || name.find('\0') != std::string_view::npos) return false;
     const std::string path(name);
     // Non-blocking, so that a named pipe cannot hang the open; it is refused below.
@@ -58,7 +66,13 @@ bool readWholeFile(std::string_view name, OneBased<uint8_t>& out) {
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     const int64_t size = info.st_size;
-    if (size <= 0 || size > maxStreamBytes()) return false;
+    if (size <= 0 || size > most) return false;
+    std::array<uint8_t, kSignatureBytes> head{};
+    ssize_t headBytes = -1;
+    do {
+        headBytes = ::pread(fd.get(), head.data(), head.size(), 0);
+    } while (headBytes < 0 && errno == EINTR);
+    if (headBytes != static_cast<ssize_t>(head.size()) || !isGifSignature(head)) return false;
 
     out.redim(static_cast<int32_t>(size));
     uint8_t* data = out.span().data();
@@ -97,17 +111,11 @@ int64_t usableArrayBytes(const GifArray& array) noexcept {
     return static_cast<int64_t>(std::min(total, held));
 }
 
-bool isGifSignature(std::span<const uint8_t> bytes) {
-    const std::string_view signature(reinterpret_cast<const char*>(bytes.data()), kSignatureBytes);
-    return platform::equalsIgnoringAsciiCase(signature, "gif89a") ||
-           platform::equalsIgnoringAsciiCase(signature, "gif87a");
-}
-
 }  // namespace
 
 bool ucAniGIF::LoadAnimatedGIF_File(std::string_view FileName) noexcept {
     try {
-        if (!readWholeFile(FileName, GifBytes)) GifBytes.clear();
+        if (!readWholeFile(FileName, maxStreamBytes(*this), GifBytes)) GifBytes.clear();
     } catch (...) {
         GifBytes.clear();
     }
@@ -136,6 +144,15 @@ void ucAniGIF::LoadAnimatedGIF_Remote(std::string_view RemotePath) {
     if (RemotePath.empty()) return;
     bool started = false;
     try {
+        // The download shares the budget with what is on show until it is accepted.
+        platform::ControlHost::AsyncReadLimits limits;
+        const std::size_t budget = MemoryBudget(), held = heldBytes();
+        limits.maxBytes = std::min<int64_t>(
+            static_cast<int64_t>(held < budget ? budget - held : 0), ucAniGIF::kMaxStreamBytes);
+        limits.deadlineMs = remoteDeadlineMs;
+        limits.headBytes = static_cast<int32_t>(kSignatureBytes);
+        limits.acceptHead = [](std::span<const uint8_t> head) { return isGifSignature(head); };
+        host_->setAsyncReadLimits(limits);
         started = host_->asyncRead(RemotePath, kRemotePropertyName, kRemoteReadOption);
     } catch (...) {
         started = false;
@@ -147,7 +164,7 @@ void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
                                              std::span<const uint8_t> Value, int64_t BytesRead) {
     // Never trust the reported count beyond the data actually delivered.
     const int64_t n = std::clamp<int64_t>(BytesRead, 0, static_cast<int64_t>(Value.size()));
-    if (n < kMinRemoteBytes || n > maxStreamBytes()) {
+    if (n < kMinRemoteBytes || n > maxStreamBytes(*this)) {
         raiseRemoteLoadFailure();
         return;
     }

@@ -1,6 +1,7 @@
 // AniGifControl: the installed face of the control, each member the control's own.
 #include "anigif/ani_gif_control.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -196,6 +197,25 @@ void AniGifControl::UserControl_AsyncReadComplete(std::string_view PropertyName,
 void AniGifControl::UserControl_AsyncReadProgress(std::string_view PropertyName, int32_t StatusCode,
                                                   int64_t BytesRead) {
     d_->UserControl_AsyncReadProgress(PropertyName, StatusCode, BytesRead);
+}
+
+void AniGifControl::setMemoryBudget(std::size_t bytes) noexcept {
+    d_->MemoryBudget(bytes);
+}
+std::size_t AniGifControl::memoryBudget() const noexcept {
+    return d_->MemoryBudget();
+}
+std::size_t AniGifControl::heldBytes() const noexcept {
+    return d_->heldBytes();
+}
+std::size_t AniGifControl::paintRoomBytes() const noexcept {
+    return d_->paintRoomBytes();
+}
+void AniGifControl::setRemoteDeadline(int64_t milliseconds) noexcept {
+    d_->remoteDeadlineMs = std::max<int64_t>(milliseconds, 0);
+}
+int64_t AniGifControl::remoteDeadline() const noexcept {
+    return d_->remoteDeadlineMs;
 }
 
 void AniGifControl::SetThreadLimit(int32_t threads) noexcept {

@@ -125,6 +125,8 @@ class ScaledFrames {
     ScaledFrames& operator=(const ScaledFrames&) = delete;
 
     void clear() noexcept;
+    // A new most the kept pictures may hold; all are dropped when they hold more.
+    void setBudget(std::size_t budgetBytes) noexcept;
     // The kept pictures' pixels and tile hashes.
     std::size_t keptBytes() const noexcept;
     // Everything held: the kept pictures and the working memory of their hashing and taps.

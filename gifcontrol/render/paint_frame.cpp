@@ -76,6 +76,8 @@ void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
 
 bool ucAniGIF::paintFrameOn(int32_t frameIndex, const draw::Canvas& target, const PaintView& view) {
     if (frameIndex == 0) return false;
+    // What a finished build let go of is room for kept frames again.
+    paintMemory_.scaledFrames.setBudget(keptFramesRoom());
     const bool stretch = view.scaleX != 1.0f || view.scaleY != 1.0f;
     const FrameInfo& f = Frames(frameIndex);
     const double sx = view.scaleX, sy = view.scaleY;

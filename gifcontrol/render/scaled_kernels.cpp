@@ -831,6 +831,11 @@ ScaledFrames::ScaledFrames(std::size_t budgetBytes) : kept_(std::make_unique<Kep
 }
 ScaledFrames::~ScaledFrames() = default;
 
+void ScaledFrames::setBudget(std::size_t budgetBytes) noexcept {
+    kept_->budget = budgetBytes;
+    if (kept_->bytes > budgetBytes) clear();
+}
+
 void ScaledFrames::clear() noexcept {
     kept_->slots.clear();
     kept_->bytes = 0;

@@ -53,6 +53,11 @@ void ucAniGIF::holdGifBytes(std::span<const uint8_t> bytes) {
 }
 
 int32_t ucAniGIF::loadAndStartFrom(std::span<const uint8_t> bytes) {
+    // Bytes that pass the budget alone are not copied to be refused.
+    if (bytes.size() > MemoryBudget()) {
+        GifBytes.clear();
+        return LoadAndStart();
+    }
     // Copying a large GIF and faulting in its pages costs a few per cent of its load.
     if (host_->userMode() && delayMode == DelayOff && !inGifBytes(bytes))
         GifBytes.borrow(bytes);
@@ -88,6 +93,8 @@ int32_t ucAniGIF::LoadAndStart() noexcept {
     if (!GifBytes.empty()) {
         for (size_t k = 0; k < PowersOfTwo.size(); ++k) PowersOfTwo[k] = int32_t{1} << k;
         result = ParseGif();
+        // Nothing is built for a GIF whose surfaces would pass the budget.
+        if (result != 0 && loadNeedBytes() > MemoryBudget()) result = 0;
         try {
             if (result != 0) {
                 ScratchBytes.clear();

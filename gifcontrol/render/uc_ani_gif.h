@@ -83,6 +83,32 @@ class ucAniGIF {
     // surfaces, colour tables, mask palette, block table); GifBytes is kept. Never throws.
     void ResetDecoder() noexcept;
 
+    // ---- Memory budget (render/memory_use.cpp) ----------------------------------------------
+
+    // The most the control holds at once: GifBytes, the strip, composite and mask, frames decoded
+    // ahead, kept scaled frames and the host's paint buffers (paintRoomBytes). A load whose
+    // needs pass it fails before anything is allocated, like any other failed load. 0 (the
+    // start) stands for platform::memoryBudgetBytes(); a budget above that is cut to it.
+    std::size_t MemoryBudget() const noexcept;
+    // Takes effect at the next load; kept scaled frames are held to it at once.
+    void MemoryBudget(std::size_t bytes) noexcept;
+    // What the control holds now, by the same accounting.
+    std::size_t heldBytes() const noexcept;
+    // What building the parsed GIF (Frames, screenWidth, screenHeight) takes at most, GifBytes
+    // included, in the host's current run mode and DelayAnimation.
+    std::size_t loadNeedBytes() const noexcept;
+    // The budget left for a host's paint buffers once everything else held is counted.
+    std::size_t paintRoomBytes() const noexcept;
+    // Bytes of frames decoded ahead and waiting for the remaining-frames pass.
+    std::size_t decodedAheadBytes() const noexcept;
+    std::size_t memoryBudget = 0;
+
+  private:
+    // What the kept scaled frames may hold: half of what the budget leaves, at most 64 MiB.
+    std::size_t keptFramesRoom() const noexcept;
+
+  public:
+
     // ---- Parsing (the decoder's steps, public for the library's tools and tests) ------------
 
     // Walks GifBytes and fills Frames, Blocks, ColorTables, TableCount, screenWidth,
@@ -462,6 +488,8 @@ class ucAniGIF {
     // Members a host calls: the loaders, the properties not owned by the clock or the renderer,
     // the host's mouse, hit-test and download notifications, and the help strings.
   public:
+    // The longest a download may take, start to end, before it fails (0: no limit).
+    int64_t remoteDeadlineMs = 120000;
     // Property name under which remote GIFs are read.
     static constexpr std::string_view kRemotePropertyName = "remoteGIF";
     // Read option of remote reads: take the cached copy when the network fails.

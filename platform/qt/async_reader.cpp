@@ -1,14 +1,21 @@
 #include "platform/qt/async_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QByteArray>
+#include <QFile>
 #include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 #include <QtGlobal>
+#include <algorithm>
 #include <exception>
 #include <memory>
 
@@ -26,17 +33,30 @@ QUrl locationUrl(std::string_view target) {
     return url;
 }
 
-// Reply properties: the read option the read was started with, and whether the reader stopped
-// it for delivering too much.
+// Reply properties: the read option the read was started with, and whether the reader stopped it
+// (for what it delivered, or for running past its deadline).
 constexpr char kReadOptionProperty[] = "readOption";
-constexpr char kTooLargeProperty[] = "stoppedAsTooLarge";
+constexpr char kStoppedProperty[] = "stoppedByReader";
 
 // Failures of the network itself (connection, host lookup, timeout, proxy), as opposed to an
 // answer the server gave or a read the reader stopped.
 bool networkFailed(const QNetworkReply* reply) {
-    if (reply->property(kTooLargeProperty).toBool()) return false;
+    if (reply->property(kStoppedProperty).toBool()) return false;
     const int code = reply->error();
     return code > QNetworkReply::NoError && code < QNetworkReply::ContentAccessDenied;
+}
+
+// A local file the reader may open: a regular file, told without a blocking open (a named pipe
+// opened for reading waits for a writer) and within `most` bytes.
+bool readableLocalFile(const QUrl& url, int64_t most) {
+    const QByteArray path = QFile::encodeName(url.toLocalFile());
+    if (path.isEmpty()) return false;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat info {};
+    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= most;
+    ::close(fd);
+    return ok;
 }
 
 bool readableScheme(const QUrl& url) {
@@ -81,10 +101,10 @@ QByteArray AsyncReader::cachedCopy(const QNetworkReply* reply) const {
 }
 
 AsyncReader::~AsyncReader() {
-    for (auto& [name, reply] : replies_) {
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
+    for (auto& [name, read] : replies_) {
+        read.reply->disconnect(this);
+        read.reply->abort();
+        read.reply->deleteLater();
     }
     replies_.clear();
 }
@@ -94,6 +114,7 @@ bool AsyncReader::start(std::string_view target, std::string_view propertyName,
     if (target.empty()) return false;
     const QUrl url = locationUrl(target);
     if (!url.isValid() || !readableScheme(url)) return false;
+    if (url.isLocalFile() && !readableLocalFile(url, maxBytes_)) return false;
     cancel(propertyName);
     ensureCache();
 
@@ -103,29 +124,65 @@ bool AsyncReader::start(std::string_view target, std::string_view propertyName,
     if (timeoutMs_ > 0) request.setTransferTimeout(timeoutMs_);
     QNetworkReply* reply = network_->get(request);
     reply->setProperty(kReadOptionProperty, readOption);
-    replies_.emplace(std::string(propertyName), reply);
+    // Small: data waits in the reply only until the event loop hands it here.
+    reply->setReadBufferSize(qint64{1} << 20);
+    replies_.emplace(std::string(propertyName), Read{reply, {}, false});
 
-    // Stop early when the announced or received size is beyond the limit.
-    auto tooLarge = [this, reply](qint64 bytes) {
-        if (bytes > maxBytes_ && reply->isRunning()) {
-            reply->setProperty(kTooLargeProperty, true);
-            reply->abort();
-        }
+    auto stop = [reply] {
+        if (!reply->isRunning()) return;
+        reply->setProperty(kStoppedProperty, true);
+        reply->abort();
     };
-    connect(reply, &QNetworkReply::metaDataChanged, this, [reply, tooLarge] {
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, stop] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid()) tooLarge(length.toLongLong());
+        if (!length.isValid()) return;
+        const qint64 announced = length.toLongLong();
+        if (announced > maxBytes_) return stop();
+        Read* read = find(reply);
+        if (read && announced > read->data.size()) read->data.reserve(announced);
     });
-    connect(reply, &QNetworkReply::downloadProgress, this,
-            [tooLarge](qint64 received, qint64) { tooLarge(received); });
+    connect(reply, &QIODevice::readyRead, this, [this, reply, stop] {
+        Read* read = find(reply);
+        if (read && !take(*read)) stop();
+    });
+    if (deadlineMs_ > 0) {
+        auto* timer = new QTimer(reply);
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, reply, stop);
+        timer->start(static_cast<int>(std::min<int64_t>(deadlineMs_, INT32_MAX)));
+    }
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finished(reply); });
+    return true;
+}
+
+bool AsyncReader::headAccepted(const QByteArray& data) const {
+    if (!headCheck_) return true;
+    const auto size = static_cast<size_t>(std::min<qsizetype>(data.size(), headBytes_));
+    return headCheck_(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()), size));
+}
+
+AsyncReader::Read* AsyncReader::find(const QNetworkReply* reply) {
+    for (auto& [name, read] : replies_)
+        if (read.reply == reply) return &read;
+    return nullptr;
+}
+
+bool AsyncReader::take(Read& read) {
+    const qint64 available = read.reply->bytesAvailable();
+    if (available <= 0) return true;
+    if (available > maxBytes_ - read.data.size()) return false;
+    read.data.append(read.reply->read(available));
+    if (!read.headChecked && read.data.size() >= headBytes_) {
+        read.headChecked = true;
+        return headAccepted(read.data);
+    }
     return true;
 }
 
 void AsyncReader::cancel(std::string_view propertyName) {
     auto it = replies_.find(propertyName);
     if (it == replies_.end()) return;
-    QNetworkReply* reply = it->second;
+    QNetworkReply* reply = it->second.reply;
     replies_.erase(it);
     reply->disconnect(this);
     reply->abort();
@@ -136,24 +193,28 @@ void AsyncReader::finished(QNetworkReply* reply) {
     reply->deleteLater();
     std::string name;
     bool known = false;
+    Read read;
     for (auto it = replies_.begin(); it != replies_.end(); ++it) {
-        if (it->second == reply) {
+        if (it->second.reply == reply) {
             name = it->first;
+            read = std::move(it->second);
             replies_.erase(it);
             known = true;
             break;
         }
     }
     if (!known) return;  // cancelled or replaced meanwhile: nothing to report
-    bool delivered = reply->error() == QNetworkReply::NoError;
+    bool delivered = reply->error() == QNetworkReply::NoError && take(read);
     QByteArray data;
     if (delivered) {
-        data = reply->readAll();
+        data = std::move(read.data);
     } else if ((reply->property(kReadOptionProperty).toInt() & kReadCachedCopyWhenOffline) != 0 &&
                networkFailed(reply)) {
         data = cachedCopy(reply);
         delivered = !data.isEmpty();
     }
+    // Whole data, a cached copy or a read shorter than the head, are checked as they stand.
+    delivered = delivered && headAccepted(data);
     if (!delivered || data.size() > maxBytes_) {
         report(name, kStatusFailed, data.size());
         return;

@@ -8,8 +8,11 @@
 //    when the read failed (unknown scheme, network or HTTP error, timeout, too much data).
 //  - A new read under a property name replaces (cancels) a read still running under it.
 //  - cancel() stops a read; nothing is reported for it afterwards.
-//  - A read that delivers more than maxBytes() (the memory budget unless set) is stopped and
-//    reported as failed.
+//  - Data is taken as it arrives. A read is stopped and reported as failed as soon as more than
+//    maxBytes() (the memory budget unless set) have arrived, when its first bytes fail the
+//    head check, or when it has not ended by its deadline (none unless set).
+//  - A local location (a path or a file address) must name a regular file, checked without a
+//    blocking open: a named pipe, a device or a folder cannot be read (start gives false).
 //  - Answers from the network go to a disk cache in the user's cache folder. A read started
 //    with kReadCachedCopyWhenOffline that fails for a network reason (no connection, host not
 //    found, timeout) delivers the cached copy instead, when there is one.
@@ -61,13 +64,31 @@ class AsyncReader : public QObject {
     void setMaxBytes(int64_t bytes) { maxBytes_ = bytes; }
     // Milliseconds without progress after which a read fails (0 = Qt's default, none).
     void setTransferTimeout(int ms) { timeoutMs_ = ms; }
+    // Milliseconds from its start by which a read must have ended (0 = none).
+    int64_t deadline() const { return deadlineMs_; }
+    void setDeadline(int64_t ms) { deadlineMs_ = ms < 0 ? 0 : ms; }
+    // A check of a read's first `bytes` bytes (or all of a shorter read); null takes any.
+    using HeadCheck = bool (*)(std::span<const uint8_t> head);
+    void setHeadCheck(int32_t bytes, HeadCheck check) {
+        headBytes_ = bytes;
+        headCheck_ = check;
+    }
     // The disk cache's folder; by default "network" in the user's cache folder. An empty one
     // turns the cache off. The folder is made at the first read that goes to the network.
     QString cacheDirectory() const { return cacheDirectory_; }
     void setCacheDirectory(const QString& directory);
 
   private:
+    struct Read {
+        QNetworkReply* reply = nullptr;
+        QByteArray data;
+        bool headChecked = false;
+    };
     void finished(QNetworkReply* reply);
+    // Takes what has arrived; false when the read was stopped for it.
+    bool take(Read& read);
+    Read* find(const QNetworkReply* reply);
+    bool headAccepted(const QByteArray& data) const;
     // The cache, made on first use; null when turned off.
     void ensureCache();
     // The cached answer for the reply's location, or an empty array when there is none.
@@ -75,9 +96,12 @@ class AsyncReader : public QObject {
     void report(const std::string& propertyName, int32_t status, int64_t bytes);
 
     QNetworkAccessManager* network_;
-    std::map<std::string, QNetworkReply*, std::less<>> replies_;
+    std::map<std::string, Read, std::less<>> replies_;
     int64_t maxBytes_ = static_cast<int64_t>(memoryBudgetBytes());
     int timeoutMs_ = 30000;
+    int64_t deadlineMs_ = 0;
+    int32_t headBytes_ = 0;
+    HeadCheck headCheck_ = nullptr;
     QString cacheDirectory_;
     bool cacheMade_ = false;
 };

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -105,6 +106,57 @@ TEST_F(Loading, FileThatCannotBeReadEmptiesTheControl) {
     // A name with an embedded NUL names no file, not its prefix.
     const std::string good = write("good.gif", animation(2));
     EXPECT_FALSE(gif->LoadAnimatedGIF_File(good + std::string(1, '\0') + "x"));
+}
+
+TEST_F(Loading, OneBudgetForEverythingTheControlHolds) {
+    // 40 frames of 64 x 48 with a composite: strip, composite and mask, all counted.
+    const giftest::Bytes bytes =
+        giftest::solidAnimation(64, 48, 64, std::vector<int>(40, 10), /*disposal=*/1);
+    const std::string file = write("budget.gif", bytes);
+    ASSERT_TRUE(gif->LoadAnimatedGIF_File(file));
+    const std::size_t held = gif->heldBytes();
+    EXPECT_GE(held, std::size_t{64} * 40 * 48 + 64 * 48 * 3);
+    EXPECT_LE(held, gif->MemoryBudget());
+
+    // A budget below what the load needs: no frames, from a file, from memory or at design time.
+    gif->MemoryBudget(held / 2);
+    EXPECT_EQ(gif->MemoryBudget(), held / 2);
+    EXPECT_FALSE(gif->LoadAnimatedGIF_File(file));
+    expectEmpty();
+    EXPECT_FALSE(gif->loadGifBytes(bytes));
+    EXPECT_FALSE(gif->Strip || gif->Composite);
+
+    // Just enough: it loads, and stretched paints keep frames only within what is left.
+    gif->MemoryBudget(held + bytes.size() + (std::size_t{256} << 10));
+    ASSERT_TRUE(gif->loadGifBytes(bytes));
+    std::vector<uint32_t> pixels(300 * 200);
+    PaintTarget target;
+    target.pixels = pixels.data();
+    target.stride = 300 * 4;
+    target.width = 300;
+    target.height = 200;
+    gif->Stretch(StretchFill);
+    host.setInnerSize(300, 200);
+    for (int32_t k = 1; k <= 40; ++k) {
+        gif->Action(ActionStep);
+        gif->paintInto(target);
+        ASSERT_LE(gif->heldBytes(), gif->MemoryBudget());
+    }
+    EXPECT_LE(gif->heldBytes() + gif->paintRoomBytes(), gif->MemoryBudget());
+
+    // A budget above the default is cut to it; 0 is the default.
+    gif->MemoryBudget(std::numeric_limits<std::size_t>::max());
+    EXPECT_EQ(gif->MemoryBudget(), platform::memoryBudgetBytes());
+    gif->MemoryBudget(0);
+    EXPECT_EQ(gif->MemoryBudget(), platform::memoryBudgetBytes());
+}
+
+TEST(MemoryBudgetText, ByteCounts) {
+    EXPECT_EQ(platform::parseByteCount("1048576"), std::size_t{1} << 20);
+    EXPECT_EQ(platform::parseByteCount("512M"), std::size_t{512} << 20);
+    EXPECT_EQ(platform::parseByteCount("2g"), std::size_t{2} << 30);
+    for (const char* bad : {"", "0", "M", "-1", "1.5G", "12 M", "99999999999999999999"})
+        EXPECT_FALSE(platform::parseByteCount(bad)) << bad;
 }
 
 TEST_F(Loading, ArraysOfOneAndTwoDimensions) {

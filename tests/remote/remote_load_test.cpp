@@ -1,6 +1,7 @@
 // LoadAnimatedGIF_Remote through the Qt widget host and Qt Network, against a small HTTP server
 // on the loopback interface that the test runs on its own event loop.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <map>
 #include <memory>
@@ -43,6 +45,11 @@ class LoopbackServer {
     struct Answer {
         int status = 200;
         QByteArray body;
+        // A misbehaving server: the body in pieces of `piece` bytes, one every `everyMs`, with
+        // no length announced; `endless` starts it over for ever.
+        int everyMs = 0;
+        int piece = 1;
+        bool endless = false;
     };
 
     LoopbackServer() {
@@ -73,6 +80,7 @@ class LoopbackServer {
                 pending_.erase(socket);
                 const auto it = answers_.find(path);
                 const Answer answer = it != answers_.end() ? it->second : Answer{404, "none"};
+                if (answer.everyMs > 0) return drip(socket, answer);
                 socket->write(QStringLiteral("HTTP/1.1 %1 Answer\r\nContent-Type: image/gif\r\n"
                                              "Content-Length: %2\r\nConnection: close\r\n\r\n")
                                   .arg(answer.status)
@@ -82,6 +90,21 @@ class LoopbackServer {
                 socket->disconnectFromHost();
             });
         }
+    }
+
+    void drip(QTcpSocket* socket, const Answer& answer) {
+        socket->write("HTTP/1.1 200 Answer\r\nContent-Type: image/gif\r\nConnection: close\r\n\r\n");
+        auto* timer = new QTimer(socket);
+        auto at = std::make_shared<qsizetype>(0);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, answer, at, timer] {
+            if (*at >= answer.body.size()) {
+                if (!answer.endless) return timer->stop();
+                *at = 0;
+            }
+            socket->write(answer.body.mid(*at, answer.piece));
+            *at += answer.piece;
+        });
+        timer->start(answer.everyMs);
     }
 
     QTcpServer server_;
@@ -98,7 +121,9 @@ class RemoteLoad : public ::testing::Test {
         WidgetAccess::reader(widget).setCacheDirectory(cacheDir.path());
         QObject::connect(&widget, &anigif::AniGifWidget::controlEvent,
                          [this](int, const QString& name, const QVariantList&) {
-                             events.push_back(name.toStdString());
+                             // A playing animation's frames may tick while a download runs.
+                             if (name.startsWith(QLatin1String("Remote")))
+                                 events.push_back(name.toStdString());
                          });
     }
 
@@ -236,10 +261,43 @@ TEST_F(RemoteLoad, CachedCopyLoadsWhenTheNetworkFails) {
 TEST_F(RemoteLoad, LimitOnTheDownloadSize) {
     ASSERT_TRUE(server.listening());
     server.set("/big.gif", {200, toQt(animation(8, 40, 40))});
-    WidgetAccess::reader(widget).setMaxBytes(100);
+    widget.setMemoryBudget(100);
     loadRemote(server.url("/big.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
     EXPECT_EQ(WidgetAccess::reader(widget).pending(), 0);
+}
+
+TEST_F(RemoteLoad, ReadsThatWouldNotEndFail) {
+    ASSERT_TRUE(server.listening());
+    const QByteArray gif89 = toQt(animation(2));
+    // One byte every 20 ms: never without progress, but past the deadline.
+    server.set("/drip.gif", {200, gif89, 20, 1, false});
+    widget.setRemoteDeadline(300);
+    loadRemote(server.url("/drip.gif"));
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+
+    // An endless body stops at the budget; an endless body that is no GIF at its first bytes.
+    widget.setRemoteDeadline(0);
+    widget.setMemoryBudget(int64_t{1} << 20);
+    server.set("/endless.gif", {200, gif89 + QByteArray(65536, '\0'), 1, 65536, true});
+    loadRemote(server.url("/endless.gif"));
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+    widget.setMemoryBudget(0);
+    server.set("/noise.gif", {200, QByteArray(65536, 'x'), 1, 65536, true});
+    loadRemote(server.url("/noise.gif"));
+    EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
+    EXPECT_EQ(WidgetAccess::reader(widget).pending(), 0);
+
+    // A named pipe, as a path or a file address, is refused at once: no open that waits.
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("pipe.gif")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    for (const std::string& address :
+         {fifo.toStdString(), QUrl::fromLocalFile(QString::fromLocal8Bit(fifo)).toString().toStdString()}) {
+        events.clear();
+        gif().LoadAnimatedGIF_Remote(address);
+        EXPECT_EQ(events, (Strings{"RemoteLoadFailure"})) << address;
+    }
 }
 
 }  // namespace

@@ -46,15 +46,17 @@ class Tools : public ::testing::Test {
     void TearDown() override { fs::remove_all(dir_); }
 
     // Runs PROGRAM ARGS with no display and no Qt platform; stdout and stderr are kept apart.
-    Result run(const std::string& program, const std::string& args) {
+    // Standard output goes to `out` when given, else to a file read back as Result::out.
+    Result run(const std::string& program, const std::string& args, const std::string& out = {}) {
         const std::string command =
             std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \"") +
-            KAVRILO_BIN_DIR + "/" + program + "\" " + args + " >\"" + (dir_ / "stdout").string() +
-            "\" 2>\"" + (dir_ / "stderr").string() + "\" </dev/null";
+            KAVRILO_BIN_DIR + "/" + program + "\" " + args + " >\"" +
+            (out.empty() ? (dir_ / "stdout").string() : out) + "\" 2>\"" +
+            (dir_ / "stderr").string() + "\" </dev/null";
         const int status = std::system(command.c_str());
         Result r;
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = readText(dir_ / "stdout");
+        if (out.empty()) r.out = readText(dir_ / "stdout");
         r.err = readText(dir_ / "stderr");
         fs::remove(dir_ / "stdout");
         fs::remove(dir_ / "stderr");
@@ -126,7 +128,8 @@ TEST_F(Tools, RenderStatusesAndOutputs) {
     for (const std::string& args : std::vector<std::string>{
              "--stretch 9 " + path("in.gif") + " " + path("out"),
              "--mirror -1 " + path("in.gif") + " " + path("out"),
-             "--size 3 " + path("in.gif") + " " + path("out"), path("in.gif"),
+             "--size 3 " + path("in.gif") + " " + path("out"),
+             "--size 0 0 " + path("in.gif") + " " + path("out"), path("in.gif"),
              "--snapshot 4 " + path("s.gif") + " " + path("in.gif") + " " + path("out"),
              "--snapshot 1 " + path("in.gif") + " " + path("in.gif") + " " + path("out"),
              "--info --snapshot 1 " + path("s.gif") + " " + path("in.gif")}) {
@@ -220,6 +223,41 @@ TEST_F(Tools, DesignRefusesHostileDescriptionsWithStatusOne) {
         EXPECT_EQ(r.err.rfind("anigif-design: error: ", 0), 0u) << args << ": " << r.err;
     }
     EXPECT_FALSE(fs::exists(dir_ / "o.bag"));
+}
+
+TEST_F(Tools, FailuresAreReportedAlikeAndNeverAsSuccess) {
+    // Output that cannot be written fails the run.
+    for (const auto& [program, args] :
+         {std::pair<std::string, std::string>{"anigif-render", "--info " + path("in.gif")},
+          {"anigif-render", path("in.gif") + " " + path("frames")}}) {
+        const Result r = run(program, args, "/dev/full");
+        EXPECT_EQ(r.status, 1) << program << " " << args;
+        EXPECT_NE(r.err.find("cannot write to standard output"), std::string::npos) << r.err;
+    }
+
+    // A target its user may not write is refused, and left as it was.
+    std::ofstream(dir_ / "locked.bag") << "mine";
+    fs::permissions(dir_ / "locked.bag", fs::perms::owner_read | fs::perms::group_read |
+                                             fs::perms::others_read);
+    if (::access((dir_ / "locked.bag").c_str(), W_OK) != 0) {  // root may write anything
+        const Result locked = run("anigif-design", path("in.gif") + " " + path("locked.bag"));
+        EXPECT_EQ(locked.status, 1) << locked.err;
+        EXPECT_EQ(readText(dir_ / "locked.bag"), "mine");
+    }
+
+    // The same condition in the same words, whichever tool meets it.
+    std::ofstream(dir_ / "empty.gif");
+    fs::create_symlink("loop-b.gif", dir_ / "loop-a.gif");
+    fs::create_symlink("loop-a.gif", dir_ / "loop-b.gif");
+    for (const auto& [name, reason] :
+         {std::pair<std::string, std::string>{"empty.gif", "the file is empty"},
+          {"loop-a.gif", "a loop of symbolic links"},
+          {"none.gif", "no such file"}}) {
+        const Result render = run("anigif-render", "--info " + path(name));
+        const Result design = run("anigif-design", path(name) + " " + path("o.bag"));
+        EXPECT_NE(render.err.find(reason), std::string::npos) << render.err;
+        EXPECT_NE(design.err.find(reason), std::string::npos) << design.err;
+    }
 }
 
 }  // namespace

@@ -222,6 +222,20 @@ class AniGifControl {
     // ANIGIF_THREADS environment variable or every core, 1 = the calling thread only.
     // Results never depend on it.
     void SetThreadLimit(int32_t threads) noexcept;
+    // The most the control holds at once (the GIF, its decoded frames, what paints keep and the
+    // host's paint buffers): a load that needs more fails before allocating (a download raises
+    // RemoteLoadFailure). 0 = the default: 2 GiB or a quarter of physical memory, lowered by
+    // the ANIGIF_MEMORY_BUDGET environment variable; a larger value is cut to the default.
+    void setMemoryBudget(std::size_t bytes) noexcept;
+    std::size_t memoryBudget() const noexcept;
+    // The bytes the control holds now, by the same accounting.
+    std::size_t heldBytes() const noexcept;
+    // The budget left for the host's paint buffers.
+    std::size_t paintRoomBytes() const noexcept;
+    // Milliseconds a download may take from start to end before it fails with RemoteLoadFailure
+    // (default 120000; 0 = no limit, negative values count as 0).
+    void setRemoteDeadline(int64_t milliseconds) noexcept;
+    int64_t remoteDeadline() const noexcept;
     // Shows the timer binding's error messages (text, title); unset: standard error.
     void setErrorReporter(std::function<void(std::string_view text, std::string_view title)> f);
 

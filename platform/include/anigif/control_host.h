@@ -81,6 +81,18 @@ class ControlHost {
     }
     virtual void cancelAsyncRead(std::string_view /*propertyName*/) {}
 
+    // What the next asyncRead may take: it fails as soon as more than maxBytes have arrived, when
+    // its first headBytes bytes do not satisfy acceptHead (null: any), or when it has not ended
+    // deadlineMs milliseconds after it started (0: no deadline). Given before every read; a host
+    // that keeps none of it may ignore it.
+    struct AsyncReadLimits {
+        int64_t maxBytes = 0;
+        int64_t deadlineMs = 0;
+        int32_t headBytes = 0;
+        bool (*acceptHead)(std::span<const uint8_t> head) = nullptr;
+    };
+    virtual void setAsyncReadLimits(const AsyncReadLimits& /*limits*/) {}
+
     // The parent form's window, which owns the control's timers; 0 when there is none.
     virtual WindowId parentWindow() const = 0;
     // The timer service of the user-interface thread; null when the host has none.

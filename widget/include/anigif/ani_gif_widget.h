@@ -60,6 +60,8 @@ class AniGifWidget : public QWidget {
     Q_PROPERTY(int loopsRemaining READ loopsRemaining NOTIFY loopsRemainingChanged)
     Q_PROPERTY(int actualWidth READ actualWidth NOTIFY actualSizeChanged)
     Q_PROPERTY(int actualHeight READ actualHeight NOTIFY actualSizeChanged)
+    Q_PROPERTY(qint64 memoryBudget READ memoryBudget WRITE setMemoryBudget)
+    Q_PROPERTY(int remoteDeadline READ remoteDeadline WRITE setRemoteDeadline)
 
   public:
     // The control's enumerations, with the same names and values. The fixed underlying type lets
@@ -126,6 +128,15 @@ class AniGifWidget : public QWidget {
     int loopsRemaining() const;  // 2147483647 when looping for ever
     int actualWidth() const;     // the GIF's overall size in pixels
     int actualHeight() const;
+
+    // The most the control and this widget's paint buffers hold at once, in bytes; 0 (or less)
+    // sets the default (AniGifControl::setMemoryBudget). Takes effect at the next load.
+    qint64 memoryBudget() const;
+    void setMemoryBudget(qint64 bytes);
+    // Milliseconds a remote load may take before it fails with remoteLoadFailure (default
+    // 120000; 0 = no limit).
+    int remoteDeadline() const;
+    void setRemoteDeadline(int ms);
 
     QSize sizeHint() const override;
 
