@@ -105,6 +105,7 @@ TEST_F(Tools, EveryProgramAnswersHelpAndVersionWithoutADisplay) {
         // An unknown option or a stray argument is a usage error, reported in the common form
         // (a windowed program too, before it needs a display).
         for (const std::string args : {"--no-such-option", "one two three"}) {
+            if (program == "anigif-view" && args != "--no-such-option") continue;  // any files
             const Result bad = run(program, args);
             EXPECT_EQ(bad.status, 2) << program << " " << args << ": " << bad.err;
             EXPECT_EQ(withoutQtNotes(bad.err).rfind(program + ": error: ", 0), 0u)
@@ -171,7 +172,7 @@ TEST_F(Tools, RenderStatusesAndOutputs) {
     for (const char* n : {"0001", "0002", "0003"}) {
         png_image image{};
         image.version = PNG_IMAGE_VERSION;
-        const std::string file = path("png/frame-" + std::string(n) + ".png");
+        const std::string file = (dir_ / "png" / ("frame-" + std::string(n) + ".png")).string();
         ASSERT_TRUE(png_image_begin_read_from_file(&image, file.c_str())) << file;
         image.format = PNG_FORMAT_RGB;
         std::string rgb(PNG_IMAGE_SIZE(image), '\0');
