@@ -493,7 +493,8 @@ QWidget* ViewerWindow::buildPanel() {
 
     // The control's property names follow each label: they are what a programmer looks up.
     auto label = [](const QString& text, const char* member) {
-        return QStringLiteral("%1 (%2)").arg(text, QLatin1String(member));
+        const QLatin1String name(member);
+        return text == name ? text : QStringLiteral("%1 (%2)").arg(text, name);
     };
     form->addRow(label(tr("Stretch"), "Stretch"), stretch_);
     form->addRow(label(tr("Mirrored"), "Mirrored"), mirrored_);

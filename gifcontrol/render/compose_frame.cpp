@@ -14,8 +14,9 @@ namespace anigif {
 namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFF;
-// Kept composites: one every kKeepEvery frames at most, within a small share of the budget.
-constexpr int32_t kKeepEvery = 4;
+// Kept composites: one every other frame at most (a step back then composes at most one frame
+// before the one it shows), within a small share of the budget.
+constexpr int32_t kKeepEvery = 2;
 constexpr std::size_t kKeptShareOfBudget = 8;
 constexpr std::size_t kKeptCeiling = std::size_t{256} << 20;
 
