@@ -310,6 +310,16 @@ void AniGifWidget::step() {
 void AniGifWidget::restart() {
     setAction(ActionRestart);
 }
+void AniGifWidget::showFrame(int frame) {
+    Host::guarded("showFrame", [&] { control_->ShowFrame(frame); });
+    host_->noteChanges();
+}
+void AniGifWidget::previous() {
+    const int count = frameCount();
+    if (count == 0) return;
+    const int current = currentFrame();
+    showFrame(current <= 1 ? count : current - 1);
+}
 
 bool AniGifWidget::loadFile(const QString& path) {
     const bool loaded = control_->LoadAnimatedGIF_File(utf8(path));

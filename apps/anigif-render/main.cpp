@@ -2,7 +2,7 @@
 // anigif-render --info FILE.gif
 //
 // Paints frames 1 .. n of FILE through the control on a headless host and writes each painted
-// surface as OUTDIR/frame-NNNN.ppm. Standard output: the GIF summary line, then one line per
+// surface as OUTDIR/frame-NNNN.ppm (with --png, frame-NNNN.png). Standard output: the GIF summary line, then one line per
 // frame of the frame table; --info prints only these and writes nothing. A file that does not
 // load prints "gif frames=0", gives the reason on standard error and creates no folder.
 //
@@ -52,6 +52,7 @@ constexpr std::string_view kUsage =
     "  --solid BBGGRR        solid background colour of the control\n"
     "  --background RRGGBB   the host's background colour (default FF00FF)\n"
     "  --snapshot K OUT.gif  also write the GIF the control encodes for frame K\n"
+    "  --png                 write the frames as PNG files (frame-NNNN.png)\n"
     "  --info                print the summary and frame table only; write nothing\n"
     "\n"
     "Exit status: 0 success, 1 the work failed, 2 usage error.\n";
@@ -61,6 +62,7 @@ struct CommandLine {
     std::vector<std::string> positional;
     std::optional<std::pair<int32_t, std::string>> snapshot;
     bool info = false;
+    bool png = false;
 };
 
 uint32_t hexColour(std::string_view option, std::string_view text, std::string_view form) {
@@ -104,6 +106,8 @@ CommandLine parse(int argc, char** argv) {
         } else if (arg == "--snapshot") {
             const int32_t frame = tool::wholeNumber(arg, value(), 1, kMax);
             cl.snapshot.emplace(frame, std::string(value()));
+        } else if (arg == "--png") {
+            cl.png = true;
         } else if (arg == "--info") {
             cl.info = true;
         } else {
@@ -158,9 +162,9 @@ int run(int argc, char** argv) {
                          " is not in 1.." + std::to_string(frames));
 
     const fs::path outDir = cl.info ? fs::path() : fs::path(cl.positional[1]);
-    const auto framePath = [&outDir](int32_t i) {
+    const auto framePath = [&outDir, png = cl.png](int32_t i) {
         char name[32];
-        std::snprintf(name, sizeof name, "frame-%04d.ppm", i);
+        std::snprintf(name, sizeof name, png ? "frame-%04d.png" : "frame-%04d.ppm", i);
         return outDir / name;
     };
     for (int32_t i = 1; !cl.info && i <= frames; ++i)
@@ -183,7 +187,11 @@ int run(int argc, char** argv) {
         if (painted == nullptr)
             throw Failure("frame " + std::to_string(i) +
                           " cannot be painted: its pixels pass the memory budget");
-        platform::writeFileAtomically(framePath(i), anigifrender::ppmBytes(painted));
+        const std::vector<uint8_t> bytes =
+            cl.png ? anigifrender::pngBytes(painted) : anigifrender::ppmBytes(painted);
+        if (cl.png && bytes.empty())
+            throw Failure("frame " + std::to_string(i) + " could not be encoded as PNG");
+        platform::writeFileAtomically(framePath(i), bytes);
     }
     if (cl.snapshot) writeSnapshot(session, cl.snapshot->first, cl.snapshot->second);
     return 0;

@@ -1,5 +1,7 @@
 #include "apps/anigif-render/render_session.h"
 
+#include <png.h>
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -104,6 +106,34 @@ std::vector<uint8_t> ppmBytes(const PaintedFrame* s) {
             out.push_back(static_cast<uint8_t>(rgb >> 8));
             out.push_back(static_cast<uint8_t>(rgb));
         }
+    return out;
+}
+
+std::vector<uint8_t> pngBytes(const PaintedFrame* s) {
+    const int32_t width = s ? s->width : 0, height = s ? s->height : 0;
+    std::vector<uint8_t> out;
+    if (width < 1 || height < 1) return out;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb;
+    rgb.reserve(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t c = s->colorAt(x, y);
+            rgb.push_back(static_cast<uint8_t>(c >> 16));
+            rgb.push_back(static_cast<uint8_t>(c >> 8));
+            rgb.push_back(static_cast<uint8_t>(c));
+        }
+    // libpng's simplified writer: first the size it needs, then the file.
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr)) return out;
+    out.resize(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgb.data(), 0, nullptr))
+        out.clear();
+    out.resize(size);
     return out;
 }
 

@@ -76,5 +76,7 @@ class RenderSession {
 
 // Binary PPM (P6) of a painted frame, top line first; a 0 x 0 image for none.
 std::vector<uint8_t> ppmBytes(const PaintedFrame* frame);
+// The same as a PNG file (8-bit RGB, top line first); empty when it cannot be encoded.
+std::vector<uint8_t> pngBytes(const PaintedFrame* frame);
 
 }  // namespace anigifrender

@@ -41,9 +41,9 @@ PalettePanel::PalettePanel(anigif::AniGifWidget* gif, QWidget* parent)
     : QWidget(parent), gif_(gif) {
     table_ = new QSpinBox;
     table_->setRange(0, 32767);
-    table_->setSpecialValueText(QStringLiteral("global"));
-    table_->setPrefix(QStringLiteral("frame "));
-    table_->setToolTip(QStringLiteral("0 shows the global table, k the own table of frame k"));
+    table_->setSpecialValueText(tr("global"));
+    table_->setPrefix(tr("frame "));
+    table_->setToolTip(tr("0 shows the global table, k the own table of frame k"));
 
     grid_ = new QTableWidget(0, kColumns);
     // The style's minimum section size is larger than a cell: lower it first, or every cell
@@ -60,12 +60,12 @@ PalettePanel::PalettePanel(anigif::AniGifWidget* gif, QWidget* parent)
     // Room for every column and for the vertical scroll bar a 256-colour table needs.
     grid_->setFixedWidth(kColumns * kCell + 2 * grid_->frameWidth() +
                          grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-    grid_->setToolTip(QStringLiteral("Double-click a colour to change it"));
+    grid_->setToolTip(tr("Double-click a colour to change it"));
 
-    auto* cacheButton = new QPushButton(QStringLiteral("Cache"));
-    restore_ = new QPushButton(QStringLiteral("Restore"));
-    restoreRelease_ = new QPushButton(QStringLiteral("Restore && release"));
-    auto* save = new QPushButton(QStringLiteral("Save frame as GIF…"));
+    auto* cacheButton = new QPushButton(tr("Cache"));
+    restore_ = new QPushButton(tr("Restore"));
+    restoreRelease_ = new QPushButton(tr("Restore && release"));
+    auto* save = new QPushButton(tr("Save frame as GIF…"));
     status_ = new QLabel;
     status_->setWordWrap(true);
 
@@ -108,12 +108,12 @@ void PalettePanel::showTable() {
     restore_->setEnabled(cached);
     restoreRelease_->setEnabled(cached);
     if (ok)
-        report(QStringLiteral("%1 colours%2")
+        report(tr("%1 colours%2")
                    .arg(count)
-                   .arg(cached ? QStringLiteral(", copy held") : QString()));
+                   .arg(cached ? tr(", copy held") : QString()));
     else
-        report(control.CurrentFrame() == 0 ? QStringLiteral("Nothing loaded")
-                                           : QStringLiteral("No table of its own"));
+        report(control.CurrentFrame() == 0 ? tr("Nothing loaded")
+                                           : tr("No table of its own"));
 }
 
 void PalettePanel::editColour(int row, int column) {
@@ -123,17 +123,17 @@ void PalettePanel::editColour(int row, int column) {
     const int index = row * kColumns + column;
     if (index >= static_cast<int>(colours.values.size())) return;
     const QColor chosen = QColorDialog::getColor(toColour(colours(index)), this,
-                                                 QStringLiteral("Colour %1").arg(index));
+                                                 tr("Colour %1").arg(index));
     if (!chosen.isValid()) return;
     colours(index) = fromColour(chosen);
-    if (!control.SetPalette(table_->value(), colours)) report(QStringLiteral("Not replaced"));
+    if (!control.SetPalette(table_->value(), colours)) report(tr("Not replaced"));
     showTable();
 }
 
 void PalettePanel::cache() {
     const bool taken = gif_->control().CacheColorTables();
     showTable();
-    if (!taken) report(QStringLiteral("A copy is held already"));
+    if (!taken) report(tr("A copy is held already"));
 }
 
 void PalettePanel::restore(bool release) {
@@ -147,22 +147,22 @@ void PalettePanel::restore(bool release) {
 bool PalettePanel::saveCurrentFrame() {
     const std::vector<uint8_t> bytes = gif_->control().AnimatedGIF();
     if (bytes.empty()) {
-        QMessageBox::information(this, QStringLiteral("Save frame"),
-                                 QStringLiteral("There is no frame to save."));
+        QMessageBox::information(this, tr("Save frame"),
+                                 tr("There is no frame to save."));
         return false;
     }
     const QString name =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Save current frame as GIF"),
+        QFileDialog::getSaveFileName(this, tr("Save current frame as GIF"),
                                      QStringLiteral("frame-%1.gif").arg(gif_->currentFrame()),
-                                     QStringLiteral("GIF pictures (*.gif)"));
+                                     tr("GIF pictures (*.gif)"));
     if (name.isEmpty()) return false;
     try {
         platform::writeFileAtomically(name.toStdString(), bytes);
     } catch (const platform::FileWriteError& e) {
-        QMessageBox::warning(this, QStringLiteral("Save frame"), QString::fromLocal8Bit(e.what()));
+        QMessageBox::warning(this, tr("Save frame"), QString::fromLocal8Bit(e.what()));
         return false;
     }
-    report(QStringLiteral("Saved frame %1 (%2 bytes)").arg(gif_->currentFrame()).arg(bytes.size()));
+    report(tr("Saved frame %1 (%2 bytes)").arg(gif_->currentFrame()).arg(bytes.size()));
     return true;
 }
 

@@ -107,6 +107,7 @@ bool ucAniGIF::SetPalette(int32_t FrameIndex, const PaletteArray& paletteEntries
         const size_t count = colourCount(*table);
         // Elements the array really holds, so that an empty array never passes for a short one.
         if (paletteEntries.values.size() >= count) {
+            dropKeptComposites();  // they hold the old colours
             for (size_t i = 0; i < count; ++i)
                 (*table)[i] = static_cast<uint32_t>(paletteEntries.values[i]);
             TableCount = -1;  // the next drawn frame loads its colours again
@@ -142,6 +143,7 @@ bool ucAniGIF::RestoreColorTables(bool bReleaseCache) {
         }
     }
     TableCount = -1;
+    dropKeptComposites();  // they hold the old colours
     return true;
 }
 

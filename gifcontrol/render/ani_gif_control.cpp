@@ -127,6 +127,9 @@ bool AniGifControl::SolidBkgColorUsed() const noexcept {
 void AniGifControl::SolidBkgColorUsed(bool IgnoreTransparency) {
     d_->SolidBkgColorUsed(IgnoreTransparency);
 }
+void AniGifControl::ShowFrame(int32_t FrameIndex) {
+    d_->ShowFrame(FrameIndex);
+}
 int32_t AniGifControl::SteppedDelay() const noexcept {
     return d_->SteppedDelay();
 }

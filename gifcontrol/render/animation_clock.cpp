@@ -199,6 +199,17 @@ void ucAniGIF::Action(int32_t Act) {
     }
 }
 
+void ucAniGIF::ShowFrame(int32_t FrameIndex) {
+    if (currentFrame == 0 || !host_->userMode()) return;
+    finishDeferredDecode(true);
+    if (currentFrame == 0) return;  // the finishing load may have failed
+    SetAnimationTimer(0);
+    currentFrame = std::clamp(FrameIndex, 1, FrameCount());
+    animState = ActionPause;
+    host_->refresh();
+    raiseFrameChanged(currentFrame, false);
+}
+
 void ucAniGIF::UserControl_Hide() {
     // A held load whose remaining frames wait for their timer is not playing and will not play:
     // the decode is left to its timer, which announces the held frame 1 then, not from inside

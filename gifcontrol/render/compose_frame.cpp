@@ -2,7 +2,11 @@
 // prepared before a frame is drawn into the composite and disposed of after presentation.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <new>
 #include <limits>
+
+#include "platform/memory_budget.h"
 
 #include "gifcontrol/render/uc_ani_gif.h"
 
@@ -10,6 +14,11 @@ namespace anigif {
 namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFF;
+// Kept composites: one every other frame at most (a step back then composes at most one frame
+// before the one it shows), within a small share of the budget.
+constexpr int32_t kKeepEvery = 2;
+constexpr std::size_t kKeptShareOfBudget = 8;
+constexpr std::size_t kKeptCeiling = std::size_t{256} << 20;
 
 int64_t checkedProduct(int64_t a, int64_t b) {
     const int64_t p = a * b;  // both factors stay far below 2^31 here
@@ -108,6 +117,73 @@ void ucAniGIF::ComposeFrame(int32_t frameIndex, bool afterPresentation,
         }
         TableCount = -1;
     }
+}
+
+void ucAniGIF::composeThrough(int32_t frames) {
+    if (!Composite || frames < 1) return;
+    frames = std::min(frames, FrameCount());
+    int32_t from = composedThrough_ > 0 && composedThrough_ <= frames ? composedThrough_ : 0;
+    // The nearest kept composite at or before `frames`, when it saves work.
+    auto kept = std::upper_bound(
+        keptComposites_.begin(), keptComposites_.end(), frames,
+        [](int32_t k, const KeptComposite& c) { return k < c.after; });
+    if (kept != keptComposites_.begin() && std::prev(kept)->after > from) {
+        const KeptComposite& c = *std::prev(kept);
+        std::memcpy(Composite->bits(), c.composite.data(), c.composite.size());
+        if (Mask) std::memcpy(Mask->bits(), c.mask.data(), c.mask.size());
+        from = c.after;
+    }
+    PaintMemory& m = paintMemory_;
+    const PaintView view = ownView();
+    for (int32_t k = from + 1; k <= frames; ++k) {
+        const FrameInfo& f = Frames(k);
+        ComposeFrame(k, false, m.maskSave, m.compositeSave);  // frame 1 starts afresh
+        blitFrameOn(k, draw::Canvas::of(*Composite), false, false,
+                    {f.Left, f.Top, f.Width, f.Height}, view);
+        if (f.Disposal >= 2) ComposeFrame(k, true, m.maskSave, m.compositeSave);
+        composedThrough_ = k;
+        keepComposite(k);
+    }
+}
+
+void ucAniGIF::keepComposite(int32_t k) {
+    if (!Composite || k >= FrameCount()) return;
+    const std::size_t compositeBytes = Composite->sizeBytes();
+    const std::size_t maskBytes = Mask ? Mask->sizeBytes() : 0;
+    if (keptSpacing_ == 0) {
+        const std::size_t room =
+            std::min(platform::memoryBudgetBytes() / kKeptShareOfBudget, kKeptCeiling);
+        const std::size_t most = room / std::max<std::size_t>(compositeBytes + maskBytes, 1);
+        keptSpacing_ = most == 0 ? std::numeric_limits<int32_t>::max()
+                                 : std::max<int32_t>(kKeepEvery,
+                                                     static_cast<int32_t>(
+                                                         (FrameCount() + most - 1) / most));
+    }
+    if (k % keptSpacing_ != 0) return;
+    auto at = std::lower_bound(keptComposites_.begin(), keptComposites_.end(), k,
+                               [](const KeptComposite& c, int32_t v) { return c.after < v; });
+    if (at != keptComposites_.end() && at->after == k) return;
+    // A copy that cannot be made is only a slower step back.
+    try {
+        KeptComposite c;
+        c.after = k;
+        c.composite.assign(Composite->bits(), Composite->bits() + compositeBytes);
+        if (Mask) c.mask.assign(Mask->bits(), Mask->bits() + maskBytes);
+        keptComposites_.insert(at, std::move(c));
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void ucAniGIF::dropKeptComposites() noexcept {
+    keptComposites_.clear();
+    keptComposites_.shrink_to_fit();
+    keptSpacing_ = 0;
+}
+
+std::size_t ucAniGIF::keptCompositeBytes() const noexcept {
+    std::size_t n = 0;
+    for (const KeptComposite& c : keptComposites_) n += c.composite.capacity() + c.mask.capacity();
+    return n;
 }
 
 }  // namespace anigif

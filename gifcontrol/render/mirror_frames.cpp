@@ -76,6 +76,8 @@ void ucAniGIF::MirrorFrames(int32_t newStyle, bool firstFrameOnly, bool includeC
             if (Strip) flipLines(*Strip, f.StripX, f.Width, f.Height);
         }
     }
+    dropKeptComposites();
+    if (!includeComposite) composedThrough_ = 0;
     if (includeComposite && Composite) {
         for (platform::Surface* s : {Composite.get(), Mask.get()}) {
             if (!s) continue;

@@ -93,6 +93,9 @@ bool ucAniGIF::paintFrameOn(int32_t frameIndex, const draw::Canvas& target, cons
     }
 
     PaintMemory& m = paintMemory_;
+    // A jump (or a paint that was skipped) first brings the composite to the frame before.
+    if (frameIndex > 1 && composedThrough_ != frameIndex - 1 && composedThrough_ != frameIndex)
+        composeThrough(frameIndex - 1);
     ComposeFrame(frameIndex, false, m.maskSave, m.compositeSave);
     blitFrameOn(frameIndex, draw::Canvas::of(*Composite), false, false,
                 {f.Left, f.Top, f.Width, f.Height}, view);
@@ -102,6 +105,8 @@ bool ucAniGIF::paintFrameOn(int32_t frameIndex, const draw::Canvas& target, cons
                  roundHalfEven(view.innerHeight, "PaintFrame")},
                 view);
     if (f.Disposal >= 2) ComposeFrame(frameIndex, true, m.maskSave, m.compositeSave);
+    composedThrough_ = frameIndex;
+    keepComposite(frameIndex);
     return true;
 }
 

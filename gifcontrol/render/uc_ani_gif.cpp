@@ -132,6 +132,8 @@ void ucAniGIF::ResetDecoder() noexcept {
     Composite.reset();
     Mask.reset();
     paintMemory_.scaledFrames.clear();
+    dropKeptComposites();
+    composedThrough_ = 0;
     ColorTables.clear();
     ColorTables.shrink_to_fit();
     ReleaseColorTableCache();

@@ -286,6 +286,11 @@ class ucAniGIF {
     // deferred frames are still waiting to be decoded first decodes them (finishing the load),
     // so that no frame is left blank.
     void Action(int32_t Act);
+    // Pauses on frame FrameIndex (clamped to 1..frame count), repaints and raises
+    // FrameChanged(FrameIndex, False), as ActionStep does; backward and forward jumps alike. The
+    // paint brings the composite there from the nearest kept composite. Ignored while nothing is
+    // loaded and outside run mode.
+    void ShowFrame(int32_t FrameIndex);
     // Host visibility: hiding pauses; showing resumes a paused control. Hiding a held load
     // (DelayHold, DelayHoldFirstFrame) while its remaining frames wait for the deferred-decode
     // timer leaves them to it.
@@ -388,8 +393,11 @@ class ucAniGIF {
     void releaseScaledFrames() noexcept { paintMemory_.scaledFrames.clear(); }
     std::size_t scaledFramesBytes() const noexcept { return paintMemory_.scaledFrames.keptBytes(); }
     // Everything the paints hold between paints: the kept scaled frames, the working rows of
-    // scaled drawing and what a disposal keeps from one paint's start to its end.
-    std::size_t paintMemoryBytes() const noexcept { return paintMemory_.bytes(); }
+    // scaled drawing, what a disposal keeps from one paint's start to its end and the kept
+    // composites.
+    std::size_t paintMemoryBytes() const noexcept {
+        return paintMemory_.bytes() + keptCompositeBytes();
+    }
 
   private:
     // What one paint draws with: the scale factors and the composite's corner at the target's
@@ -416,6 +424,29 @@ class ucAniGIF {
     draw::ScaleScratch scaleScratch() noexcept;
     // Draws the outline rectangle (0, 0)-(w, h), right and bottom edges exclusive.
     void drawOutline(const draw::Canvas& target, int32_t w, int32_t h) const;
+
+    // Composites kept every few frames, so that showing an earlier frame composes from the
+    // nearest one at or before it rather than from frame 1. `after` k: frames 1..k composed and
+    // disposed of (what the paint of frame k + 1 starts from).
+    struct KeptComposite {
+        int32_t after = 0;
+        std::vector<uint8_t> composite, mask;
+    };
+    // Brings the composite to `frames` composed and disposed of (render/compose_frame.cpp).
+    void composeThrough(int32_t frames);
+    // Keeps the composite after frame k when k falls on the spacing and the memory allows.
+    void keepComposite(int32_t k);
+    // Drops the kept composites: their colours, orientation or frames are no longer current.
+  public:
+    void dropKeptComposites() noexcept;
+    std::size_t keptCompositeBytes() const noexcept;
+
+  private:
+    std::vector<KeptComposite> keptComposites_;  // by `after`, ascending
+    int32_t keptSpacing_ = 0;                    // 0 = not worked out for this load
+    // The frames the composite holds, composed and disposed of; 0 = none known (a fresh
+    // composite, or one changed outside the paint).
+    int32_t composedThrough_ = 0;
 
     bool resizeInProgress_ = false;
     // The loaded-table cache (TableCount) names a table whose transparent entry was blackened.

@@ -1,6 +1,7 @@
 // The command-line programs run as a user runs them.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <png.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -106,6 +107,7 @@ TEST_F(Tools, EveryProgramAnswersHelpAndVersionWithoutADisplay) {
         // An unknown option or a stray argument is a usage error, reported in the common form
         // (a windowed program too, before it needs a display).
         for (const std::string args : {"--no-such-option", "one two three"}) {
+            if (program == "anigif-view" && args != "--no-such-option") continue;  // any files
             const Result bad = run(program, args);
             EXPECT_EQ(bad.status, 2) << program << " " << args << ": " << bad.err;
             EXPECT_EQ(withoutQtNotes(bad.err).rfind(program + ": error: ", 0), 0u)
@@ -166,6 +168,24 @@ TEST_F(Tools, RenderStatusesAndOutputs) {
               (std::vector<std::string>{"frame-0001.ppm", "frame-0002.ppm", "frame-0003.ppm"}));
     EXPECT_EQ(readText(dir_ / "out" / "frame-0001.ppm").rfind("P6\n3 2\n255\n", 0), 0u);
     EXPECT_EQ(readText(dir_ / "s.gif").rfind("GIF89a", 0), 0u);
+
+    // --png: the same pixels as the PPM files, as PNG.
+    const Result png = run("anigif-render", "--png " + path("in.gif") + " " + path("png"));
+    EXPECT_EQ(png.status, 0) << png.err;
+    for (const char* n : {"0001", "0002", "0003"}) {
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        const std::string file = (dir_ / "png" / ("frame-" + std::string(n) + ".png")).string();
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, file.c_str())) << file;
+        image.format = PNG_FORMAT_RGB;
+        std::string rgb(PNG_IMAGE_SIZE(image), '\0');
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+        const std::string ppm = readText(dir_ / "out" / ("frame-" + std::string(n) + ".ppm"));
+        EXPECT_EQ("P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) +
+                      "\n255\n" + rgb,
+                  ppm)
+            << n;
+    }
 
     // A frame file that is the input is refused before anything is written.
     fs::copy_file(gif_, dir_ / "out" / "frame-0002.ppm", fs::copy_options::overwrite_existing);

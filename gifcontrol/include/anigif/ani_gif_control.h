@@ -159,6 +159,10 @@ class AniGifControl {
     void Mirrored(int32_t MirrorStyle);  // MirrorMode; mirrors the frames in place
     int32_t Action() const noexcept;     // ActionStop, ActionPlay or ActionPause
     void Action(int32_t Act);            // any AnimationAction; ignored at design time
+    // Pauses on frame FrameIndex (clamped to 1..FrameCount), repaints and raises
+    // FrameChanged(FrameIndex, False) as ActionStep does; earlier frames too, composed from a
+    // composite kept every few frames. Ignored while nothing is loaded and at design time.
+    void ShowFrame(int32_t FrameIndex);
     int32_t DelayAnimation() const noexcept;
     void DelayAnimation(int32_t Mode);  // DelayAnimationMode; takes effect at the next load
     platform::PicturePtr MouseIcon() const noexcept;

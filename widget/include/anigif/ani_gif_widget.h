@@ -146,6 +146,11 @@ class AniGifWidget : public QWidget {
     void stop();
     void step();
     void restart();
+    // Pauses on frame `frame` (clamped to 1..frameCount) and shows it; previous() steps back
+    // one frame (from frame 1 to the last), as step() goes on. Ignored while nothing is loaded
+    // and at design time.
+    void showFrame(int frame);
+    void previous();
     // Loaders of the control (file, bytes held in memory, remote). True when a GIF was loaded;
     // for loadUrl, when the read was started (the outcome arrives as remoteLoadComplete or
     // remoteLoadFailure), or for a file URL when it loaded. They leave `source` alone.
