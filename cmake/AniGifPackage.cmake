@@ -70,5 +70,6 @@ install(FILES ${CMAKE_BINARY_DIR}/AniGif/AniGifConfig.cmake
         DESTINATION ${ANIGIF_CMAKE_DIR} COMPONENT ${ANIGIF_DEV})
 install(FILES ${CMAKE_BINARY_DIR}/AniGif/anigif.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT ${ANIGIF_DEV})
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/docs/anigif.md
+# The licence is in the package's copyright file (cmake/PackageFiles.cmake).
+install(FILES ${PROJECT_SOURCE_DIR}/docs/anigif.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/anigif COMPONENT ${ANIGIF_DEV})

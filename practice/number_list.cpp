@@ -43,13 +43,14 @@ NumberListVerdict checkNumberList(const std::string& text) {
 }
 
 bool saveNumberList(PracticeState& state, PracticeView& view, std::string& text) {
-    const NumberListVerdict verdict = checkNumberList(text);
+    const std::string list = normaliseNumberList(text);
+    const NumberListVerdict verdict = checkNumberList(list);
     if (!verdict.accepted) {
         view.showWarning(verdict.message, verdict.title);
         text.clear();
         return false;
     }
-    state.applyNumberList(text);
+    state.applyNumberList(list);
     return true;
 }
 

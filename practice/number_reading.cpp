@@ -135,6 +135,82 @@ NumberReading readNumber(std::string_view text) {
     return result;
 }
 
+namespace {
+
+// The three-byte UTF-8 forms this file maps (all in U+3000 to U+FFFF).
+constexpr std::string_view kFullWidthDigitPrefix = "\xef\xbc";  // U+FF10 ... U+FF19: EF BC 90..99
+constexpr std::string_view kFullWidthComma = "\xef\xbc\x8c";    // U+FF0C
+constexpr std::string_view kIdeographicComma = "\xe3\x80\x81";  // U+3001
+constexpr std::string_view kSmallComma = "\xef\xb9\x90";        // U+FE50
+constexpr std::string_view kIdeographicSpace = "\xe3\x80\x80";  // U+3000
+
+// The ASCII digit of a full-width digit at `i`, or 0. A lead byte never occurs inside another
+// character, so a match at any byte is a whole character.
+char fullWidthDigitAt(std::string_view text, size_t i) {
+    if (text.substr(i, 2) != kFullWidthDigitPrefix || i + 2 >= text.size()) return 0;
+    const auto last = static_cast<unsigned char>(text[i + 2]);
+    return last >= 0x90 && last <= 0x99 ? static_cast<char>('0' + (last - 0x90)) : 0;
+}
+
+}  // namespace
+
+bool isDigitCode(int code) {
+    return (code >= '0' && code <= '9') || (code >= 0xFF10 && code <= 0xFF19);
+}
+
+std::string halfWidthDigits(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        if (const char digit = fullWidthDigitAt(text, i)) {
+            out += digit;
+            i += 3;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+std::string normaliseNumberList(std::string_view text) {
+    // First every character in its ASCII form, spaces as ' '.
+    std::string mapped;
+    mapped.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const std::string_view rest = text.substr(i);
+        if (const char digit = fullWidthDigitAt(text, i)) {
+            mapped += digit;
+            i += 3;
+        } else if (rest.starts_with(kFullWidthComma) || rest.starts_with(kIdeographicComma) ||
+                   rest.starts_with(kSmallComma)) {
+            mapped += ',';
+            i += 3;
+        } else if (rest.starts_with(kIdeographicSpace)) {
+            mapped += ' ';
+            i += 3;
+        } else {
+            mapped += text[i++];
+        }
+    }
+    // Then each entry without the spaces around it.
+    std::string out;
+    out.reserve(mapped.size());
+    size_t begin = 0;
+    for (;;) {
+        const size_t comma = mapped.find(',', begin);
+        const size_t end = comma == std::string::npos ? mapped.size() : comma;
+        const size_t first = mapped.find_first_not_of(' ', begin);
+        if (first != std::string::npos && first < end) {
+            const size_t last = mapped.find_last_not_of(' ', end - 1);
+            out.append(mapped, first, last + 1 - first);
+        }
+        if (comma == std::string::npos) break;
+        out += ',';
+        begin = comma + 1;
+    }
+    return out;
+}
+
 std::optional<int16_t> readListEntry(std::string_view digits) {
     if (digits.empty() || !std::all_of(digits.begin(), digits.end(), isDigit)) return std::nullopt;
     const size_t first = std::min(digits.find_first_not_of('0'), digits.size());

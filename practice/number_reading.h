@@ -3,6 +3,7 @@
 // answer. No locale, no exceptions, linear in the length of the text whatever it holds.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace practice {
@@ -19,6 +20,20 @@ struct NumberReading {
     std::optional<int16_t> rounded;
 };
 NumberReading readNumber(std::string_view text);
+
+// A character code that reads as a digit: "0" to "9", or their full-width forms (U+FF10 to
+// U+FF19), which a Chinese input method types in its Chinese mode.
+bool isDigitCode(int code);
+
+// `text` (UTF-8) with every full-width digit replaced by its ASCII digit; nothing else changes.
+std::string halfWidthDigits(std::string_view text);
+
+// The teacher's number list as a Chinese input method types it, in the form the list check
+// reads: full-width digits become ASCII digits; the full-width comma "，", the ideographic comma
+// "、" and the small comma "﹐" become ","; spaces (U+0020 and the ideographic space U+3000)
+// before and after each entry are dropped. Everything else, spaces inside an entry included, is
+// left for the check to refuse.
+std::string normaliseNumberList(std::string_view text);
 
 // A list entry: one or more ASCII digits (leading zeros allowed) worth at most 32767.
 std::optional<int16_t> readListEntry(std::string_view digits);

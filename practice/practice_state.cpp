@@ -150,7 +150,8 @@ void PracticeState::applyNumberList(const std::string& text) {
 
 int PracticeState::filterAnswerKey(int code) {
     if (!wholeNumber_) return code;
-    if ((code >= '0' && code <= '9') || code == kBackspace || code == kEnter) return code;
+    // Full-width digits are digits: a Chinese input method types them in its Chinese mode.
+    if (isDigitCode(code) || code == kBackspace || code == kEnter) return code;
     flush();
     view_.showWarning(std::string(kDigitsOnly), std::string(kInputError));
     return kBackspace;
@@ -169,7 +170,7 @@ void PracticeState::answerChanged() {
         return;
     }
     if (answerText_.empty()) return;
-    const NumberReading reading = readNumber(answerText_);
+    const NumberReading reading = readNumber(halfWidthDigits(answerText_));
     if (!reading.isNumber) return;
 
     // Sums are formed in 32 bits; an answer outside 16 bits, or a sum leaving that range,

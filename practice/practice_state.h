@@ -83,7 +83,7 @@ struct NumberListVerdict {
 };
 NumberListVerdict checkNumberList(const std::string& text);
 
-// The dialog's Save: check, warn through the view and empty `text` when refused, otherwise
+// The dialog's Save: the text as normaliseNumberList reads it is checked; warn through the view and empty `text` when refused, otherwise
 // applyNumberList. Returns true when saved (the dialog then hides).
 bool saveNumberList(PracticeState& state, PracticeView& view, std::string& text);
 

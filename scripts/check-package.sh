@@ -24,8 +24,23 @@ trap 'rm -rf "$work"' EXIT
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 
+# lintian on every package: any error or warning fails the check (informational tags are shown).
+if command -v lintian >/dev/null; then
+  all_debs=("$dir"/*.deb)
+  lintian_out=$(lintian --info --display-info "${all_debs[@]}" 2>&1 || true)
+  [ -z "$lintian_out" ] || printf '%s\n' "$lintian_out"
+  if grep -qE '^[EW]: ' <<<"$lintian_out"; then
+    fail "lintian reports errors or warnings"
+  fi
+  echo "lintian: ${#all_debs[@]} packages, $(grep -cE '^I: ' <<<"$lintian_out" || true) informational tags"
+else
+  fail "lintian is not installed"
+fi
+
 for f in usr/bin/kavrilo usr/share/kavrilo/pic/bj3.jpg usr/share/kavrilo/pic/bj3@2x.jpg \
          usr/share/kavrilo/pic/b1.gif usr/share/kavrilo/pic/fj.html \
+         usr/share/kavrilo/pic/guide.html usr/share/man/man1/kavrilo.1.gz \
+         usr/share/doc/kavrilo/copyright usr/share/doc/kavrilo/changelog.Debian.gz \
          usr/share/applications/kavrilo.desktop \
          usr/share/metainfo/org.example.kavrilo.metainfo.xml \
          usr/share/icons/hicolor/48x48/apps/kavrilo.png \
@@ -37,7 +52,11 @@ done
 tool_files=$(dpkg-deb -c "${tools[0]}")
 for f in anigif-view anigif-render anigif-design; do
   grep -q "/usr/bin/$f\$" <<<"$tool_files" || fail "$(basename "${tools[0]}") lacks /usr/bin/$f"
+  grep -q "/usr/share/man/man1/$f.1.gz\$" <<<"$tool_files" || fail "$(basename "${tools[0]}") lacks the manual page of $f"
 done
+grep -q "/usr/share/applications/anigif-view.desktop\$" <<<"$tool_files" || fail "$(basename "${tools[0]}") lacks the viewer's desktop entry"
+# Chinese text needs a Chinese font: one of the faces the windows ask for is a dependency.
+[[ $(dpkg-deb -f "$deb" Depends) == *"fonts-wqy-zenhei | fonts-noto-cjk"* ]] || fail "kavrilo does not depend on a Chinese font"
 
 # Dependencies are computed from the binaries: the Qt libraries must be among them.
 for pkg in "$deb" "${tools[0]}"; do
@@ -51,6 +70,8 @@ done
 [[ $(dpkg-deb -f "$deb" Depends) == *libqt6widgets6* ]] || fail "kavrilo does not depend on Qt Widgets"
 
 desktop-file-validate "$root/usr/share/applications/kavrilo.desktop"
+dpkg-deb --fsys-tarfile "${tools[0]}" | tar -xO ./usr/share/applications/anigif-view.desktop >"$work/anigif-view.desktop"
+desktop-file-validate "$work/anigif-view.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.kavrilo.metainfo.xml"
 
 # Start the unpacked program (its own lock folder, so a running copy elsewhere cannot stop it)

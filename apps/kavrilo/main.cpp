@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "decoration.h"
+#include "display_check.h"
 #include "platform/qt/chinese_ui.h"
 #include "platform/qt/command_line.h"
 #include "platform/qt/picture_folder.h"
@@ -13,6 +14,11 @@ int main(int argc, char** argv) {
         QStringLiteral("kavrilo"), QString::fromUtf8(KAVRILO_VERSION),
         QStringLiteral("Number-decomposition practice for kindergarten children."));
     if (const auto status = commandLine.answerBeforeApplication(argc, argv)) return *status;
+    // Without a display Qt would abort with its own message; say what is wrong, in both tongues.
+    if (!display::windowSystemAvailable(argc, argv)) {
+        display::reportNoDisplay("kavrilo");
+        return 1;
+    }
     QApplication app(argc, argv);
     if (const auto status = commandLine.parseApplicationArguments()) return *status;
     QApplication::setApplicationName(QStringLiteral("kavrilo"));
@@ -35,11 +41,7 @@ int main(int argc, char** argv) {
     QObject::connect(&form1, &windows::Form1::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     QObject::connect(&instance, &platform::qt::SingleInstance::activationRequested, &form1,
-                     [&form1] {
-                         if (!form1.isVisible()) return;  // the discover window is showing instead
-                         form1.raise();
-                         form1.activateWindow();
-                     });
+                     [&form1] { form1.bringToFront(); });
     form1.show();
     return QApplication::exec();
 }

@@ -1,6 +1,7 @@
 #include "practice/windows/form1.h"
 
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -30,6 +31,25 @@ QString fromUtf8(const std::string& text) {
 QString numberText(const std::optional<int16_t>& n) {
     return n ? QString::number(*n) : QString();
 }
+
+// Numbers up to 32767 and long answers fit their boxes: the text shrinks from the box's own
+// size until it fits `width` pixels (no smaller than 6 points; beyond that the answer box
+// scrolls as usual).
+QFont fittingFont(qreal points, const QString& text, int width) {
+    QFont font = platform::qt::heiFont(points);
+    while (points > 6 && QFontMetricsF(font).horizontalAdvance(text) > width) {
+        points -= 0.25;
+        font.setPointSizeF(points);
+    }
+    return font;
+}
+
+// The room for text inside each box: its width less the border and the box's own margins.
+constexpr int kLabel1Room = 81 - 6;
+constexpr int kLabel3Room = 65 - 6;
+constexpr int kText3Room = 73 - 10;
+constexpr qreal kLabel1Points = 26.25;
+constexpr qreal kBoxPoints = 18;
 
 bool isEnterKey(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
@@ -161,8 +181,10 @@ void Form1::buildControls() {
         "QLineEdit { border: 1px solid black; background: white; color: black; padding: 0px; }"));
     text3_->setContextMenuPolicy(Qt::DefaultContextMenu);
     text3_->installEventFilter(this);
-    connect(text3_, &QLineEdit::textChanged, this,
-            [this](const QString& text) { state_.setAnswerText(text.toStdString()); });
+    connect(text3_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        text3_->setFont(fittingFont(kBoxPoints, text, kText3Room));
+        state_.setAnswerText(text.toStdString());
+    });
 
     auto button = [this](const char* name, QRect geometry, const char* normal,
                          const char* pressed) {
@@ -358,6 +380,8 @@ void Form1::drawFields() {
     const QString known = numberText(state_.knownPart());
     label1_->setText(whole);
     label3_->setText(known);
+    label1_->setFont(fittingFont(kLabel1Points, whole, kLabel1Room));
+    label3_->setFont(fittingFont(kBoxPoints, known, kLabel3Room));
     const QString unset = QStringLiteral("还没有设置");
     describe(*label1_, QStringLiteral("被分解的数：") + (whole.isEmpty() ? unset : whole),
              QStringLiteral("要分成两部分的数"));
@@ -385,6 +409,19 @@ void Form1::drawFields() {
     }
     describe(*image1_, markName, QStringLiteral("答案对不对的标记"));
     image2_->setTakesInput(state_.nextEnabled());
+}
+
+void Form1::bringToFront() {
+    QWidget* front = form3_ ? static_cast<QWidget*>(form3_.data()) : this;
+    // Un-minimising maps the window again; raising alone leaves an iconified window hidden.
+    front->setWindowState(front->windowState() & ~Qt::WindowMinimized);
+    front->show();
+    front->raise();
+    front->activateWindow();
+    if (front == this && form2_ && form2_->isVisible()) {
+        form2_->raise();
+        form2_->activateWindow();
+    }
 }
 
 void Form1::openDiscoverWindow() {

@@ -40,6 +40,11 @@ class Form1 : public QWidget, public practice::PracticeView {
     Form3* discoverWindow() const;
     QWidget* decorationSlot() const { return decorationSlot_; }
 
+    // A later start asked for the program: whichever of its windows is showing (the discover
+    // window, or this one with the number-list dialog if it is open) is restored from its
+    // minimised state, raised and activated.
+    void bringToFront();
+
     // PracticeView
     void showWarning(const std::string& message, const std::string& title) override;
     void focusAnswer() override;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "platform/qt/warning_box.h"
+#include "practice/number_reading.h"
 #include "practice/windows/accessibility.h"
 #include "practice/windows/window_placement.h"
 
@@ -62,7 +63,9 @@ Form2::Form2(practice::PracticeState& state, QWidget* owner)
 }
 
 bool Form2::save() {
-    std::string text = text1_->text().toStdString();
+    // Full-width digits and commas, and spaces around the entries, as an input method types
+    // them; the box keeps the text as the teacher typed it.
+    const std::string text = practice::normaliseNumberList(text1_->text().toStdString());
     const practice::NumberListVerdict verdict = practice::checkNumberList(text);
     if (!verdict.accepted) {
         platform::qt::showWarningBox(this, QString::fromStdString(verdict.title),

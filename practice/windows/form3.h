@@ -1,6 +1,6 @@
 #pragma once
 // Form3, the discover window: a local page about the program, a credit line and a link to the
-// home page, which opens in the user's browser. It holds no practice state and deletes itself
+// parents' guide installed with the program, which opens in the user's browser. It holds no practice state and deletes itself
 // when closed.
 #include <QUrl>
 #include <QWidget>
@@ -15,9 +15,8 @@ namespace windows {
 class Form3 : public QWidget {
     Q_OBJECT
   public:
-    static const char* const kHomePageText;
-    static const char* const kHomePageAddress;
     static const char* const kPageFile;
+    static const char* const kGuideFile;
 
     Form3(const platform::qt::PictureFolder& pictures, platform::qt::LinkOpener opener,
           QWidget* parent = nullptr);
@@ -28,6 +27,7 @@ class Form3 : public QWidget {
 
   private:
     platform::qt::LinkOpener opener_;
+    QUrl guide_;
     QLabel* label2_ = nullptr;
     bool centred_ = false;
 };

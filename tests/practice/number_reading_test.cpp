@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace practice {
 namespace {
@@ -113,6 +114,32 @@ TEST(ReadListEntry, DigitsUpToThe16BitMaximum) {
     for (const char* text : {"", "32768", "99999", "100000", "-1", "+1", " 1", "1 ", "1.0", "３"}) {
         EXPECT_FALSE(readListEntry(text)) << text;
     }
+}
+
+// What a teacher types with a Chinese input method, and what the list check then reads.
+TEST(NormaliseNumberList, FullWidthFormsAndSpacesAroundEntries) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"3，5", "3,5"},           {"3、5", "3,5"},         {"3﹐5", "3,5"},
+        {"３,５", "3,5"},          {"３２７６７", "32767"}, {"3, 5", "3,5"},
+        {" 5", "5"},               {"5 ", "5"},             {"　5　", "5"},
+        {" 3 ， 5 、 8 ", "3,5,8"}, {"3,,5", "3,,5"},       {"3, ,5", "3,,5"},
+        {"   ", ""},               {"，3", ",3"},           {"3 5", "3 5"},
+        {"3　5", "3 5"},           {"3\t5", "3\t5"},       {"３ａ", "3ａ"},
+        // Characters that only share bytes with the mapped ones stay as they are.
+        {"\xef\xbc\x8f", "\xef\xbc\x8f"}, {"\xef\xbc", "\xef\xbc"}, {"3\xe3\x80", "3\xe3\x80"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(normaliseNumberList(text), expected) << text;
+}
+
+TEST(FullWidthDigits, AreDigitsForTheFilterAndTheCheck) {
+    EXPECT_TRUE(isDigitCode(0xFF10));
+    EXPECT_TRUE(isDigitCode(0xFF19));
+    EXPECT_FALSE(isDigitCode(0xFF0F));
+    EXPECT_FALSE(isDigitCode(0xFF1A));
+    EXPECT_FALSE(isDigitCode(0x0663));  // Arabic-Indic three
+    EXPECT_EQ(halfWidthDigits("０１２３４５６７８９"), "0123456789");
+    EXPECT_EQ(halfWidthDigits("1２.5ｅ"), "12.5ｅ");
+    EXPECT_EQ(halfWidthDigits("\xef\xbc"), "\xef\xbc");
 }
 
 }  // namespace

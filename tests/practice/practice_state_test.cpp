@@ -93,10 +93,11 @@ TEST(PracticeState, KeystrokeFilterOnlyActsOnceANumberIsSet) {
         EXPECT_EQ(state.filterAnswerKey(code), code);
 
     state.applyNumberList("5");
-    for (int code : {int{'0'}, int{'9'}, 8, 13}) EXPECT_EQ(state.filterAnswerKey(code), code);
-    // Everything else, Ctrl+V, non-ASCII digits and nonsense codes included, becomes a Backspace.
+    for (int code : {int{'0'}, int{'9'}, 8, 13, 0xFF10, 0xFF19}) EXPECT_EQ(state.filterAnswerKey(code), code);
+    // Everything else, Ctrl+V, other scripts' digits and nonsense codes included, becomes a
+    // Backspace; full-width digits (above) are digits.
     const int refused[] = {'a', ' ', '-', '.',   '/',    ':',    22,       0,         9,
-                           10,  127, -1,  0x663, 0xFF13, 0xD800, 0x110000, 0x7FFFFFFF};
+                           10,  127, -1,  0x663, 0xFF1A, 0xD800, 0x110000, 0x7FFFFFFF};
     EXPECT_CALL(view, showWarning("不能输入其它字符，只能输入数字！", "输入错误"))
         .Times(std::size(refused));
     for (int code : refused) EXPECT_EQ(state.filterAnswerKey(code), 8) << code;

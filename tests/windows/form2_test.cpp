@@ -63,7 +63,8 @@ TEST_F(NumberListDialogTest, RefusedTextsWarnFromTheDialogAndLeaveThePracticeAlo
     const Case cases[] = {
         {QStringLiteral(",3"), QStringLiteral("您输入格式不正确，请重新输入")},
         {QStringLiteral(",a"), QStringLiteral("您输入格式不正确，请重新输入")},
-        {QStringLiteral("3，5"), QStringLiteral("您输入了非法字符，请重新输入")},
+        {QStringLiteral("3，a"), QStringLiteral("您输入了非法字符，请重新输入")},
+        {QStringLiteral("，3"), QStringLiteral("您输入格式不正确，请重新输入")},
         {QStringLiteral("3 5"), QStringLiteral("您输入了非法字符，请重新输入")},
         {QStringLiteral("-3"), QStringLiteral("您输入了非法字符，请重新输入")},
     };

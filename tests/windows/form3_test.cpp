@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QTest>
 #include <QTextBrowser>
@@ -24,8 +25,8 @@ TEST(DiscoverWindow, ShowsTheLocalPageCreditAndOpensTheLinkInTheBrowser) {
     EXPECT_TRUE(page->isReadOnly());
     EXPECT_TRUE(page->toPlainText().contains(QStringLiteral("数的分解")));
 
-    EXPECT_TRUE(form3->findChild<QLabel*>("Label1")->text().startsWith(
-        QStringLiteral("程序开发：Morvane     联系QQ：")));
+    // No contact data the program could not stand behind.
+    EXPECT_EQ(form3->findChild<QLabel*>("Label1")->text(), QStringLiteral("程序开发：Morvane"));
     auto* link = form3->findChild<QLabel*>("Label2");
     EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     EXPECT_TRUE(link->font().underline());
@@ -33,10 +34,15 @@ TEST(DiscoverWindow, ShowsTheLocalPageCreditAndOpensTheLinkInTheBrowser) {
 
     QTest::mouseClick(link, Qt::LeftButton);
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], QUrl(QStringLiteral("https://www.example.org/")));
+    // The link opens the parents' guide installed beside the pictures, in the browser.
+    EXPECT_TRUE(opened[0].isLocalFile());
+    EXPECT_TRUE(opened[0].toLocalFile().endsWith(QStringLiteral("/pic/guide.html")));
+    QFile guide(opened[0].toLocalFile());
+    ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(guide.readAll()).contains(QStringLiteral("家长指南")));
 
     // A link inside the page goes to the browser as well, never to the network from here.
-    emit page->anchorClicked(QUrl(QStringLiteral("https://www.example.org/more")));
+    emit page->anchorClicked(QUrl(QStringLiteral("https://localhost/more")));
     ASSERT_EQ(opened.size(), 2u);
 
     form3->close();  // the close box destroys it
