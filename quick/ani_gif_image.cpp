@@ -105,10 +105,7 @@ class ImageHost final : public platform::ControlHost {
     bool userMode() const override { return true; }
     // The paint waits for the next polish, so that several repaints before a frame is rendered
     // cost one paint.
-    void refresh() override {
-        item_.dirty_ = true;
-        item_.polish();
-    }
+    void refresh() override { item_.requestPaint(); }
     double scaleWidth() const override { return item_.width(); }
     double scaleHeight() const override { return item_.height(); }
     void setSize(double widthPx, double heightPx) override {
@@ -506,6 +503,14 @@ std::size_t AniGifImage::paintMemoryBytes() const {
 
 // ---- Drawing -------------------------------------------------------------------------------
 
+void AniGifImage::requestPaint() {
+    dirty_ = true;
+    polish();
+    // Marked for the coming frame now: an update asked for only while polishing would make the
+    // scene graph render one more frame after it.
+    update();
+}
+
 void AniGifImage::updatePolish() {
     if (!dirty_ || !window()) return;
     dirty_ = false;
@@ -571,8 +576,7 @@ void AniGifImage::geometryChange(const QRectF& newGeometry, const QRectF& oldGeo
     if (newGeometry.size() == oldGeometry.size()) return;
     guarded("resize", [&] { control_->UserControl_Resize(); });
     host_->noteChanges();
-    dirty_ = true;
-    polish();
+    requestPaint();
 }
 
 void AniGifImage::itemChange(ItemChange change, const ItemChangeData& value) {
@@ -583,8 +587,10 @@ void AniGifImage::itemChange(ItemChange change, const ItemChangeData& value) {
         });
         host_->noteChanges();
     } else if (change == ItemSceneChange || change == ItemDevicePixelRatioHasChanged) {
-        dirty_ = true;
-        if (value.window || change == ItemDevicePixelRatioHasChanged) polish();
+        if (value.window || change == ItemDevicePixelRatioHasChanged)
+            requestPaint();
+        else
+            dirty_ = true;
     }
 }
 

@@ -176,6 +176,8 @@ class AniGifImage : public QQuickItem {
   private:
     friend class ImageHost;
 
+    // Paints at the next polish, for the next frame.
+    void requestPaint();
     void setStatus(Status status, qreal progress);
     // The status that follows a finished load: Ready with a GIF, Error without.
     void settleStatus();
