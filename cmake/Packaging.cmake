@@ -3,6 +3,7 @@
 #   anigif-tools     anigif-view, anigif-render, anigif-design
 #   anigif-dev       -> libanigif-dev (the control's development files, when installed)
 #   anigif-designer  -> anigif-designer-plugin (the Qt Designer plugin, when installed)
+#   anigif-qml       -> qml6-module-anigif (the QML module AniGif, when installed)
 # Every install() rule names its component; any other component becomes a package of its own
 # name. Dependencies come from the binaries (dpkg-shlibdeps); only the development package, whose
 # libraries are static, names the development files it needs.
@@ -91,6 +92,13 @@ set(CPACK_COMPONENT_ANIGIF-DESIGNER_DESCRIPTION
 Lets Qt Designer place the anigif control's widget in forms, preview its\n\
 animation while the form is designed, and edit its properties (the GIF it\n\
 plays, stretching, mirroring, loops and delays) in the property editor.")
+
+set(CPACK_DEBIAN_ANIGIF-QML_PACKAGE_NAME qml6-module-anigif)
+set(CPACK_DEBIAN_ANIGIF-QML_PACKAGE_SECTION libs)
+set(CPACK_COMPONENT_ANIGIF-QML_DESCRIPTION
+    "animated GIF control - QML module\n\
+The QML module AniGif with the item AniGifImage, which plays animated GIFs in\n\
+Qt Quick programs with every setting of the anigif control.")
 
 # Whatever components exist become packages; an unnamed one is an install() rule that forgot its
 # COMPONENT, which would otherwise ship as a stray package.

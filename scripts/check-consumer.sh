@@ -11,7 +11,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 prefix=$tmp/prefix
 
-for component in anigif-dev anigif-designer; do
+for component in anigif-dev anigif-designer anigif-qml; do
   cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
 done
 echo "check-consumer: installed into a temporary prefix:"
@@ -24,6 +24,19 @@ cmake -S "$root/tests/consumer" -B "$tmp/consumer" -G Ninja -DCMAKE_PREFIX_PATH=
 cmake --build "$tmp/consumer" >/dev/null
 "$tmp/consumer/core_consumer"
 QT_QPA_PLATFORM=offscreen "$tmp/consumer/widget_consumer" "$root/tests/gif_widget/counted.gif"
+QT_QPA_PLATFORM=offscreen "$tmp/consumer/quick_consumer" "$root/tests/gif_widget/counted.gif"
+# `qml` itself imports the module from the prefix's qml folder.
+qml_dir=$(dirname "$(find "$prefix" -name qmldir -path '*/AniGif/*')")
+cat >"$tmp/play.qml" <<QML
+import QtQuick
+import AniGif
+AniGifImage {
+    source: "file://$root/tests/gif_widget/counted.gif"
+    Component.onCompleted: { console.info("AniGif status", status, "frames", frameCount); Qt.exit(status === AniGifImage.Ready ? 0 : 1) }
+}
+QML
+QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software QML_IMPORT_PATH=$(dirname "$qml_dir") \
+  "$(qmake6 -query QT_INSTALL_BINS)/qml" "$tmp/play.qml"
 
 pc_dir=$(dirname "$(find "$prefix" -name anigif.pc)")
 flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs anigif)

@@ -1,0 +1,172 @@
+// Playing in Qt Quick: AniGifImage (import AniGif) against Qt's AnimatedImage on the same GIFs,
+// at their own size and stretched to 0.72, each in a Qt Quick window of its own, in one process.
+// Workloads: the main window's decoration (practice/decoration.gif) and "large"
+// (bench/gif_workloads.h). Run it offscreen on the software scene graph for the figures of the
+// notes (QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software), or on a GPU backend where there
+// is one.
+//
+//   bench_quick [--playback=S] [--warm=W] [--rounds=N]
+//       N rounds (default 1); in each, every case plays S seconds (default 2) after W seconds
+//       (default 0.5; 12 for the steady state of "large", whose loop takes 10 s) in each player, the two players taking turns at going first. Prints per case
+//       the median process CPU per second of playback, frames shown per second, and the resident
+//       memory the player added (from before it was made to the end of its playback), with the
+//       ratios AniGifImage / AnimatedImage.
+#include <malloc.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/gif_workloads.h"
+#include "bench/paired_timing.h"
+
+void qml_register_types_AniGif();
+
+namespace {
+
+constexpr double kStretch = 0.72;
+
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+double residentMiB() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
+}
+
+struct Case {
+    std::string workload;
+    bool stretched = false;
+    std::string name() const { return workload + (stretched ? "/stretched" : "/1x"); }
+};
+
+struct Figures {
+    double cpuPerSecond = 0, framesPerSecond = 0, memoryMiB = 0;
+};
+
+// One player in a window of its own: made, warmed, measured, destroyed.
+Figures play(QQmlEngine& engine, bool ours, const QString& gifPath, QSize gifSize, bool stretched,
+             double warm, double seconds) {
+    malloc_trim(0);
+    const double before = residentMiB();
+    const QSize size =
+        stretched ? QSize(qRound(gifSize.width() * kStretch), qRound(gifSize.height() * kStretch))
+                  : gifSize;
+    const QString qml =
+        ours ? QStringLiteral(
+                   "import AniGif 1.0\nAniGifImage { decodeMode: AniGifImage.DecodeAll;"
+                   " stretch: AniGifImage.StretchFill; width: %1; height: %2 }")
+             : QStringLiteral("import QtQuick\nAnimatedImage { width: %1; height: %2 }");
+    QQmlComponent component(&engine);
+    component.setData(qml.arg(size.width()).arg(size.height()).toUtf8(), QUrl());
+    std::unique_ptr<QQuickItem> item(qobject_cast<QQuickItem*>(component.create()));
+    if (!item) {
+        std::fprintf(stderr, "bench_quick: %s\n", qPrintable(component.errorString()));
+        return {};
+    }
+    QQuickWindow window;
+    window.resize(size);
+    item->setParentItem(window.contentItem());
+    item->setProperty("source", QUrl::fromLocalFile(gifPath));
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) return {};
+    int shown = 0;
+    QObject::connect(&window, &QQuickWindow::frameSwapped, [&] { ++shown; });
+    QTest::qWait(static_cast<int>(warm * 1000));
+    shown = 0;
+    const double t0 = processCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    QTest::qWait(static_cast<int>(seconds * 1000));
+    const double elapsed = double(wall.nsecsElapsed()) * 1e-9;
+    Figures f;
+    f.cpuPerSecond = (processCpuSeconds() - t0) / elapsed;
+    f.framesPerSecond = shown / elapsed;
+    f.memoryMiB = residentMiB() - before;
+    return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 2, warm = 0.5;
+    int rounds = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--playback=", 11) == 0) seconds = std::atof(argv[i] + 11);
+        if (std::strncmp(argv[i], "--warm=", 7) == 0) warm = std::atof(argv[i] + 7);
+        if (std::strncmp(argv[i], "--rounds=", 9) == 0)
+            rounds = std::max(1, std::atoi(argv[i] + 9));
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
+    QGuiApplication app(argc, argv);
+    qml_register_types_AniGif();
+    QQmlEngine engine;
+
+    QTemporaryDir dir;
+    std::map<std::string, std::pair<QString, QSize>> gifs;
+    gifs["decoration"] = {QStringLiteral(KAVRILO_SOURCE_DIR "/practice/decoration.gif"), {}};
+    {
+        const bench::Bytes large = bench::large(false).bytes;
+        QFile file(dir.filePath(QStringLiteral("large.gif")));
+        if (!file.open(QIODevice::WriteOnly)) return 1;
+        file.write(reinterpret_cast<const char*>(large.data()), qint64(large.size()));
+        gifs["large"] = {file.fileName(), {}};
+    }
+    for (auto& [name, gif] : gifs) {
+        QFile file(gif.first);
+        if (!file.open(QIODevice::ReadOnly)) return 1;
+        const QByteArray head = file.read(10);
+        gif.second = QSize(uint8_t(head[6]) | uint8_t(head[7]) << 8,
+                           uint8_t(head[8]) | uint8_t(head[9]) << 8);
+    }
+
+    const std::vector<Case> cases = {
+        {"decoration", false}, {"decoration", true}, {"large", false}, {"large", true}};
+    std::map<std::string, std::vector<Figures>> ours, theirs;
+    for (int r = 0; r < rounds; ++r)
+        for (const Case& c : cases) {
+            const auto& [path, size] = gifs[c.workload];
+            for (const bool isOurs : {r % 2 == 0, r % 2 != 0}) {  // who goes first alternates
+                const Figures f = play(engine, isOurs, path, size, c.stretched, warm, seconds);
+                (isOurs ? ours : theirs)[c.name()].push_back(f);
+            }
+        }
+    auto median = [](const std::vector<Figures>& v, double Figures::*field) {
+        std::vector<double> values;
+        for (const Figures& f : v) values.push_back(f.*field);
+        return bench::median(values);
+    };
+    std::printf("%-22s %10s %10s %7s %8s %8s %9s %9s %7s\n", "case (median of rounds)", "ms CPU/s",
+                "AnimImg", "ratio", "fps", "AnimImg", "MiB", "AnimImg", "ratio");
+    for (const Case& c : cases) {
+        const auto& o = ours[c.name()];
+        const auto& t = theirs[c.name()];
+        const double cpuO = median(o, &Figures::cpuPerSecond) * 1e3;
+        const double cpuT = median(t, &Figures::cpuPerSecond) * 1e3;
+        const double memO = median(o, &Figures::memoryMiB);
+        const double memT = median(t, &Figures::memoryMiB);
+        std::printf("%-22s %10.2f %10.2f %7.3f %8.1f %8.1f %9.2f %9.2f %7.3f\n", c.name().c_str(),
+                    cpuO, cpuT, cpuT > 0 ? cpuO / cpuT : 0.0, median(o, &Figures::framesPerSecond),
+                    median(t, &Figures::framesPerSecond), memO, memT, memT > 0 ? memO / memT : 0.0);
+    }
+    return 0;
+}
