@@ -2,6 +2,10 @@
 // The keyed property store in which a control keeps its stored description, and the file that
 // holds one (layout in property_bag_format.md beside this header).
 //
+// Files: property_value.* the typed value, property_bag.cpp the store and its rules,
+// property_bag_codec.cpp the file form (its encoder and its checked reader), property_bag_file.cpp
+// reading and saving files.
+//
 // Rules the store keeps, whatever the caller does:
 //   1. writeProperty(name, value, default) stores nothing when value equals default (and drops an
 //      entry stored earlier under that name); without a default the value is always stored.
@@ -11,72 +15,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
+#include "platform/property_value.h"
+
 namespace platform {
-
-using ByteArray = std::vector<uint8_t>;
-
-// A picture as the store keeps it: the picture's encoded bytes. No bytes = no picture.
-struct PictureData {
-    ByteArray encoded;
-    bool empty() const noexcept { return encoded.empty(); }
-    friend bool operator==(const PictureData&, const PictureData&) = default;
-};
-
-enum class PropertyType : uint8_t { Bytes, Int16, Int32, Bool, Picture };
-
-// The name of a type as the file and tools spell it: "bytes", "int16", "int32", "bool",
-// "picture".
-std::string_view propertyTypeName(PropertyType type) noexcept;
-
-// One typed value. Booleans are their own type; as integers they read as -1 (true) and 0.
-// A default-constructed value is an empty byte array.
-class PropertyValue {
-  public:
-    PropertyValue() : v_(ByteArray{}) {}
-    PropertyValue(ByteArray bytes) : v_(std::move(bytes)) {}
-    PropertyValue(int16_t value) : v_(value) {}
-    PropertyValue(int32_t value) : v_(value) {}
-    PropertyValue(bool value) : v_(value) {}
-    PropertyValue(PictureData picture) : v_(std::move(picture)) {}
-    // Other integer and pointer types would pick a surprising alternative; say which one.
-    PropertyValue(int64_t) = delete;
-    PropertyValue(const char*) = delete;
-
-    PropertyType type() const noexcept { return static_cast<PropertyType>(v_.index()); }
-
-    // Conversions as a control's reads need them. Numbers and Booleans convert among themselves
-    // (true = -1; any non-zero number is true); a number that does not fit raises RuntimeError 6
-    // (overflow). Byte arrays and pictures convert only to themselves; any other conversion
-    // raises RuntimeError 13 (type mismatch).
-    ByteArray toBytes() const;
-    int16_t toInt16() const;
-    int32_t toInt32() const;
-    bool toBool() const;
-    PictureData toPicture() const;
-
-    // The bytes of a byte array or picture, without copying them; nothing for other types.
-    std::optional<std::span<const uint8_t>> byteView() const noexcept;
-    size_t byteSize() const noexcept;
-
-    // Equality as the write default is compared: numbers and Booleans by numeric value (so int16
-    // 0, int32 0 and false are equal); byte arrays and pictures by content, and only to their own
-    // kind.
-    bool sameAs(const PropertyValue& other) const;
-
-    // Exact equality: same type and same value.
-    friend bool operator==(const PropertyValue&, const PropertyValue&) = default;
-
-  private:
-    std::variant<ByteArray, int16_t, int32_t, bool, PictureData> v_;
-};
 
 // A damaged, truncated, foreign or oversized description file; what() names what is wrong.
 class PropertyBagError : public std::runtime_error {
@@ -147,5 +94,7 @@ class PropertyBag {
 
 // Lower-cases ASCII letters, as names are kept.
 std::string lowerName(std::string_view name);
+// True for a name a bag takes: 1 to PropertyBag::kMaxNameLength printable ASCII characters.
+bool validPropertyName(std::string_view name) noexcept;
 
 }  // namespace platform

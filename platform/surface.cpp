@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -291,84 +290,6 @@ void nearestRows(Surface& dst, const Surface& src, const AxisMap& xs, const Axis
     }
 }
 
-// Area-averaging weights of one axis: for each kept target position, the source positions it
-// covers with their share of coverage.
-struct AreaWeights {
-    std::vector<std::size_t> start;  // per target position, index into pos/weight; one extra
-    std::vector<int32_t> pos;
-    std::vector<float> weight;
-};
-
-AreaWeights areaWeights(const AxisMap& m, int32_t d, int32_t dn, int32_t s, int32_t sn,
-                        int32_t srcLimit) {
-    AreaWeights w;
-    const double adn = dn < 0 ? -double(dn) : double(dn);
-    const double asn = sn < 0 ? -double(sn) : double(sn);
-    const double scale = asn / adn;
-    w.start.reserve(m.src.size() + 1);
-    for (std::size_t k = 0; k < m.src.size(); ++k) {
-        w.start.push_back(w.pos.size());
-        const double i = double(m.first + static_cast<int32_t>(k)) - d;
-        const double a = i * scale, b = (i + 1) * scale;
-        // Only offsets that land inside the source count; never walk the rest.
-        int64_t lo = static_cast<int64_t>(a), hi = static_cast<int64_t>(std::ceil(b));
-        if (sn < 0) {
-            lo = std::max<int64_t>(lo, int64_t{s} - srcLimit + 1);
-            hi = std::min<int64_t>(hi, int64_t{s} + 1);
-        } else {
-            lo = std::max<int64_t>(lo, -int64_t{s});
-            hi = std::min<int64_t>(hi, int64_t{srcLimit} - s);
-        }
-        for (int64_t off = lo; off < hi; ++off) {
-            const double cover = std::min(b, double(off + 1)) - std::max(a, double(off));
-            if (cover <= 0) continue;
-            const int64_t p = sn < 0 ? int64_t{s} - off : int64_t{s} + off;
-            if (p < 0 || p >= srcLimit) continue;
-            w.pos.push_back(static_cast<int32_t>(p));
-            w.weight.push_back(static_cast<float>(cover));
-        }
-    }
-    w.start.push_back(w.pos.size());
-    return w;
-}
-
-template <int DB, Rop R>
-void smoothRows(Surface& dst, const Surface& src, const AxisMap& xs, const AreaWeights& wx,
-                const AxisMap& ys, const AreaWeights& wy) {
-    std::array<uint32_t, 256> colors{};
-    if (src.bitsPerPixel() == 8) {
-        std::copy(src.colorTable().begin(), src.colorTable().end(), colors.begin());
-    } else if (src.bitsPerPixel() == 1) {
-        colors[0] = 0x000000;
-        colors[1] = 0xFFFFFF;
-    }
-    const int sb = src.bitsPerPixel();
-    for (std::size_t j = 0; j < ys.src.size(); ++j) {
-        uint8_t* dl = dst.line(ys.first + static_cast<int32_t>(j));
-        for (std::size_t i = 0; i < xs.src.size(); ++i) {
-            float r = 0, g = 0, b = 0, total = 0;
-            for (std::size_t a = wy.start[j]; a < wy.start[j + 1]; ++a) {
-                const uint8_t* sl = src.line(wy.pos[a]);
-                for (std::size_t c = wx.start[i]; c < wx.start[i + 1]; ++c) {
-                    const float wgt = wy.weight[a] * wx.weight[c];
-                    uint32_t rgb = readRaw(sl, sb, wx.pos[c]);
-                    if (sb != 24) rgb = colors[rgb];
-                    r += wgt * float((rgb >> 16) & 0xFF);
-                    g += wgt * float((rgb >> 8) & 0xFF);
-                    b += wgt * float(rgb & 0xFF);
-                    total += wgt;
-                }
-            }
-            if (total <= 0) continue;
-            auto channel = [total](float v) {
-                return static_cast<uint32_t>(std::clamp(v / total + 0.5f, 0.0f, 255.0f));
-            };
-            const uint32_t rgb = (channel(r) << 16) | (channel(g) << 8) | channel(b);
-            writeRaw<DB, R>(dl, xs.first + static_cast<int32_t>(i), rawForColor(dst, rgb));
-        }
-    }
-}
-
 template <int SB, int DB>
 void nearestFor(Rop rop, Surface& dst, const Surface& src, const AxisMap& xs, const AxisMap& ys) {
     switch (rop) {
@@ -391,19 +312,6 @@ void nearestForSource(Rop rop, Surface& dst, const Surface& src, const AxisMap& 
             return nearestFor<SB, 8>(rop, dst, src, xs, ys);
         default:
             return nearestFor<SB, 24>(rop, dst, src, xs, ys);
-    }
-}
-
-template <int DB>
-void smoothFor(Rop rop, Surface& dst, const Surface& src, const AxisMap& xs, const AreaWeights& wx,
-               const AxisMap& ys, const AreaWeights& wy) {
-    switch (rop) {
-        case Rop::Copy:
-            return smoothRows<DB, Rop::Copy>(dst, src, xs, wx, ys, wy);
-        case Rop::And:
-            return smoothRows<DB, Rop::And>(dst, src, xs, wx, ys, wy);
-        case Rop::Or:
-            return smoothRows<DB, Rop::Or>(dst, src, xs, wx, ys, wy);
     }
 }
 
@@ -506,8 +414,7 @@ bool bitBlt(Surface& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Su
 }
 
 bool stretchBlt(Surface& dst, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Surface& src,
-                int32_t sx, int32_t sy, int32_t sw, int32_t sh, uint32_t ropCode,
-                StretchQuality quality) noexcept {
+                int32_t sx, int32_t sy, int32_t sw, int32_t sh, uint32_t ropCode) noexcept {
     Rop rop;
     switch (ropCode) {
         case kRopCopy:
@@ -528,9 +435,6 @@ bool stretchBlt(Surface& dst, int32_t dx, int32_t dy, int32_t dw, int32_t dh, co
         AxisMap ys = mapAxis(dy, dh, sy, sh, dst.height(), src.height());
         if (xs.src.empty() || ys.src.empty()) return true;
 
-        const bool smooth =
-            quality == StretchQuality::Smooth && dst.bitsPerPixel() != 8 &&
-            (int64_t{dw} * dw != int64_t{sw} * sw || int64_t{dh} * dh != int64_t{sh} * sh);
         const Surface* from = &src;
         std::unique_ptr<Surface> copy;
         if (&src == &dst) {
@@ -555,15 +459,6 @@ bool stretchBlt(Surface& dst, int32_t dx, int32_t dy, int32_t dw, int32_t dh, co
             ys = mapAxis(dy, dh, sy, sh, dst.height(), from->height());
         }
 
-        if (smooth) {
-            const AreaWeights wx = areaWeights(xs, dx, dw, sx, sw, from->width());
-            const AreaWeights wy = areaWeights(ys, dy, dh, sy, sh, from->height());
-            if (dst.bitsPerPixel() == 1)
-                smoothFor<1>(rop, dst, *from, xs, wx, ys, wy);
-            else
-                smoothFor<24>(rop, dst, *from, xs, wx, ys, wy);
-            return true;
-        }
         switch (from->bitsPerPixel()) {
             case 1:
                 nearestForSource<1>(rop, dst, *from, xs, ys);
@@ -579,59 +474,6 @@ bool stretchBlt(Surface& dst, int32_t dx, int32_t dy, int32_t dw, int32_t dh, co
     } catch (const std::bad_alloc&) {
         return false;
     }
-}
-
-namespace {
-
-// A light desktop theme, 0x00RRGGBB, by system colour number.
-constexpr std::array<uint32_t, 31> kSystemColors = {
-    0xC8C8C8,  // 0 scroll bar
-    0x000000,  // 1 desktop
-    0x99B4D1,  // 2 active caption
-    0xBFCDDB,  // 3 inactive caption
-    0xF0F0F0,  // 4 menu
-    0xFFFFFF,  // 5 window background
-    0x646464,  // 6 window frame
-    0x000000,  // 7 menu text
-    0x000000,  // 8 window text
-    0x000000,  // 9 caption text
-    0xB4B4B4,  // 10 active border
-    0xF4F7FC,  // 11 inactive border
-    0xABABAB,  // 12 application workspace
-    0x0078D7,  // 13 highlight
-    0xFFFFFF,  // 14 highlight text
-    0xF0F0F0,  // 15 button face
-    0xA0A0A0,  // 16 button shadow
-    0x6D6D6D,  // 17 grey text
-    0x000000,  // 18 button text
-    0x000000,  // 19 inactive caption text
-    0xFFFFFF,  // 20 button highlight
-    0x696969,  // 21 3-D dark shadow
-    0xE3E3E3,  // 22 3-D light
-    0x000000,  // 23 tooltip text
-    0xFFFFE1,  // 24 tooltip background
-    0x000000,  // 25 (unused)
-    0x0066CC,  // 26 hot-tracked item
-    0xB9D1EA,  // 27 active caption gradient
-    0xD7E4F2,  // 28 inactive caption gradient
-    0x3399FF,  // 29 menu highlight
-    0xF0F0F0,  // 30 menu bar
-};
-
-constexpr uint32_t swapRedBlue(uint32_t c) noexcept {
-    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
-}
-
-}  // namespace
-
-uint32_t sysColor(int32_t index) noexcept {
-    if (index < 0 || index >= static_cast<int32_t>(kSystemColors.size())) return 0;
-    return swapRedBlue(kSystemColors[static_cast<std::size_t>(index)]);
-}
-
-uint32_t colorRefToRgb(uint32_t colorRef) noexcept {
-    if (colorRef & 0x80000000u) colorRef = sysColor(static_cast<int32_t>(colorRef & 0xFF));
-    return swapRedBlue(colorRef & 0x00FFFFFFu);
 }
 
 }  // namespace platform

@@ -6,8 +6,11 @@
 // line. Row r of storage is picture line height - 1 - y (row 0 is the bottom line).
 //
 // Colour formats: colour-table entries and the colours taken by fills are 0x00RRGGBB (memory
-// order blue, green, red, 0). Colour references as the control publishes them are 0x00BBGGRR,
-// or a system-colour reference with the top bit set; colorRefToRgb converts them.
+// order blue, green, red, 0). Colour references as the control publishes them (0x00BBGGRR or a
+// system colour) are turned into these by colorRefToRgb (platform/system_colors.h).
+//
+// Scaled blits sample the nearest source pixel. Scaled drawing that averages areas belongs to
+// the control's drawing kernels (gifcontrol/render/draw_kernels.h), which draw for display.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -25,14 +28,8 @@ constexpr uint32_t kRopOr = 0x00EE0086;    // destination = destination OR sourc
 // signed 32-bit integer.
 int32_t RowBytes(int32_t bitsPerPixel, int32_t width);
 
-// How a stretched blit samples its source.
-enum class StretchQuality {
-    Nearest,  // each target pixel takes one source pixel
-    Smooth,   // area averaging of colours (halftone); 8-bit targets fall back to Nearest
-};
-
 class Surface {
-public:
+  public:
     // A zero-filled surface of 1, 8 or 24 bits per pixel. The colour table (1 and 8 bits only)
     // starts as `colors` padded with black to 2 or 256 entries; extra entries are ignored.
     // Returns null, never throws, when the size is zero or negative, the bit depth is not one
@@ -83,7 +80,7 @@ public:
     // hands its pages back to the system instead of writing them, so it costs no memory.
     void fillBytes(uint8_t value) noexcept;
 
-private:
+  private:
     // Small surfaces come from the heap, large ones are mapped directly (see create).
     struct FreeDeleter {
         std::size_t mappedBytes;  // 0 = heap block
@@ -102,7 +99,8 @@ private:
 bool bitBlt(Surface& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Surface& src,
             int32_t sx, int32_t sy, uint32_t rop) noexcept;
 
-// Draws the source rectangle (sx, sy, sw, sh) scaled into the target rectangle (dx, dy, dw, dh).
+// Draws the source rectangle (sx, sy, sw, sh) scaled into the target rectangle (dx, dy, dw, dh),
+// each target pixel taking the source pixel under its centre.
 //
 // A negative source extent reads that axis backwards starting at the origin: sx = x0 + w - 1
 // with sw = -w reads columns x0 + w - 1 down to x0, which mirrors the cell; this works with the
@@ -119,16 +117,6 @@ bool bitBlt(Surface& dst, int32_t dx, int32_t dy, int32_t w, int32_t h, const Su
 // Target pixels whose source position lies outside the source are left unchanged; the target
 // rectangle is cut at the target's edges. Equal extents never resample (exact path).
 bool stretchBlt(Surface& dst, int32_t dx, int32_t dy, int32_t dw, int32_t dh, const Surface& src,
-                int32_t sx, int32_t sy, int32_t sw, int32_t sh, uint32_t rop,
-                StretchQuality quality = StretchQuality::Nearest) noexcept;
-
-// System colours by number, as 0x00BBGGRR (0 for an unknown number). The values are a light
-// desktop theme: 5 window background white, 8 window text black, 15 button face 0xF0F0F0,
-// 18 button text black, 6 window frame 0x646464; the full table is in surface.cpp.
-uint32_t sysColor(int32_t index) noexcept;
-
-// A colour reference (0x00BBGGRR, or with the top bit set a system colour whose number is the
-// low byte) as 0x00RRGGBB.
-uint32_t colorRefToRgb(uint32_t colorRef) noexcept;
+                int32_t sx, int32_t sy, int32_t sw, int32_t sh, uint32_t rop) noexcept;
 
 }  // namespace platform

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "anigif/ani_gif_control.h"
-#include "platform/surface.h"
+#include "platform/system_colors.h"
 #include "widget/widget_host.h"
 
 namespace anigif {

@@ -21,8 +21,7 @@ std::vector<uint8_t> Picture::indices() const {
 }
 
 void Picture::render(platform::Surface& target, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
-                     int32_t x, int32_t y, int32_t cx, int32_t cy,
-                     platform::StretchQuality quality) const noexcept {
+                     int32_t x, int32_t y, int32_t cx, int32_t cy) const noexcept {
     if (cx == 0 || cy == 0 || dw == 0 || dh == 0) return;
     // Picture units run upwards from the bottom edge; the surface counts lines from the top.
     // An edge at picture x is the left edge of column x; an edge at picture y is the top edge
@@ -36,7 +35,7 @@ void Picture::render(platform::Surface& target, int32_t dx, int32_t dy, int32_t 
     if (transparent_ < 0) {
         platform::stretchBlt(target, dx, dy, dw, dh, *pixels_, static_cast<int32_t>(sx),
                              static_cast<int32_t>(sy), cx, static_cast<int32_t>(sh),
-                             platform::kRopCopy, quality);
+                             platform::kRopCopy);
         return;
     }
     renderTransparent(target, dx, dy, dw, dh, static_cast<int32_t>(sx), static_cast<int32_t>(sy),

@@ -48,12 +48,10 @@ public:
     // Onto an 8-bit target the picture's own indices are written unchanged (the control's
     // strip shares the index-coding table with the rebuilt frames, so going through colours
     // would give the same indices); onto 24 and 1 bits the colours go through the colour table.
-    // Pixels of the transparent index are not drawn: the target shows through them. `quality`
-    // applies when the extents differ; a picture with a transparent index is always scaled by
-    // nearest neighbour, so that its edges stay exact.
+    // Pixels of the transparent index are not drawn: the target shows through them. Scaling
+    // takes the nearest source pixel, so that indices and transparent edges stay exact.
     void render(platform::Surface& target, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
-                int32_t x, int32_t y, int32_t cx, int32_t cy,
-                platform::StretchQuality quality = platform::StretchQuality::Nearest) const noexcept;
+                int32_t x, int32_t y, int32_t cx, int32_t cy) const noexcept;
 
 private:
     friend std::unique_ptr<Picture> BytesToPicture(const uint8_t* bytes, int64_t length) noexcept;

@@ -8,6 +8,7 @@
 #include "gifcontrol/render/draw_kernels.h"
 #include "gifcontrol/render/rounding.h"
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/system_colors.h"
 
 namespace anigif {
 namespace {

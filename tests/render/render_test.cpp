@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "platform/system_colors.h"
 #include "tests/support/control_fixture.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "platform/memory_budget.h"
 #include "platform/runtime_error.h"
+#include "platform/system_colors.h"
 #include "tests/support/sanitizer.h"
 
 namespace {
@@ -257,8 +258,7 @@ TEST(Blit, CutsAtEdgesAndLeavesPixelsWithoutSource) {
     // Hostile extents do not crash.
     platform::stretchBlt(*dst, INT32_MIN, INT32_MIN, INT32_MIN, INT32_MAX, *src, INT32_MAX,
                          INT32_MIN, INT32_MIN, INT32_MIN, kRopCopy);
-    platform::stretchBlt(*dst, 0, 0, 4, 4, *src, INT32_MAX, 0, INT32_MIN, 4, kRopCopy,
-                         platform::StretchQuality::Smooth);
+    platform::stretchBlt(*dst, 0, 0, 4, 4, *src, INT32_MAX, 0, INT32_MIN, 4, kRopCopy);
 }
 
 TEST(Mirror, NegativeSourceWidthMirrorsACellOntoItself) {
@@ -303,31 +303,6 @@ TEST(Stretch, NearestRepeatsAndDropsPixels) {
     // Sampled at pixel centres.
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 2; ++x) EXPECT_EQ(small->pixel(x, y), big->pixel(2 * x + 1, 2 * y + 1));
-}
-
-TEST(Stretch, SmoothAveragesAreasAndIsExactWhenUnscaled) {
-    auto src = indexed(4, 2, [](int x, int) { return x % 2; }, {kBlack, kWhite});
-    auto half = make(24, 2, 1);
-    platform::stretchBlt(*half, 0, 0, 2, 1, *src, 0, 0, 4, 2, kRopCopy,
-                         platform::StretchQuality::Smooth);
-    EXPECT_EQ(half->colorAt(0, 0), 0x808080u);
-    EXPECT_EQ(half->colorAt(1, 0), 0x808080u);
-
-    // Three source columns onto two target columns: 1, 0.5 | 0.5, 1 of coverage.
-    auto rgb = make(24, 3, 1);
-    rgb->setPixel(0, 0, 0x000000);
-    rgb->setPixel(1, 0, 0x0000F0);
-    rgb->setPixel(2, 0, 0x0000F0);
-    auto two = make(24, 2, 1);
-    platform::stretchBlt(*two, 0, 0, 2, 1, *rgb, 0, 0, 3, 1, kRopCopy,
-                         platform::StretchQuality::Smooth);
-    EXPECT_EQ(two->colorAt(0, 0), 0x000050u);
-    EXPECT_EQ(two->colorAt(1, 0), 0x0000F0u);
-
-    auto exact = make(24, 4, 2);
-    platform::stretchBlt(*exact, 0, 0, 4, 2, *src, 3, 0, -4, 2, kRopCopy,
-                         platform::StretchQuality::Smooth);
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(exact->colorAt(x, 1), (3 - x) % 2 ? kWhite : kBlack);
 }
 
 TEST(Fill, CoversTheRectangleWithEdgesExclusive) {
