@@ -2,8 +2,8 @@
 // What the command-line tools share: their two kinds of failure, the error line they print and
 // their exit statuses (0 success, 1 the work failed, 2 usage error), and the --help and
 // --version answers, which come before any other option is looked at.
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstring>

@@ -334,8 +334,10 @@ void giflibLines(const Bytes& bytes, Bytes& out) {
 }
 
 void printDecoderAlone(int pairs) {
-    std::printf("\nLZW decoders alone, every frame into one buffer, MB of indices per second: "
-                "median [range] of %d rounds\n", pairs);
+    std::printf(
+        "\nLZW decoders alone, every frame into one buffer, MB of indices per second: "
+        "median [range] of %d rounds\n",
+        pairs);
     std::printf("%-24s %-26s %-26s %-26s %-22s %-22s\n", "workload", "ours", "giflib DGifGetLine",
                 "memcpy (floor)", "ours/giflib (speed)", "ours/memcpy (time)");
     for (const Workload& w : workloads()) {

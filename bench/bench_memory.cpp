@@ -52,9 +52,9 @@ int main(int argc, char** argv) {
     std::filesystem::path keep;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--keep") == 0) keep = argv[i + 1];
-    const std::filesystem::path dir =
-        keep.empty() ? std::filesystem::temp_directory_path() / ("hostile-" + std::to_string(::getpid()))
-                     : keep;
+    const std::filesystem::path dir = keep.empty() ? std::filesystem::temp_directory_path() /
+                                                         ("hostile-" + std::to_string(::getpid()))
+                                                   : keep;
     std::filesystem::create_directories(dir);
     const uint64_t budget = platform::memoryBudgetBytes();
     std::printf("budget %.0f MiB\n%-16s %12s %7s %10s %10s %8s %s\n", budget / 1048576.0, "case",

@@ -7,10 +7,11 @@
 //
 //   bench_quick [--playback=S] [--warm=W] [--rounds=N]
 //       N rounds (default 1); in each, every case plays S seconds (default 2) after W seconds
-//       (default 0.5; 12 for the steady state of "large", whose loop takes 10 s) in each player, the two players taking turns at going first. Prints per case
-//       the median process CPU per second of playback, frames shown per second, and the resident
-//       memory the player added (from before it was made to the end of its playback), with the
-//       ratios AniGifImage / AnimatedImage.
+//       (default 0.5; 12 for the steady state of "large", whose loop takes 10 s) in each player,
+//       the two players taking turns at going first. Prints per case the median process CPU per
+//       second of playback, frames shown per second, and the resident memory the player added (from
+//       before it was made to the end of its playback), with the ratios AniGifImage /
+//       AnimatedImage.
 #include <malloc.h>
 
 #include <QElapsedTimer>

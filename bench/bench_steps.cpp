@@ -26,8 +26,7 @@ namespace {
 
 struct Stage : giftest::HeadlessControl {
     std::unique_ptr<platform::Surface> target;
-    Stage(const bench::Bytes& bytes, double w, double h, int32_t stretch)
-        : HeadlessControl(w, h) {
+    Stage(const bench::Bytes& bytes, double w, double h, int32_t stretch) : HeadlessControl(w, h) {
         gif->Stretch(stretch);
         gif->SetThreadLimit(1);
         gif->loadGifBytes(bytes);
@@ -42,7 +41,8 @@ struct Stage : giftest::HeadlessControl {
 int main(int argc, char** argv) {
     int rounds = 7;
     for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], "--rounds=", 9) == 0) rounds = std::max(1, std::atoi(argv[i] + 9));
+        if (std::strncmp(argv[i], "--rounds=", 9) == 0)
+            rounds = std::max(1, std::atoi(argv[i] + 9));
 
     const bench::Workload large = bench::large(false);
     Stage s(large.bytes, 500, 500, anigif::StretchNone);
@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
     std::printf("large, 1:1, %d rounds (one thread, CPU time)\n", rounds);
     std::printf("  step forward (median)         %8.3f ms\n", fwdStep * 1e3);
     std::printf("  back / forward, all steps     %8.2f x\n", bench::median(totalRatio));
-    std::printf("  worst step back / forward     %8.2f x  (to frame %d)\n", worst / fwdStep, worstAt);
+    std::printf("  worst step back / forward     %8.2f x  (to frame %d)\n", worst / fwdStep,
+                worstAt);
     std::printf("  from frame 1 / forward        %8.2f x  (nothing kept)\n",
                 bench::median(firstRatio));
     std::printf("  kept composites               %8.2f MiB\n",

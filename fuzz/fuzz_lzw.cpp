@@ -10,10 +10,9 @@
 
 #include "tests/support/lzw_oracle.h"
 
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const bool isGif = size >= 3 && (data[0] | 0x20) == 'g' && (data[1] | 0x20) == 'i' &&
-                       (data[2] | 0x20) == 'f';
+    const bool isGif =
+        size >= 3 && (data[0] | 0x20) == 'g' && (data[1] | 0x20) == 'i' && (data[2] | 0x20) == 'f';
     const std::vector<uint8_t> bytes =
         isGif ? std::vector<uint8_t>(data, data + size) : giftest::lzwDataAsGif({data, size});
     const giftest::OracleVerdict v = giftest::compareWithGiflib(bytes, uint64_t{1} << 18);

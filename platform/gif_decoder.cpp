@@ -253,12 +253,10 @@ GifFrameDecoder defaultGifFrameDecoder() noexcept {
     return chosen;
 }
 
-GifDecodeStatus decodeFirstGifImage(std::span<const uint8_t> bytes,
-                                    const GifTargetCallback& target, GifFrameDecoder decoder,
-                                    LzwResult* lzw) noexcept {
+GifDecodeStatus decodeFirstGifImage(std::span<const uint8_t> bytes, const GifTargetCallback& target,
+                                    GifFrameDecoder decoder, LzwResult* lzw) noexcept {
     const GifStreamPiece whole{bytes.data(), bytes.size()};
-    return decodeFirstGifImage(std::span<const GifStreamPiece>(&whole, 1), target, decoder,
-                               lzw);
+    return decodeFirstGifImage(std::span<const GifStreamPiece>(&whole, 1), target, decoder, lzw);
 }
 
 GifDecodeStatus decodeFirstGifImage(std::span<const GifStreamPiece> pieces,
@@ -314,9 +312,8 @@ GifDecodeStatus decodeFirstGifImage(std::span<const GifStreamPiece> pieces,
         return GifDecodeStatus::Refused;
     }
     if (lines.first == nullptr) return GifDecodeStatus::Refused;
-    const bool complete = decoder == GifFrameDecoder::Giflib
-                              ? decodeLines(gif.get(), info, lines)
-                              : decodeOwn(reader, info, lines, lzw);
+    const bool complete = decoder == GifFrameDecoder::Giflib ? decodeLines(gif.get(), info, lines)
+                                                             : decodeOwn(reader, info, lines, lzw);
     return complete ? GifDecodeStatus::Complete : GifDecodeStatus::Partial;
 }
 

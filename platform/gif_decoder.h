@@ -59,8 +59,7 @@ using GifTargetCallback = std::function<GifLineTarget(const GifImageInfo&)>;
 // end code before the last pixel, or a code that cannot occur): every pixel before it is the
 // stream's own index, every pixel from it on is 0; `lzw`, when given, receives how many pixels
 // (in the stream's order) were decoded and why decoding ended.
-GifDecodeStatus decodeFirstGifImage(std::span<const uint8_t> bytes,
-                                    const GifTargetCallback& target,
+GifDecodeStatus decodeFirstGifImage(std::span<const uint8_t> bytes, const GifTargetCallback& target,
                                     GifFrameDecoder decoder = GifFrameDecoder::Default,
                                     LzwResult* lzw = nullptr) noexcept;
 

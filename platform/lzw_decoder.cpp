@@ -37,7 +37,9 @@ inline uint64_t load64(const uint8_t* p) noexcept {
     return v;
 }
 
-inline void store64(uint8_t* p, uint64_t v) noexcept { std::memcpy(p, &v, 8); }
+inline void store64(uint8_t* p, uint64_t v) noexcept {
+    std::memcpy(p, &v, 8);
+}
 
 // The lines in the order the stream fills them.
 class LineCursor {
@@ -88,7 +90,8 @@ class LineCursor {
 
 }  // namespace
 
-LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes, const LzwLines& lines) noexcept {
+LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes,
+                    const LzwLines& lines) noexcept {
     LzwResult result;
     if (minCodeSize < 0 || minCodeSize > 8) {
         result.end = LzwEnd::BadSize;
@@ -160,9 +163,9 @@ LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes, const LzwLi
                 const Entry& l = e[last];
                 const uint64_t head =
                     l.length >= 8 ? l.head : l.head | (uint64_t(code) << (8 * l.length));
-                e[nextSlot++] = Entry{head, static_cast<uint16_t>(last),
-                                      static_cast<uint16_t>(l.length + 1),
-                                      static_cast<uint8_t>(code)};
+                e[nextSlot++] =
+                    Entry{head, static_cast<uint16_t>(last), static_cast<uint16_t>(l.length + 1),
+                          static_cast<uint8_t>(code)};
             }
             last = code;
             *out++ = static_cast<uint8_t>(code);

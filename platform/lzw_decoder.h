@@ -39,6 +39,7 @@ struct LzwLines {
 // size of `minCodeSize`. Writes nothing outside the lines' width bytes, and after the end every
 // pixel from the first one not decoded to the end of its line is zero again. Uses a table of
 // fixed size per thread; never allocates while decoding.
-LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes, const LzwLines& lines) noexcept;
+LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes,
+                    const LzwLines& lines) noexcept;
 
 }  // namespace platform

@@ -33,10 +33,20 @@ std::optional<std::size_t> parseByteCount(std::string_view text) noexcept {
     std::size_t shift = 0;
     if (!text.empty()) {
         switch (text.back()) {
-            case 'k': case 'K': shift = 10; break;
-            case 'm': case 'M': shift = 20; break;
-            case 'g': case 'G': shift = 30; break;
-            default: break;
+            case 'k':
+            case 'K':
+                shift = 10;
+                break;
+            case 'm':
+            case 'M':
+                shift = 20;
+                break;
+            case 'g':
+            case 'G':
+                shift = 30;
+                break;
+            default:
+                break;
         }
         if (shift != 0) text.remove_suffix(1);
     }

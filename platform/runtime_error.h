@@ -9,14 +9,14 @@
 namespace platform {
 
 class RuntimeError : public std::runtime_error {
-public:
+  public:
     RuntimeError(int32_t number, std::string source, const std::string& description);
 
     int32_t number() const noexcept { return number_; }
     const std::string& source() const noexcept { return source_; }
     std::string description() const { return what(); }
 
-private:
+  private:
     int32_t number_;
     std::string source_;
 };

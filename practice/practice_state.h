@@ -12,7 +12,7 @@ enum class Mark { None, Correct, Wrong };
 
 // What the practice state asks of the window it is shown in.
 class PracticeView {
-public:
+  public:
     virtual ~PracticeView() = default;
     // A modal warning box (warning icon, one OK button); returns when it is dismissed.
     virtual void showWarning(const std::string& message, const std::string& title) = 0;
@@ -25,7 +25,7 @@ public:
 };
 
 class PracticeState {
-public:
+  public:
     explicit PracticeState(PracticeView& view);
 
     // Fields, as the main window draws them. Texts are UTF-8.
@@ -56,7 +56,7 @@ public:
     // Release of a key anywhere in the main window (13 = Enter runs Next after a correct answer).
     void keyReleased(int code);
 
-private:
+  private:
     void setMark(Mark mark);
     void setAnswerCorrect(bool correct);
     void setNextEnabled(bool enabled);
@@ -83,8 +83,9 @@ struct NumberListVerdict {
 };
 NumberListVerdict checkNumberList(const std::string& text);
 
-// The dialog's Save: the text as normaliseNumberList reads it is checked; warn through the view and empty `text` when refused, otherwise
-// applyNumberList. Returns true when saved (the dialog then hides).
+// The dialog's Save: the text as normaliseNumberList reads it is checked; warn through the view and
+// empty `text` when refused, otherwise applyNumberList. Returns true when saved (the dialog then
+// hides).
 bool saveNumberList(PracticeState& state, PracticeView& view, std::string& text);
 
 }  // namespace practice

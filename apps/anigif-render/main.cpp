@@ -2,9 +2,10 @@
 // anigif-render --info FILE.gif
 //
 // Paints frames 1 .. n of FILE through the control on a headless host and writes each painted
-// surface as OUTDIR/frame-NNNN.ppm (with --png, frame-NNNN.png). Standard output: the GIF summary line, then one line per
-// frame of the frame table; --info prints only these and writes nothing. A file that does not
-// load prints "gif frames=0", gives the reason on standard error and creates no folder.
+// surface as OUTDIR/frame-NNNN.ppm (with --png, frame-NNNN.png). Standard output: the GIF summary
+// line, then one line per frame of the frame table; --info prints only these and writes nothing. A
+// file that does not load prints "gif frames=0", gives the reason on standard error and creates no
+// folder.
 //
 // --snapshot K OUT.gif: after the frames, steps on (wrapping to frame 1) until frame K is the
 // current frame and writes the GIF that reading AnimatedGIF encodes for it to OUT.gif.

@@ -108,12 +108,9 @@ void PalettePanel::showTable() {
     restore_->setEnabled(cached);
     restoreRelease_->setEnabled(cached);
     if (ok)
-        report(tr("%1 colours%2")
-                   .arg(count)
-                   .arg(cached ? tr(", copy held") : QString()));
+        report(tr("%1 colours%2").arg(count).arg(cached ? tr(", copy held") : QString()));
     else
-        report(control.CurrentFrame() == 0 ? tr("Nothing loaded")
-                                           : tr("No table of its own"));
+        report(control.CurrentFrame() == 0 ? tr("Nothing loaded") : tr("No table of its own"));
 }
 
 void PalettePanel::editColour(int row, int column) {
@@ -122,8 +119,8 @@ void PalettePanel::editColour(int row, int column) {
     if (!control.GetPalette(table_->value(), colours)) return;
     const int index = row * kColumns + column;
     if (index >= static_cast<int>(colours.values.size())) return;
-    const QColor chosen = QColorDialog::getColor(toColour(colours(index)), this,
-                                                 tr("Colour %1").arg(index));
+    const QColor chosen =
+        QColorDialog::getColor(toColour(colours(index)), this, tr("Colour %1").arg(index));
     if (!chosen.isValid()) return;
     colours(index) = fromColour(chosen);
     if (!control.SetPalette(table_->value(), colours)) report(tr("Not replaced"));
@@ -147,14 +144,12 @@ void PalettePanel::restore(bool release) {
 bool PalettePanel::saveCurrentFrame() {
     const std::vector<uint8_t> bytes = gif_->control().AnimatedGIF();
     if (bytes.empty()) {
-        QMessageBox::information(this, tr("Save frame"),
-                                 tr("There is no frame to save."));
+        QMessageBox::information(this, tr("Save frame"), tr("There is no frame to save."));
         return false;
     }
-    const QString name =
-        QFileDialog::getSaveFileName(this, tr("Save current frame as GIF"),
-                                     QStringLiteral("frame-%1.gif").arg(gif_->currentFrame()),
-                                     tr("GIF pictures (*.gif)"));
+    const QString name = QFileDialog::getSaveFileName(
+        this, tr("Save current frame as GIF"),
+        QStringLiteral("frame-%1.gif").arg(gif_->currentFrame()), tr("GIF pictures (*.gif)"));
     if (name.isEmpty()) return false;
     try {
         platform::writeFileAtomically(name.toStdString(), bytes);

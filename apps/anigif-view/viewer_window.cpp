@@ -55,9 +55,9 @@ namespace {
 constexpr int kStageMargin = 16;
 constexpr int kRecentFiles = 10;
 // Zoom steps of + and -, and the range of any zoom.
-constexpr double kZoomSteps[] = {1.0 / 32, 1.0 / 16, 1.0 / 8, 1.0 / 6, 1.0 / 4, 1.0 / 3,
-                                 1.0 / 2,  2.0 / 3,  1.0,     1.5,     2.0,     3.0,
-                                 4.0,      6.0,      8.0,     12.0,    16.0,    24.0, 32.0};
+constexpr double kZoomSteps[] = {1.0 / 32, 1.0 / 16, 1.0 / 8, 1.0 / 6, 1.0 / 4, 1.0 / 3, 1.0 / 2,
+                                 2.0 / 3,  1.0,      1.5,     2.0,     3.0,     4.0,     6.0,
+                                 8.0,      12.0,     16.0,    24.0,    32.0};
 constexpr double kZoomLowest = 1.0 / 10000;
 constexpr double kZoomHighest = 32.0;
 // Beyond this many pixels a side the control is not enlarged further.
@@ -326,8 +326,7 @@ void ViewerWindow::buildMenus() {
     };
 
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    QAction* openAction =
-        add(file, tr("&Open…"), QKeySequence::Open, [this] { openFileDialog(); });
+    QAction* openAction = add(file, tr("&Open…"), QKeySequence::Open, [this] { openFileDialog(); });
     openAction->setToolTip(help("LoadAnimatedGIF_File"));
     QAction* openAddress = add(file, tr("Open &address…"), QKeySequence(Qt::CTRL | Qt::Key_L),
                                [this] { openAddressDialog(); });
@@ -335,8 +334,8 @@ void ViewerWindow::buildMenus() {
     recentMenu_ = file->addMenu(tr("Open &recent"));
     recentMenu_->setObjectName(QStringLiteral("recent"));  // its items are file names
     file->addSeparator();
-    QAction* previousFile = add(file, tr("P&revious file"), QKeySequence(Qt::Key_PageUp),
-                                [this] { showSibling(-1); });
+    QAction* previousFile =
+        add(file, tr("P&revious file"), QKeySequence(Qt::Key_PageUp), [this] { showSibling(-1); });
     QAction* nextFile =
         add(file, tr("&Next file"), QKeySequence(Qt::Key_PageDown), [this] { showSibling(1); });
     file->addSeparator();
@@ -345,9 +344,9 @@ void ViewerWindow::buildMenus() {
     QAction* exportAll =
         add(file, tr("Export &all frames as PNG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
             [this] { exportFramesDialog(); });
-    QAction* saveFrame = add(file, tr("&Save frame as GIF…"),
-                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-                             [this] { palettePanel_->saveCurrentFrame(); });
+    QAction* saveFrame =
+        add(file, tr("&Save frame as GIF…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+            [this] { palettePanel_->saveCurrentFrame(); });
     saveFrame->setToolTip(help("AnimatedGIF"));
     needsPicture_ = {exportPng, exportAll};
     file->addSeparator();
@@ -361,8 +360,8 @@ void ViewerWindow::buildMenus() {
     QMenu* play = menuBar()->addMenu(tr("&Play"));
     add(play, tr("Play / &pause"), QKeySequence(Qt::Key_Space), [this] { togglePlay(); });
     play->addSeparator();
-    QAction* previous = add(play, tr("Pre&vious frame"), QKeySequence(Qt::Key_Left),
-                            [this] { gif_->previous(); });
+    QAction* previous =
+        add(play, tr("Pre&vious frame"), QKeySequence(Qt::Key_Left), [this] { gif_->previous(); });
     QAction* next =
         add(play, tr("Ne&xt frame"), QKeySequence(Qt::Key_Right), [this] { gif_->step(); });
     add(play, tr("&First frame"), QKeySequence(Qt::Key_Home), [this] { gif_->showFrame(1); });
@@ -379,8 +378,7 @@ void ViewerWindow::buildMenus() {
     };
     const QString actionHelp = help("Action");
     QAction* playAction = add(play, tr("Play"), QKeySequence(Qt::Key_F5), act(Gif::ActionPlay));
-    QAction* pauseAction =
-        add(play, tr("Pause"), QKeySequence(Qt::Key_F6), act(Gif::ActionPause));
+    QAction* pauseAction = add(play, tr("Pause"), QKeySequence(Qt::Key_F6), act(Gif::ActionPause));
     QAction* stepAction = add(play, tr("Step"), QKeySequence(Qt::Key_F7), act(Gif::ActionStep));
     QAction* restartAction =
         add(play, tr("Restart"), QKeySequence(Qt::Key_F8), act(Gif::ActionRestart));
@@ -388,8 +386,8 @@ void ViewerWindow::buildMenus() {
     for (QAction* a : {playAction, pauseAction, stepAction, restartAction, stopAction})
         a->setToolTip(actionHelp);
     play->addSeparator();
-    QAction* refresh = add(play, tr("Refresh"), QKeySequence::Refresh,
-                           [this] { gif_->control().Refresh(); });
+    QAction* refresh =
+        add(play, tr("Refresh"), QKeySequence::Refresh, [this] { gif_->control().Refresh(); });
     refresh->setToolTip(help("Refresh"));
     QAction* clearLog = add(play, tr("Clear log"), QKeySequence(), [this] { log_->clear(); });
 
@@ -400,8 +398,8 @@ void ViewerWindow::buildMenus() {
     QAction* zoomOut =
         add(view, tr("Zoom &out"), QKeySequence(Qt::Key_Minus), [this] { zoomBy(-1); });
     zoomOut->setShortcuts({QKeySequence(Qt::Key_Minus), QKeySequence(QKeySequence::ZoomOut)});
-    QAction* actual = add(view, tr("&Actual size (1:1)"), QKeySequence(Qt::Key_0),
-                          [this] { setZoom(1.0); });
+    QAction* actual =
+        add(view, tr("&Actual size (1:1)"), QKeySequence(Qt::Key_0), [this] { setZoom(1.0); });
     actual->setShortcuts({QKeySequence(Qt::Key_0), QKeySequence(Qt::CTRL | Qt::Key_0)});
     QAction* fit = add(view, tr("&Fit to window"), QKeySequence(Qt::Key_F), [this] { setFit(); });
     view->addSeparator();
@@ -421,8 +419,8 @@ void ViewerWindow::buildMenus() {
     bar->setObjectName(QStringLiteral("playing"));
     for (QAction* a : {openAction, openAddress}) bar->addAction(a);
     bar->addSeparator();
-    for (QAction* a : {previous, next, playAction, pauseAction, stepAction, restartAction,
-                       stopAction})
+    for (QAction* a :
+         {previous, next, playAction, pauseAction, stepAction, restartAction, stopAction})
         bar->addAction(a);
     bar->addSeparator();
     for (QAction* a : {zoomOut, zoomIn, actual, fit}) bar->addAction(a);
@@ -453,8 +451,8 @@ QWidget* ViewerWindow::buildPanel() {
 
     stretch_ = combo({tr("0 None"), tr("1 Fit"), tr("2 Fill"), tr("3 Shrink"), tr("4 Auto size")},
                      "Stretch");
-    mirrored_ = combo({tr("0 None"), tr("1 Horizontal"), tr("2 Vertical"), tr("3 Both")},
-                      "Mirrored");
+    mirrored_ =
+        combo({tr("0 None"), tr("1 Horizontal"), tr("2 Vertical"), tr("3 Both")}, "Mirrored");
     loops_ = spin(0, 1000000, "Loops");
     loops_->setSpecialValueText(tr("0 (for ever)"));
     minDelay_ = spin(10, 32700, "MinFrameDelay");
@@ -479,8 +477,8 @@ QWidget* ViewerWindow::buildPanel() {
     logMoves_ = new QCheckBox(tr("Log mouse moves"));
     logMoves_->setToolTip(help("MouseMove"));
     // Clicks go to the control's own buttons; keys stay with the picture's navigation.
-    for (QWidget* w : std::initializer_list<QWidget*>{solidUsed_, solidColour_, cancelRemote_,
-                                                       logMoves_})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{solidUsed_, solidColour_, cancelRemote_, logMoves_})
         w->setFocusPolicy(Qt::ClickFocus);
 
     auto* sizeRow = new QHBoxLayout;
@@ -591,9 +589,9 @@ void ViewerWindow::openLocal(const QString& path) {
 QStringList ViewerWindow::gifsBeside(const QString& file) {
     const QFileInfo info(file);
     QStringList names = info.dir().entryList(QDir::Files | QDir::Readable);
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [](const QString& n) { return !isGifName(n); }),
-                names.end());
+    names.erase(
+        std::remove_if(names.begin(), names.end(), [](const QString& n) { return !isGifName(n); }),
+        names.end());
     if (!names.contains(info.fileName())) names << info.fileName();
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int c = compareFileNames(a, b);
@@ -608,9 +606,8 @@ void ViewerWindow::showSibling(int direction) {
     const qsizetype at = files_.indexOf(attempted_);
     const qsizetype to = at < 0 ? 0 : at + direction;
     if (files_.isEmpty() || to < 0 || to >= files_.size()) {
-        statusBar()->showMessage(direction < 0 ? tr("This is the first file.")
-                                               : tr("This is the last file."),
-                                 3000);
+        statusBar()->showMessage(
+            direction < 0 ? tr("This is the first file.") : tr("This is the last file."), 3000);
         return;
     }
     openLocal(files_[to]);
@@ -625,8 +622,8 @@ void ViewerWindow::openFileDialog() {
 void ViewerWindow::openAddressDialog() {
     bool ok = false;
     const QString address = QInputDialog::getText(
-        this, tr("Open address"), tr("Address of a GIF (http, https or file):"),
-        QLineEdit::Normal, QStringLiteral("https://"), &ok);
+        this, tr("Open address"), tr("Address of a GIF (http, https or file):"), QLineEdit::Normal,
+        QStringLiteral("https://"), &ok);
     if (ok && !address.trimmed().isEmpty()) open(address.trimmed());
 }
 
@@ -646,9 +643,8 @@ void ViewerWindow::rebuildRecentMenu() {
     const QStringList recent = settings().value(QStringLiteral("recentFiles")).toStringList();
     for (qsizetype i = 0; i < recent.size(); ++i) {
         const QString path = recent[i];
-        QAction* a = recentMenu_->addAction(
-            QStringLiteral("&%1  %2").arg(i + 1 < 10 ? QString::number(i + 1) : QString(),
-                                          QFileInfo(path).fileName()));
+        QAction* a = recentMenu_->addAction(QStringLiteral("&%1  %2").arg(
+            i + 1 < 10 ? QString::number(i + 1) : QString(), QFileInfo(path).fileName()));
         a->setToolTip(path);
         connect(a, &QAction::triggered, this, [this, path] { open(path); });
     }
@@ -721,9 +717,9 @@ void ViewerWindow::goToFrameDialog() {
     const int count = gif_->frameCount();
     if (count == 0) return;
     bool ok = false;
-    const int frame = QInputDialog::getInt(this, tr("Go to frame"),
-                                           tr("Frame (1 to %1):").arg(count),
-                                           gif_->currentFrame(), 1, count, 1, &ok);
+    const int frame =
+        QInputDialog::getInt(this, tr("Go to frame"), tr("Frame (1 to %1):").arg(count),
+                             gif_->currentFrame(), 1, count, 1, &ok);
     if (ok) gif_->showFrame(frame);
 }
 
@@ -771,9 +767,9 @@ void ViewerWindow::applyZoom() {
     if (fit_) {
         const QSize room = scroll_->viewport()->size() - QSize(2 * kStageMargin, 2 * kStageMargin);
         // Any factor that fits, however small: a picture is never larger than its room.
-        zoom_ = std::min(std::min(double(std::max(room.width(), 1)) / w,
-                                  double(std::max(room.height(), 1)) / h),
-                         kZoomHighest);
+        zoom_ = std::min(
+            std::min(double(std::max(room.width(), 1)) / w, double(std::max(room.height(), 1)) / h),
+            kZoomHighest);
     }
     const double largest = kLargestSide / std::max(w, h);
     zoom_ = std::min(zoom_, largest);
@@ -783,7 +779,8 @@ void ViewerWindow::applyZoom() {
         gif_->setStretch(anigif::AniGifWidget::StretchFill);
         stretch_->setCurrentIndex(anigif::AniGifWidget::StretchFill);
     }
-    gif_->resize(std::max(1, int(std::lround(w * zoom_))), std::max(1, int(std::lround(h * zoom_))));
+    gif_->resize(std::max(1, int(std::lround(w * zoom_))),
+                 std::max(1, int(std::lround(h * zoom_))));
     updateCounters();
 }
 
@@ -912,10 +909,11 @@ int ViewerWindow::exportFrames(const QString& folder, bool withProgress, QString
 }
 
 void ViewerWindow::exportPictureDialog() {
-    const QString suggested = QDir(lastFolder()).filePath(
-        QStringLiteral("%1-%2.png")
-            .arg(QFileInfo(path_).completeBaseName())
-            .arg(gif_->currentFrame(), 4, 10, QLatin1Char('0')));
+    const QString suggested =
+        QDir(lastFolder())
+            .filePath(QStringLiteral("%1-%2.png")
+                          .arg(QFileInfo(path_).completeBaseName())
+                          .arg(gif_->currentFrame(), 4, 10, QLatin1Char('0')));
     const QString name = QFileDialog::getSaveFileName(this, tr("Export picture as PNG"), suggested,
                                                       tr("PNG pictures (*.png)"));
     if (name.isEmpty()) return;
@@ -975,8 +973,8 @@ void ViewerWindow::updateCounters() {
     else if (count == 1)
         setWindowTitle(name);
     else
-        setWindowTitle(QStringLiteral("%1 — %2 / %3 — %4 %").arg(name).arg(n).arg(count).arg(
-            percent));
+        setWindowTitle(
+            QStringLiteral("%1 — %2 / %3 — %4 %").arg(name).arg(n).arg(count).arg(percent));
 }
 
 void ViewerWindow::applyControlSize() {

@@ -126,10 +126,10 @@ class ViewerWindow : public QMainWindow {
     QMenu* recentMenu_ = nullptr;
     QList<QAction*> needsPicture_;  // enabled while a local GIF is loaded
 
-    QString download_;  // the address of the last download started
-    QString path_;      // the local file on show; empty for a download or nothing
+    QString download_;   // the address of the last download started
+    QString path_;       // the local file on show; empty for a download or nothing
     QString attempted_;  // the last local file opened, loaded or not
-    QByteArray bytes_;  // its bytes, for exports
+    QByteArray bytes_;   // its bytes, for exports
     QStringList files_;  // what Page Up and Page Down walk
     bool fit_ = true;
     double zoom_ = 1.0;

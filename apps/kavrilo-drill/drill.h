@@ -25,7 +25,7 @@ namespace drill {
 constexpr size_t kAnswerBoxLimit = 32767;
 
 class Drill {
-public:
+  public:
     explicit Drill(std::ostream& out);
 
     // Runs one line (without its line break; a trailing carriage return is ignored).
@@ -36,7 +36,7 @@ public:
     const practice::PracticeState& state() const { return state_; }
     bool dialogVisible() const { return view_.dialogVisible; }
 
-private:
+  private:
     // The main window and the number-list dialog, as text.
     struct TextView : practice::PracticeView {
         explicit TextView(std::ostream& o) : out(o) {}

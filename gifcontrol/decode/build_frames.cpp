@@ -468,10 +468,14 @@ void decodeFrame(const StreamHead& head, const FrameJob& job, uint8_t* firstRow,
         {nullptr, static_cast<size_t>(job.missing)},
         {kTrailerByte, 1},
     };
-    platform::decodeFirstGifImage(stream, [&](const platform::GifImageInfo& info) {
-        if (info.width != job.cellW || info.height != job.cellH) return platform::GifLineTarget{};
-        return platform::GifLineTarget{firstRow, stride};
-    }, job.decoder);
+    platform::decodeFirstGifImage(
+        stream,
+        [&](const platform::GifImageInfo& info) {
+            if (info.width != job.cellW || info.height != job.cellH)
+                return platform::GifLineTarget{};
+            return platform::GifLineTarget{firstRow, stride};
+        },
+        job.decoder);
 }
 
 }  // namespace

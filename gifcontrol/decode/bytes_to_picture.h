@@ -16,7 +16,7 @@ namespace anigif {
 // sits at its stored position and pixels outside it hold the background index. A stream cut
 // inside the image data keeps the lines decoded so far; the rest is index 0.
 class Picture {
-public:
+  public:
     int32_t width() const noexcept { return pixels_->width(); }
     int32_t height() const noexcept { return pixels_->height(); }
 
@@ -53,7 +53,7 @@ public:
     void render(platform::Surface& target, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
                 int32_t x, int32_t y, int32_t cx, int32_t cy) const noexcept;
 
-private:
+  private:
     friend std::unique_ptr<Picture> BytesToPicture(const uint8_t* bytes, int64_t length) noexcept;
     Picture() = default;
     // render() for a picture with a transparent index; source already in surface coordinates.

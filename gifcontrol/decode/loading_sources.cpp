@@ -147,8 +147,8 @@ void ucAniGIF::LoadAnimatedGIF_Remote(std::string_view RemotePath) {
         // The download shares the budget with what is on show until it is accepted.
         platform::ControlHost::AsyncReadLimits limits;
         const std::size_t budget = MemoryBudget(), held = heldBytes();
-        limits.maxBytes = std::min<int64_t>(
-            static_cast<int64_t>(held < budget ? budget - held : 0), ucAniGIF::kMaxStreamBytes);
+        limits.maxBytes = std::min<int64_t>(static_cast<int64_t>(held < budget ? budget - held : 0),
+                                            ucAniGIF::kMaxStreamBytes);
         limits.deadlineMs = remoteDeadlineMs;
         limits.headBytes = static_cast<int32_t>(kSignatureBytes);
         limits.acceptHead = [](std::span<const uint8_t> head) { return isGifSignature(head); };

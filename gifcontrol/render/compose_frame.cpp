@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
-#include <new>
 #include <limits>
-
-#include "platform/memory_budget.h"
+#include <new>
 
 #include "gifcontrol/render/uc_ani_gif.h"
+#include "platform/memory_budget.h"
 
 namespace anigif {
 namespace {
@@ -124,9 +123,8 @@ void ucAniGIF::composeThrough(int32_t frames) {
     frames = std::min(frames, FrameCount());
     int32_t from = composedThrough_ > 0 && composedThrough_ <= frames ? composedThrough_ : 0;
     // The nearest kept composite at or before `frames`, when it saves work.
-    auto kept = std::upper_bound(
-        keptComposites_.begin(), keptComposites_.end(), frames,
-        [](int32_t k, const KeptComposite& c) { return k < c.after; });
+    auto kept = std::upper_bound(keptComposites_.begin(), keptComposites_.end(), frames,
+                                 [](int32_t k, const KeptComposite& c) { return k < c.after; });
     if (kept != keptComposites_.begin() && std::prev(kept)->after > from) {
         const KeptComposite& c = *std::prev(kept);
         std::memcpy(Composite->bits(), c.composite.data(), c.composite.size());
@@ -154,10 +152,10 @@ void ucAniGIF::keepComposite(int32_t k) {
         const std::size_t room =
             std::min(platform::memoryBudgetBytes() / kKeptShareOfBudget, kKeptCeiling);
         const std::size_t most = room / std::max<std::size_t>(compositeBytes + maskBytes, 1);
-        keptSpacing_ = most == 0 ? std::numeric_limits<int32_t>::max()
-                                 : std::max<int32_t>(kKeepEvery,
-                                                     static_cast<int32_t>(
-                                                         (FrameCount() + most - 1) / most));
+        keptSpacing_ =
+            most == 0 ? std::numeric_limits<int32_t>::max()
+                      : std::max<int32_t>(kKeepEvery,
+                                          static_cast<int32_t>((FrameCount() + most - 1) / most));
     }
     if (k % keptSpacing_ != 0) return;
     auto at = std::lower_bound(keptComposites_.begin(), keptComposites_.end(), k,

@@ -88,8 +88,8 @@ std::size_t ucAniGIF::loadNeedBytes() const noexcept {
             composite = saturatingSum({surfaceBytes(24, screenWidth, screenHeight),
                                        surfaceBytes(1, screenWidth, screenHeight)});
         if (delayMode != DelayOff) {
-            const auto rest = static_cast<uint64_t>(std::max<int64_t>(
-                stripWidth * stripHeight - firstPixels, 0));
+            const auto rest =
+                static_cast<uint64_t>(std::max<int64_t>(stripWidth * stripHeight - firstPixels, 0));
             ahead = static_cast<std::size_t>(std::min<uint64_t>(rest, kMostAheadBytes));
         }
     }

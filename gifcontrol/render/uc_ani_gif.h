@@ -112,7 +112,6 @@ class ucAniGIF {
     std::size_t keptFramesRoom() const noexcept;
 
   public:
-
     // ---- Parsing (the decoder's steps, public for the library's tools and tests) ------------
 
     // Walks GifBytes and fills Frames, Blocks, ColorTables, TableCount, screenWidth,

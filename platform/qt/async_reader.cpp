@@ -158,7 +158,8 @@ bool AsyncReader::start(std::string_view target, std::string_view propertyName,
 bool AsyncReader::headAccepted(const QByteArray& data) const {
     if (!headCheck_) return true;
     const auto size = static_cast<size_t>(std::min<qsizetype>(data.size(), headBytes_));
-    return headCheck_(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()), size));
+    return headCheck_(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()), size));
 }
 
 AsyncReader::Read* AsyncReader::find(const QNetworkReply* reply) {

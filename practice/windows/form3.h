@@ -1,7 +1,7 @@
 #pragma once
 // Form3, the discover window: a local page about the program, a credit line and a link to the
-// parents' guide installed with the program, which opens in the user's browser. It holds no practice state and deletes itself
-// when closed.
+// parents' guide installed with the program, which opens in the user's browser. It holds no
+// practice state and deletes itself when closed.
 #include <QUrl>
 #include <QWidget>
 

@@ -52,7 +52,7 @@ int main() {
         return 1;
     }
     control.Action(anigif::ActionPause);
-    control.Action(anigif::ActionStep);  // frame 2, painted at once
+    control.Action(anigif::ActionStep);     // frame 2, painted at once
     const uint32_t pixel = host.pixels[0];  // 0xAARRGGBB
     std::printf("core_consumer: frame %d, pixel %08x\n", control.CurrentFrame(),
                 static_cast<unsigned>(pixel));

@@ -1,6 +1,8 @@
 // Our LZW decoder against giflib's (tests/support/lzw_oracle.h): the conformance suite, the fuzz
 // seeds, every cut of some of them, and random code streams that reach every code width, the
 // deferred clear, long strings across line ends, early end codes and impossible codes.
+#include "platform/lzw_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <iterator>
 #include <random>
 
-#include "platform/lzw_decoder.h"
 #include "tests/support/gif_builder.h"
 #include "tests/support/lzw_oracle.h"
 
@@ -115,11 +116,30 @@ class CodeStream {
 
 Bytes gifAround(int w, int h, bool interlaced, int minCodeSize, const Bytes& codes,
                 std::mt19937& rng) {
-    Bytes g = {'G', 'I', 'F', '8', '9', 'a', static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8),
-               static_cast<uint8_t>(h), static_cast<uint8_t>(h >> 8), 0, 0, 0,
-               0x2C, 0, 0, 0, 0, static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8),
-               static_cast<uint8_t>(h), static_cast<uint8_t>(h >> 8),
-               static_cast<uint8_t>(interlaced ? 0x40 : 0), static_cast<uint8_t>(minCodeSize)};
+    Bytes g = {'G',
+               'I',
+               'F',
+               '8',
+               '9',
+               'a',
+               static_cast<uint8_t>(w),
+               static_cast<uint8_t>(w >> 8),
+               static_cast<uint8_t>(h),
+               static_cast<uint8_t>(h >> 8),
+               0,
+               0,
+               0,
+               0x2C,
+               0,
+               0,
+               0,
+               0,
+               static_cast<uint8_t>(w),
+               static_cast<uint8_t>(w >> 8),
+               static_cast<uint8_t>(h),
+               static_cast<uint8_t>(h >> 8),
+               static_cast<uint8_t>(interlaced ? 0x40 : 0),
+               static_cast<uint8_t>(minCodeSize)};
     std::size_t at = 0;
     while (at < codes.size()) {
         const std::size_t n = std::min<std::size_t>(codes.size() - at, 1 + rng() % 255);
@@ -150,8 +170,8 @@ TEST(LzwAgainstGiflib, RandomCodeStreams) {
             } else if (damaged && r < 5) {
                 s.put(clear + 1);  // an early end code
             } else if (damaged && r < 7 && s.nextSlot() + 1 < (1 << s.width())) {
-                s.put(s.nextSlot() + 1 + static_cast<int>(rng() % ((1 << s.width()) -
-                                                                 s.nextSlot() - 1)));
+                s.put(s.nextSlot() + 1 +
+                      static_cast<int>(rng() % ((1 << s.width()) - s.nextSlot() - 1)));
             } else if (s.last() < 0 || r < 400) {
                 s.put(static_cast<int>(rng() % static_cast<unsigned>(clear)));
             } else {

@@ -119,16 +119,31 @@ TEST(ReadListEntry, DigitsUpToThe16BitMaximum) {
 // What a teacher types with a Chinese input method, and what the list check then reads.
 TEST(NormaliseNumberList, FullWidthFormsAndSpacesAroundEntries) {
     const std::pair<const char*, const char*> cases[] = {
-        {"3，5", "3,5"},           {"3、5", "3,5"},         {"3﹐5", "3,5"},
-        {"３,５", "3,5"},          {"３２７６７", "32767"}, {"3, 5", "3,5"},
-        {" 5", "5"},               {"5 ", "5"},             {"　5　", "5"},
-        {" 3 ， 5 、 8 ", "3,5,8"}, {"3,,5", "3,,5"},       {"3, ,5", "3,,5"},
-        {"   ", ""},               {"，3", ",3"},           {"3 5", "3 5"},
-        {"3　5", "3 5"},           {"3\t5", "3\t5"},       {"３ａ", "3ａ"},
+        {"3，5", "3,5"},
+        {"3、5", "3,5"},
+        {"3﹐5", "3,5"},
+        {"３,５", "3,5"},
+        {"３２７６７", "32767"},
+        {"3, 5", "3,5"},
+        {" 5", "5"},
+        {"5 ", "5"},
+        {"　5　", "5"},
+        {" 3 ， 5 、 8 ", "3,5,8"},
+        {"3,,5", "3,,5"},
+        {"3, ,5", "3,,5"},
+        {"   ", ""},
+        {"，3", ",3"},
+        {"3 5", "3 5"},
+        {"3　5", "3 5"},
+        {"3\t5", "3\t5"},
+        {"３ａ", "3ａ"},
         // Characters that only share bytes with the mapped ones stay as they are.
-        {"\xef\xbc\x8f", "\xef\xbc\x8f"}, {"\xef\xbc", "\xef\xbc"}, {"3\xe3\x80", "3\xe3\x80"},
+        {"\xef\xbc\x8f", "\xef\xbc\x8f"},
+        {"\xef\xbc", "\xef\xbc"},
+        {"3\xe3\x80", "3\xe3\x80"},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(normaliseNumberList(text), expected) << text;
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(normaliseNumberList(text), expected) << text;
 }
 
 TEST(FullWidthDigits, AreDigitsForTheFilterAndTheCheck) {

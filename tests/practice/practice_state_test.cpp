@@ -16,7 +16,7 @@ using ::testing::InSequence;
 using ::testing::NiceMock;
 
 class MockView : public PracticeView {
-public:
+  public:
     MOCK_METHOD(void, showWarning, (const std::string& message, const std::string& title),
                 (override));
     MOCK_METHOD(void, focusAnswer, (), (override));
@@ -93,7 +93,8 @@ TEST(PracticeState, KeystrokeFilterOnlyActsOnceANumberIsSet) {
         EXPECT_EQ(state.filterAnswerKey(code), code);
 
     state.applyNumberList("5");
-    for (int code : {int{'0'}, int{'9'}, 8, 13, 0xFF10, 0xFF19}) EXPECT_EQ(state.filterAnswerKey(code), code);
+    for (int code : {int{'0'}, int{'9'}, 8, 13, 0xFF10, 0xFF19})
+        EXPECT_EQ(state.filterAnswerKey(code), code);
     // Everything else, Ctrl+V, other scripts' digits and nonsense codes included, becomes a
     // Backspace; full-width digits (above) are digits.
     const int refused[] = {'a', ' ', '-', '.',   '/',    ':',    22,       0,         9,

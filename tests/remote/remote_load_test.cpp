@@ -93,7 +93,8 @@ class LoopbackServer {
     }
 
     void drip(QTcpSocket* socket, const Answer& answer) {
-        socket->write("HTTP/1.1 200 Answer\r\nContent-Type: image/gif\r\nConnection: close\r\n\r\n");
+        socket->write(
+            "HTTP/1.1 200 Answer\r\nContent-Type: image/gif\r\nConnection: close\r\n\r\n");
         auto* timer = new QTimer(socket);
         auto at = std::make_shared<qsizetype>(0);
         QObject::connect(timer, &QTimer::timeout, socket, [socket, answer, at, timer] {
@@ -293,7 +294,8 @@ TEST_F(RemoteLoad, ReadsThatWouldNotEndFail) {
     const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("pipe.gif")));
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
     for (const std::string& address :
-         {fifo.toStdString(), QUrl::fromLocalFile(QString::fromLocal8Bit(fifo)).toString().toStdString()}) {
+         {fifo.toStdString(),
+          QUrl::fromLocalFile(QString::fromLocal8Bit(fifo)).toString().toStdString()}) {
         events.clear();
         gif().LoadAnimatedGIF_Remote(address);
         EXPECT_EQ(events, (Strings{"RemoteLoadFailure"})) << address;

@@ -37,7 +37,7 @@ GifFrame frame(int left, int top, std::vector<std::string> rows, int disposal = 
 }
 
 class Render : public giftest::ControlFixture {
-protected:
+  protected:
     Render() {
         host.setBackground(kBack);
         gif->stretchMode = anigif::StretchNone;
@@ -74,8 +74,13 @@ protected:
             std::string row;
             for (int32_t x = 0; x < s.width(); ++x) {
                 const uint32_t c = s.colorAt(x, y);
-                row += c == kBack ? '.' : c == kRed ? 'R' : c == kGreen ? 'G' : c == kBlue ? 'B'
-                     : c == kWhite ? 'W' : c == 0 ? 'k' : '?';
+                row += c == kBack    ? '.'
+                       : c == kRed   ? 'R'
+                       : c == kGreen ? 'G'
+                       : c == kBlue  ? 'B'
+                       : c == kWhite ? 'W'
+                       : c == 0      ? 'k'
+                                     : '?';
             }
             rows.push_back(row);
         }
@@ -117,8 +122,7 @@ TEST_F(Render, DirectPathScalesOffsetsWithThePicture) {
 
 TEST_F(Render, CompositePathComposesAndShowsTheHostWhereNothingCovers) {
     // Frame 2 is transparent at index 0 and does not cover column 0.
-    load(3, 2,
-         {frame(1, 0, {"12", "21"}, 0, -1), frame(1, 0, {"03", "30"}, 0, 0)});
+    load(3, 2, {frame(1, 0, {"12", "21"}, 0, -1), frame(1, 0, {"03", "30"}, 0, 0)});
     ASSERT_NE(gif->Composite, nullptr);
     ASSERT_NE(gif->Mask, nullptr);
     show(1);

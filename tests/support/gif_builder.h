@@ -11,21 +11,28 @@ using Bytes = std::vector<uint8_t>;
 
 struct GifFrame {
     int left = 0, top = 0, width = 1, height = 1;
-    std::vector<uint8_t> indices;        // width * height, row-major, top row first
-    bool control = false;                // write a graphic control extension before the image
-    int delayCs = 0;                     // hundredths of a second
-    int disposal = 0;                    // 0..7, as stored in the packed field
+    std::vector<uint8_t> indices;  // width * height, row-major, top row first
+    bool control = false;          // write a graphic control extension before the image
+    int delayCs = 0;               // hundredths of a second
+    int disposal = 0;              // 0..7, as stored in the packed field
     bool transparent = false;
     uint8_t transIndex = 0;
-    std::vector<uint32_t> localTable;    // 0x00RRGGBB; padded to a power of two; empty = none
-    bool interlaced = false;             // indices are still given in row order
-    int minCodeSize = 8;                 // LZW minimum code size written to the stream
+    std::vector<uint32_t> localTable;  // 0x00RRGGBB; padded to a power of two; empty = none
+    bool interlaced = false;           // indices are still given in row order
+    int minCodeSize = 8;               // LZW minimum code size written to the stream
 };
 
 class GifBuilder {
-public:
-    GifBuilder& signature(std::string sig) { signature_ = std::move(sig); return *this; }
-    GifBuilder& screen(int width, int height) { screenW_ = width; screenH_ = height; return *this; }
+  public:
+    GifBuilder& signature(std::string sig) {
+        signature_ = std::move(sig);
+        return *this;
+    }
+    GifBuilder& screen(int width, int height) {
+        screenW_ = width;
+        screenH_ = height;
+        return *this;
+    }
     // 0x00RRGGBB colours; padded with black to the next power of two (at least 2).
     GifBuilder& globalTable(std::vector<uint32_t> colours);
     GifBuilder& loop(int count, std::string identifier = "NETSCAPE2.0");
@@ -35,7 +42,7 @@ public:
     // The stream so far plus the trailer 0x3B (unless trailer is false).
     Bytes build(bool trailer = true) const;
 
-private:
+  private:
     std::string signature_ = "GIF89a";
     int screenW_ = 0, screenH_ = 0;
     std::vector<uint32_t> global_;

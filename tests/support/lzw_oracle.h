@@ -77,10 +77,28 @@ inline std::vector<uint8_t> wholeSubBlocks(std::span<const uint8_t> s) {
 inline std::vector<uint8_t> lzwDataAsGif(std::span<const uint8_t> s) {
     const uint8_t f = s.size() > 0 ? s[0] : 0;
     const int w = 1 + (s.size() > 1 ? s[1] : 0), h = 1 + (s.size() > 2 ? s[2] : 0);
-    std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a', static_cast<uint8_t>(w), 0,
-                              static_cast<uint8_t>(h), 0, 0, 0, 0,
-                              0x2C, 0, 0, 0, 0, static_cast<uint8_t>(w), 0,
-                              static_cast<uint8_t>(h), 0,
+    std::vector<uint8_t> g = {'G',
+                              'I',
+                              'F',
+                              '8',
+                              '9',
+                              'a',
+                              static_cast<uint8_t>(w),
+                              0,
+                              static_cast<uint8_t>(h),
+                              0,
+                              0,
+                              0,
+                              0,
+                              0x2C,
+                              0,
+                              0,
+                              0,
+                              0,
+                              static_cast<uint8_t>(w),
+                              0,
+                              static_cast<uint8_t>(h),
+                              0,
                               static_cast<uint8_t>((f & 0x10) ? 0x40 : 0),
                               static_cast<uint8_t>((f & 0x0F) % 9)};
     const std::size_t block = 1 + std::size_t((f >> 5) & 3) * 84;
@@ -137,8 +155,8 @@ inline OracleVerdict compareWithGiflib(std::span<const uint8_t> gif,
             std::memset(spaced.data() + y * pitch, 0, static_cast<std::size_t>(i.width));
         return platform::GifLineTarget{spaced.data(), static_cast<std::ptrdiff_t>(pitch)};
     };
-    const auto st = platform::decodeFirstGifImage(gif, spacedLines, platform::GifFrameDecoder::Own,
-                                                  &v.own);
+    const auto st =
+        platform::decodeFirstGifImage(gif, spacedLines, platform::GifFrameDecoder::Own, &v.own);
     if (st != platform::GifDecodeStatus::Complete && st != platform::GifDecodeStatus::Partial)
         return v;
     {
@@ -186,7 +204,8 @@ inline OracleVerdict compareWithGiflib(std::span<const uint8_t> gif,
             break;
         case platform::LzwEnd::DataEnd:
         case platform::LzwEnd::EndCode:
-            if (p != q) v.fault = "stopped at " + std::to_string(p) + ", giflib at " + std::to_string(q);
+            if (p != q)
+                v.fault = "stopped at " + std::to_string(p) + ", giflib at " + std::to_string(q);
             break;
         case platform::LzwEnd::BadCode:
             if (q < p) v.fault = "impossible code after giflib stopped";

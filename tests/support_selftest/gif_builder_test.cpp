@@ -1,11 +1,11 @@
 // The test GIF builder must produce streams that giflib reads back exactly; every decoder test
 // relies on that.
+#include "tests/support/gif_builder.h"
+
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "tests/support/gif_builder.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ int readFn(GifFileType* gif, GifByteType* buf, int n) {
 TEST(GifBuilder, GiflibReadsBackEveryFrameExactly) {
     for (int minCode : {2, 4, 8}) {
         const int colours = 1 << minCode;
-        auto f1 = giftest::makeFrame(37, 23, [&](int x, int y) { return (x * 7 + y * 3) % colours; });
+        auto f1 =
+            giftest::makeFrame(37, 23, [&](int x, int y) { return (x * 7 + y * 3) % colours; });
         auto f2 = giftest::makeFrame(9, 30, [&](int x, int y) { return (x + y) % colours; });
         f1.minCodeSize = f2.minCodeSize = minCode;
         f2.interlaced = true;

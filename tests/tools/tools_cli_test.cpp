@@ -1,7 +1,7 @@
 // The command-line programs run as a user runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <png.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -257,8 +257,8 @@ TEST_F(Tools, FailuresAreReportedAlikeAndNeverAsSuccess) {
 
     // A target its user may not write is refused, and left as it was.
     std::ofstream(dir_ / "locked.bag") << "mine";
-    fs::permissions(dir_ / "locked.bag", fs::perms::owner_read | fs::perms::group_read |
-                                             fs::perms::others_read);
+    fs::permissions(dir_ / "locked.bag",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     if (::access((dir_ / "locked.bag").c_str(), W_OK) != 0) {  // root may write anything
         const Result locked = run("anigif-design", path("in.gif") + " " + path("locked.bag"));
         EXPECT_EQ(locked.status, 1) << locked.err;

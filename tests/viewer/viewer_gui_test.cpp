@@ -37,9 +37,8 @@ Bytes composedAnimation() {
     b.screen(12, 12).globalTable(giftest::testPalette(8)).loop(0);
     const int disposals[] = {1, 1, 2, 1, 3, 1, 1};
     for (int k = 0; k < 7; ++k) {
-        GifFrame f = giftest::makeFrame(3, 3, [k](int x, int y) {
-            return uint8_t(k == 5 && x == 1 && y == 1 ? 0 : k + 1);
-        });
+        GifFrame f = giftest::makeFrame(
+            3, 3, [k](int x, int y) { return uint8_t(k == 5 && x == 1 && y == 1 ? 0 : k + 1); });
         f.left = (k * 3) % 12;
         f.top = (k / 4) * 4;
         f.control = true;
@@ -138,9 +137,8 @@ TEST_F(Viewer, ZoomKeysWheelAndFitSizeTheControlAndTheTitle) {
     EXPECT_EQ(gif->size(), QSize(gif->actualWidth(), gif->actualHeight()));
 
     auto* viewport = window->findChild<QScrollArea*>()->viewport();
-    QWheelEvent wheel(QPointF(5, 5), viewport->mapToGlobal(QPointF(5, 5)), QPoint(),
-                      QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
-                      false);
+    QWheelEvent wheel(QPointF(5, 5), viewport->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(viewport, &wheel);
     EXPECT_EQ(gif->width(), 18);
 
@@ -184,7 +182,8 @@ TEST_F(Viewer, PageKeysWalkTheFolderInNameOrderAndCtrlWCloses) {
     EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("b10.gif")));
 
     // Several files: those, in the order given.
-    window->openFiles({dir.filePath(QStringLiteral("walk.gif")), dir.filePath(QStringLiteral("a.gif"))});
+    window->openFiles(
+        {dir.filePath(QStringLiteral("walk.gif")), dir.filePath(QStringLiteral("a.gif"))});
     key(Qt::Key_PageDown);
     EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("a.gif")));
     key(Qt::Key_PageDown);  // the last stays
@@ -209,7 +208,8 @@ TEST_F(Viewer, ExportsHoldTheComposedFramesAtTheirOwnSize) {
     QString why;
     ASSERT_EQ(window->exportFrames(out, false, &why), 7) << why.toStdString();
     for (int k = 1; k <= 7; ++k) {
-        const QImage png(QDir(out).filePath(QStringLiteral("walk-%1.png").arg(k, 4, 10, QLatin1Char('0'))));
+        const QImage png(
+            QDir(out).filePath(QStringLiteral("walk-%1.png").arg(k, 4, 10, QLatin1Char('0'))));
         ASSERT_EQ(png.size(), QSize(gif->actualWidth(), gif->actualHeight()));
         EXPECT_EQ(png.convertToFormat(QImage::Format_ARGB32_Premultiplied), forward[size_t(k - 1)])
             << "frame " << k;
@@ -231,8 +231,8 @@ TEST(ViewerTranslation, EveryTextHasItsChineseTranslation) {
         if (xml.readNext() != QXmlStreamReader::StartElement) continue;
         if (xml.name() == QLatin1String("message")) ++messages;
         if (xml.name() != QLatin1String("translation")) continue;
-        const bool unfinished = xml.attributes().value(QLatin1String("type")) ==
-                                QLatin1String("unfinished");
+        const bool unfinished =
+            xml.attributes().value(QLatin1String("type")) == QLatin1String("unfinished");
         EXPECT_FALSE(unfinished || xml.readElementText().isEmpty()) << "message " << messages;
     }
     EXPECT_GT(messages, 100);
@@ -243,7 +243,8 @@ TEST(ViewerTranslation, EveryTextHasItsChineseTranslation) {
     viewer::ViewerWindow window;
     QApplication::removeTranslator(&chinese);
     auto chineseOrNoWords = [](QString text) {
-        text.remove(QRegularExpression(QStringLiteral("\\([A-Za-z]+\\)|&|Cancel|GIF|PNG|ms|\\.\\.\\.")));
+        text.remove(
+            QRegularExpression(QStringLiteral("\\([A-Za-z]+\\)|&|Cancel|GIF|PNG|ms|\\.\\.\\.")));
         for (QChar c : text)
             if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF) return true;
         return !text.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}")));
