@@ -16,7 +16,7 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 13;  // signature, version, logical screen descriptor
-constexpr std::size_t kMaxTableBytes = 3 * 256;
+constexpr std::size_t kMaxTableBytes = std::size_t{3} * 256;
 
 // The pieces of a stream, read front to back.
 class PieceCursor {

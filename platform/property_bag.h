@@ -42,7 +42,7 @@ class PropertyBag {
     // Limits that keep reading bounded; files beyond them are refused, and saving a bag beyond
     // them fails. The file limit is the memory budget (the largest GIF the control loads) plus
     // room for every other entry beside it, so any GIF the control can load can be stored.
-    static constexpr size_t kFileOverheadBytes = 1024u * 1024;
+    static constexpr size_t kFileOverheadBytes = size_t{1024} * 1024;
     static size_t maxFileBytes() noexcept;
     static constexpr size_t kMaxEntries = 1024;
     static constexpr size_t kMaxNameLength = 255;

@@ -23,7 +23,7 @@ constexpr uint32_t rotr(uint32_t x, int n) {
 
 void compress(std::array<uint32_t, 8>& h, const uint8_t* block) {
     std::array<uint32_t, 64> w{};
-    for (int i = 0; i < 16; ++i)
+    for (std::size_t i = 0; i < 16; ++i)
         w[i] = uint32_t{block[4 * i]} << 24 | uint32_t{block[4 * i + 1]} << 16 |
                uint32_t{block[4 * i + 2]} << 8 | uint32_t{block[4 * i + 3]};
     for (int i = 16; i < 64; ++i) {

@@ -407,7 +407,7 @@ bool rebuildFrame(ucAniGIF& g, int32_t i, FrameJob& job) {
     for (int32_t k = 0; k < 4; ++k) RebuildBuffer(7 + k) = RebuildBuffer(pos + 5 + k);
     int64_t head = descriptorBytes;
     if (f.TableIndex != 0) {
-        const int32_t count = g.PowersOfTwo[static_cast<size_t>((RebuildBuffer(pos + 9) & 7) + 1)];
+        const int32_t count = g.PowersOfTwo[static_cast<size_t>(RebuildBuffer(pos + 9) & 7) + 1];
         const int64_t tableBytes = std::min<int64_t>(3 * int64_t{count}, length - head);
         std::memcpy(&RebuildBuffer(pos + kDescriptorBytes), IndexCodingTriples.data(),
                     static_cast<size_t>(std::max<int64_t>(tableBytes, 0)));

@@ -623,7 +623,7 @@ void hashRows(const Surface& src, const Surface* mask, const SourceRect& from, i
             if (bits) {
                 // At most nine mask bytes, taken as two words.
                 const int32_t b0 = (from.x + x0) / 8, b1 = (from.x + x1 - 1) / 8;
-                const auto count = static_cast<std::size_t>(b1 - b0 + 1);
+                const auto count = static_cast<std::size_t>(b1 - b0) + 1;
                 uint64_t first = 0, second = 0x100;
                 if (count >= 8) {
                     first = word(bits + b0);

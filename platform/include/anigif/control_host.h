@@ -107,7 +107,10 @@ class ControlHost {
     // Returns false when the host refuses the value.
     virtual bool setMousePointer(int16_t /*pointer*/) { return false; }
     virtual PicturePtr mouseIcon() const { return nullptr; }
-    virtual bool setMouseIcon(PicturePtr /*icon*/) { return false; }
+    // By value: a sink; hosts that keep the icon move it in.
+    virtual bool setMouseIcon(PicturePtr /*icon*/) {  // NOLINT(performance-unnecessary-value-param)
+        return false;
+    }
     virtual int32_t lineStyle() const { return 2; }  // 0 solid ... 2 dotted ... 5 none
     virtual void setLineStyle(int32_t /*style*/) {}
     // A 0x00BBGGRR colour or a system-colour reference (top bit set).
