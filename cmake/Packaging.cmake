@@ -29,6 +29,14 @@ if(NOT KAVRILO_MAINTAINER)
                       OUTPUT_VARIABLE git_email OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
       if(git_name AND git_email)
         set(KAVRILO_MAINTAINER "${git_name} <${git_email}>")
+      else()
+        # No identity on this machine (a build server): the author of the commit being packaged.
+        execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%an\ <%ae>
+                        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                        OUTPUT_VARIABLE git_author OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+        if(git_author MATCHES "^.+ <.+@.+>$")
+          set(KAVRILO_MAINTAINER "${git_author}")
+        endif()
       endif()
     endif()
   endif()
