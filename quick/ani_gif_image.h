@@ -60,14 +60,19 @@ class AniGifImage : public QQuickItem {
 
   public:
     // The control's modes, with its values.
-    enum Stretch { StretchNone, StretchFit, StretchFill, StretchShrink, StretchAutoSize };
+    enum Stretch : int { StretchNone, StretchFit, StretchFill, StretchShrink, StretchAutoSize };
     Q_ENUM(Stretch)
-    enum Mirror { MirrorNone, MirrorHorizontal, MirrorVertical, MirrorBoth };
+    enum Mirror : int { MirrorNone, MirrorHorizontal, MirrorVertical, MirrorBoth };
     Q_ENUM(Mirror)
-    enum DecodeMode { DecodeAll, DecodeFirstFrameFirst, DecodeAllHeld, DecodeFirstFrameFirstHeld };
+    enum DecodeMode : int {
+        DecodeAll,
+        DecodeFirstFrameFirst,
+        DecodeAllHeld,
+        DecodeFirstFrameFirstHeld
+    };
     Q_ENUM(DecodeMode)
     // As Image and AnimatedImage have them.
-    enum Status { Null, Ready, Loading, Error };
+    enum Status : int { Null, Ready, Loading, Error };
     Q_ENUM(Status)
 
     explicit AniGifImage(QQuickItem* parent = nullptr);

@@ -185,6 +185,12 @@ QSettings settings() {
 
 }  // namespace
 
+// The widget is a child, deleted by QWidget's destructor after this class's part of the window
+// is gone, and it still signals while it stops: nothing of that may reach this window.
+ViewerWindow::~ViewerWindow() {
+    if (gif_) QObject::disconnect(gif_, nullptr, this, nullptr);
+}
+
 ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("anigif-view"));
     setAcceptDrops(true);

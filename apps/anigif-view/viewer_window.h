@@ -34,6 +34,7 @@ class ViewerWindow : public QMainWindow {
     Q_OBJECT
   public:
     explicit ViewerWindow(QWidget* parent = nullptr);
+    ~ViewerWindow() override;
 
     // Opens a local file, or downloads an address with a scheme other than file:. Page Up and
     // Page Down then walk the other GIFs of the file's folder.
