@@ -21,7 +21,8 @@
 //   persist/palette_access.cpp    GetPalette, SetPalette and the colour-table cache
 //   persist/stored_properties.cpp ReadProperties, WriteProperties
 // The other source files hold no members of this class: render/ani_gif_control.cpp is the
-// installed face; draw_kernels, scaled_kernels, scaled_rows, work_threads and timer_binding in
+// installed face; draw_kernels, scaled_kernels, kept_frames, scaled_rows, work_threads and
+// timer_binding in
 // render/, bytes_to_picture in decode/ and gif_writer in persist/ are helpers with headers of
 // their own. docs/architecture.md says how the folders depend on each other.
 //
