@@ -22,9 +22,8 @@
 //   persist/stored_properties.cpp ReadProperties, WriteProperties
 // The other source files hold no members of this class: render/ani_gif_control.cpp is the
 // installed face; draw_kernels, scaled_kernels, kept_frames, scaled_rows, work_threads and
-// timer_binding in
-// render/, bytes_to_picture in decode/ and gif_writer in persist/ are helpers with headers of
-// their own. docs/architecture.md says how the folders depend on each other.
+// timer_binding in render/, bytes_to_picture in decode/ and gif_writer in persist/ are helpers
+// with headers of their own. docs/architecture.md says how the folders depend on each other.
 //
 // Everything runs on the host's user-interface thread. Errors: members that the control lets
 // fail silently report failure by their result (a frame count of 0, false);
