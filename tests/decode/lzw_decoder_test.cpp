@@ -50,6 +50,7 @@ TEST(LzwAgainstGiflib, EveryFileOfTheSuiteAndTheFuzzSeedsAndEveryCutOfSome) {
     }
     EXPECT_GT(complete, 50);
     RecordProperty("streams", static_cast<int>(files.size()));
+    RecordProperty("decoded", decoded);
     RecordProperty("complete", complete);
 
     // Every cut: interlaced, 4095 codes and a clear at the full table, a long plain frame.
