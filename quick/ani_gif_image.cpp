@@ -19,10 +19,14 @@
 #include "anigif/control_host.h"
 #include "platform/memory_budget.h"
 #include "platform/qt/async_reader.h"
+#include "platform/qt/mouse_codes.h"
 #include "platform/qt/qt_timer_service.h"
 
 namespace anigif {
 namespace {
+
+using platform::qt::buttonCode;
+using platform::qt::shiftCode;
 
 std::string utf8(const QString& s) {
     const QByteArray bytes = s.toUtf8();
@@ -32,22 +36,6 @@ std::string utf8(const QString& s) {
 std::span<const uint8_t> bytesOf(const QByteArray& bytes) {
     return {reinterpret_cast<const uint8_t*>(bytes.constData()),
             static_cast<std::size_t>(bytes.size())};
-}
-
-int16_t buttonCode(Qt::MouseButtons buttons) {
-    int16_t code = 0;
-    if (buttons & Qt::LeftButton) code |= 1;
-    if (buttons & Qt::RightButton) code |= 2;
-    if (buttons & Qt::MiddleButton) code |= 4;
-    return code;
-}
-
-int16_t shiftCode(Qt::KeyboardModifiers modifiers) {
-    int16_t code = 0;
-    if (modifiers & Qt::ShiftModifier) code |= 1;
-    if (modifiers & Qt::ControlModifier) code |= 2;
-    if (modifiers & Qt::AltModifier) code |= 4;
-    return code;
 }
 
 // Calls into the control from Qt's handlers: errors must not unwind through Qt.

@@ -15,28 +15,15 @@
 #include <string>
 
 #include "anigif/ani_gif_control.h"
+#include "platform/qt/mouse_codes.h"
 #include "platform/system_colors.h"
 #include "widget/widget_host.h"
 
 namespace anigif {
 namespace {
 
-// Button and shift codes of the control's mouse events.
-int16_t buttonCode(Qt::MouseButtons buttons) {
-    int16_t code = 0;
-    if (buttons & Qt::LeftButton) code |= 1;
-    if (buttons & Qt::RightButton) code |= 2;
-    if (buttons & Qt::MiddleButton) code |= 4;
-    return code;
-}
-
-int16_t shiftCode(Qt::KeyboardModifiers modifiers) {
-    int16_t code = 0;
-    if (modifiers & Qt::ShiftModifier) code |= 1;
-    if (modifiers & Qt::ControlModifier) code |= 2;
-    if (modifiers & Qt::AltModifier) code |= 4;
-    return code;
-}
+using platform::qt::buttonCode;
+using platform::qt::shiftCode;
 
 // The control's system colours (top bit set, number in the low byte) as this widget's palette
 // shows them; numbers without a palette role keep the control's own colour.
