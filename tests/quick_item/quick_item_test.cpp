@@ -5,16 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
-#include <QHostAddress>
 #include <QPainter>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickWindow>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +18,7 @@
 #include "anigif/ani_gif_control.h"
 #include "quick/ani_gif_image.h"
 #include "tests/support/gif_builder.h"
+#include "tests/support/loopback_server.h"
 
 void qml_register_types_AniGif();
 
@@ -56,46 +53,7 @@ giftest::Bytes movingHole() {
     return b.build();
 }
 
-// Answers GET requests from a table of paths (404 otherwise), on the loopback interface.
-class LoopbackServer {
-  public:
-    LoopbackServer() {
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] { accept(); });
-        server_.listen(QHostAddress::LocalHost, 0);
-    }
-    void set(const QString& path, QByteArray body) { bodies_[path] = std::move(body); }
-    QUrl url(const QString& path) const {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
-    }
-
-  private:
-    void accept() {
-        while (QTcpSocket* socket = server_.nextPendingConnection()) {
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                QByteArray& request = pending_[socket];
-                request += socket->readAll();
-                if (!request.contains("\r\n\r\n")) return;
-                const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
-                const QString path = words.size() > 1 ? QString::fromLatin1(words[1]) : QString();
-                pending_.erase(socket);
-                const auto it = bodies_.find(path);
-                const bool found = it != bodies_.end();
-                const QByteArray body = found ? it->second : QByteArray("none");
-                socket->write(QStringLiteral("HTTP/1.1 %1 Answer\r\nContent-Length: %2\r\n"
-                                             "Connection: close\r\n\r\n")
-                                  .arg(found ? 200 : 404)
-                                  .arg(body.size())
-                                  .toLatin1());
-                socket->write(body);
-                socket->disconnectFromHost();
-            });
-        }
-    }
-    QTcpServer server_;
-    std::map<QString, QByteArray> bodies_;
-    std::map<QTcpSocket*, QByteArray> pending_;
-};
+using giftest::LoopbackServer;
 
 // One item made from QML at the window's top-left corner, with its signals recorded in order.
 class QuickItem : public ::testing::Test {

@@ -6,14 +6,9 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +17,7 @@
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/qt/async_reader.h"
 #include "tests/support/gif_builder.h"
+#include "tests/support/loopback_server.h"
 #include "widget/ani_gif_widget_access.h"
 
 namespace {
@@ -39,80 +35,7 @@ QByteArray toQt(const giftest::Bytes& b) {
     return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
 }
 
-// Answers GET requests from a table of paths: status line code and body.
-class LoopbackServer {
-  public:
-    struct Answer {
-        int status = 200;
-        QByteArray body;
-        // A misbehaving server: the body in pieces of `piece` bytes, one every `everyMs`, with
-        // no length announced; `endless` starts it over for ever.
-        int everyMs = 0;
-        int piece = 1;
-        bool endless = false;
-    };
-
-    LoopbackServer() {
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] { accept(); });
-        listening_ = server_.listen(QHostAddress::LocalHost, 0);
-    }
-    bool listening() const { return listening_; }
-    // Stops listening: later connections are refused, as when the network is gone.
-    void close() { server_.close(); }
-    void set(const QString& path, Answer answer) { answers_[path] = std::move(answer); }
-    std::string url(const QString& path) const {
-        return QStringLiteral("http://127.0.0.1:%1%2")
-            .arg(server_.serverPort())
-            .arg(path)
-            .toStdString();
-    }
-
-  private:
-    void accept() {
-        while (QTcpSocket* socket = server_.nextPendingConnection()) {
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                QByteArray& request = pending_[socket];
-                request += socket->readAll();
-                if (!request.contains("\r\n\r\n")) return;
-                const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
-                const QString path = words.size() > 1 ? QString::fromLatin1(words[1]) : QString();
-                pending_.erase(socket);
-                const auto it = answers_.find(path);
-                const Answer answer = it != answers_.end() ? it->second : Answer{404, "none"};
-                if (answer.everyMs > 0) return drip(socket, answer);
-                socket->write(QStringLiteral("HTTP/1.1 %1 Answer\r\nContent-Type: image/gif\r\n"
-                                             "Content-Length: %2\r\nConnection: close\r\n\r\n")
-                                  .arg(answer.status)
-                                  .arg(answer.body.size())
-                                  .toLatin1());
-                socket->write(answer.body);
-                socket->disconnectFromHost();
-            });
-        }
-    }
-
-    void drip(QTcpSocket* socket, const Answer& answer) {
-        socket->write(
-            "HTTP/1.1 200 Answer\r\nContent-Type: image/gif\r\nConnection: close\r\n\r\n");
-        auto* timer = new QTimer(socket);
-        auto at = std::make_shared<qsizetype>(0);
-        QObject::connect(timer, &QTimer::timeout, socket, [socket, answer, at, timer] {
-            if (*at >= answer.body.size()) {
-                if (!answer.endless) return timer->stop();
-                *at = 0;
-            }
-            socket->write(answer.body.mid(*at, answer.piece));
-            *at += answer.piece;
-        });
-        timer->start(answer.everyMs);
-    }
-
-    QTcpServer server_;
-    bool listening_ = false;
-    std::map<QString, Answer> answers_;
-    std::map<QTcpSocket*, QByteArray> pending_;
-};
+using giftest::LoopbackServer;
 
 class RemoteLoad : public ::testing::Test {
   protected:
@@ -163,7 +86,7 @@ TEST_F(RemoteLoad, ValidDownloadIsValidatedThenLoaded) {
     QSize announced;
     QObject::connect(&widget, &anigif::AniGifWidget::remoteGifArrived,
                      [&](const QSize& size, bool*) { announced = size; });
-    loadRemote(server.url("/ok.gif"));
+    loadRemote(server.address("/ok.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadComplete"}));
     EXPECT_EQ(announced, QSize(12, 9));
     EXPECT_EQ(gif().FrameCount(), 4);
@@ -175,7 +98,7 @@ TEST_F(RemoteLoad, FourteenBytesFail) {
     ASSERT_TRUE(server.listening());
     server.set("/short.gif", {200, toQt(animation(1)).left(14)});
     loadPlaying();
-    loadRemote(server.url("/short.gif"));
+    loadRemote(server.address("/short.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
     EXPECT_EQ(gif().FrameCount(), 3);
     EXPECT_EQ(gif().Action(), ActionPlay);
@@ -187,7 +110,7 @@ TEST_F(RemoteLoad, CancelledDownloadKeepsThePreviousAnimation) {
     loadPlaying();
     QObject::connect(&widget, &anigif::AniGifWidget::remoteGifArrived,
                      [](const QSize&, bool* cancel) { *cancel = true; });
-    loadRemote(server.url("/other.gif"));
+    loadRemote(server.address("/other.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadComplete"}));
     EXPECT_EQ(gif().FrameCount(), 3);
     EXPECT_EQ(gif().Action(), ActionPlay);
@@ -197,11 +120,11 @@ TEST_F(RemoteLoad, ServerErrorsAndUnreadableAddressesFail) {
     ASSERT_TRUE(server.listening());
     // A server error, even with a GIF as its body.
     server.set("/broken.gif", {500, toQt(animation(2))});
-    loadRemote(server.url("/broken.gif"));
+    loadRemote(server.address("/broken.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
     EXPECT_EQ(gif().FrameCount(), 0);
 
-    loadRemote(server.url("/missing.gif"));
+    loadRemote(server.address("/missing.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
 
     // A scheme the host cannot read fails at once.
@@ -235,7 +158,7 @@ TEST_F(RemoteLoad, CachedCopyLoadsWhenTheNetworkFails) {
     ASSERT_TRUE(cacheDir.isValid());
     ASSERT_TRUE(server.listening());
     server.set("/cached.gif", {200, toQt(animation(5))});
-    const std::string url = server.url("/cached.gif");
+    const std::string url = server.address("/cached.gif");
     loadRemote(url);
     ASSERT_EQ(gif().FrameCount(), 5);
 
@@ -263,7 +186,7 @@ TEST_F(RemoteLoad, LimitOnTheDownloadSize) {
     ASSERT_TRUE(server.listening());
     server.set("/big.gif", {200, toQt(animation(8, 40, 40))});
     widget.setMemoryBudget(100);
-    loadRemote(server.url("/big.gif"));
+    loadRemote(server.address("/big.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
     EXPECT_EQ(WidgetAccess::reader(widget).pending(), 0);
 }
@@ -274,18 +197,18 @@ TEST_F(RemoteLoad, ReadsThatWouldNotEndFail) {
     // One byte every 20 ms: never without progress, but past the deadline.
     server.set("/drip.gif", {200, gif89, 20, 1, false});
     widget.setRemoteDeadline(300);
-    loadRemote(server.url("/drip.gif"));
+    loadRemote(server.address("/drip.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
 
     // An endless body stops at the budget; an endless body that is no GIF at its first bytes.
     widget.setRemoteDeadline(0);
     widget.setMemoryBudget(int64_t{1} << 20);
     server.set("/endless.gif", {200, gif89 + QByteArray(65536, '\0'), 1, 65536, true});
-    loadRemote(server.url("/endless.gif"));
+    loadRemote(server.address("/endless.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
     widget.setMemoryBudget(0);
     server.set("/noise.gif", {200, QByteArray(65536, 'x'), 1, 65536, true});
-    loadRemote(server.url("/noise.gif"));
+    loadRemote(server.address("/noise.gif"));
     EXPECT_EQ(events, (Strings{"RemoteLoadFailure"}));
     EXPECT_EQ(WidgetAccess::reader(widget).pending(), 0);
 
