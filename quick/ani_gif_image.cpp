@@ -199,10 +199,12 @@ AniGifImage::AniGifImage(QQuickItem* parent)
         qWarning("%.*s: %.*s", int(title.size()), title.data(), int(text.size()), text.data());
     });
     host_->reader.onComplete = [this](std::string_view name, std::span<const uint8_t> data,
-                                      int64_t bytes) {
+                                      int64_t bytes, std::shared_ptr<const void> keeper) {
         host_->remoteFailed = false;
         host_->refused = false;
-        guarded("download", [&] { control_->UserControl_AsyncReadComplete(name, data, bytes); });
+        guarded("download", [&] {
+            control_->UserControl_AsyncReadComplete(name, data, bytes, std::move(keeper));
+        });
         host_->noteChanges();
         if (host_->refused) {
             setStatus(control_->FrameCount() > 0 ? Ready : Null, control_->FrameCount() > 0);

@@ -79,9 +79,10 @@ AniGifWidget::AniGifWidget(QWidget* parent)
                               QString::fromUtf8(text.data(), qsizetype(text.size())));
     });
     host_->reader.onComplete = [this](std::string_view name, std::span<const uint8_t> data,
-                                      int64_t bytes) {
-        Host::guarded("download",
-                      [&] { control_->UserControl_AsyncReadComplete(name, data, bytes); });
+                                      int64_t bytes, std::shared_ptr<const void> keeper) {
+        Host::guarded("download", [&] {
+            control_->UserControl_AsyncReadComplete(name, data, bytes, std::move(keeper));
+        });
         host_->noteChanges();
     };
     host_->reader.onProgress = [this](std::string_view name, int32_t status, int64_t bytes) {

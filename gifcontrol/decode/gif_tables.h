@@ -54,8 +54,9 @@ struct DefaultInitAllocator : std::allocator<T> {
 // A table indexed from 1 to upperBound(), stored in a vector. Access outside the bounds raises
 // the subscript error (RuntimeError 9); nothing is ever read or written out of bounds.
 // A table may also borrow its entries, reading them where the caller holds them (a GIF that is
-// loaded within one call is not copied first); anything that could change it makes it its own
-// copy first.
+// loaded within one call is not copied first), or share them with their owner for as long as it
+// keeps them (a download is kept where it arrived); anything that could change it makes it its
+// own copy first.
 template <typename T>
 class OneBased {
   public:
@@ -65,7 +66,7 @@ class OneBased {
     // Makes the table 1..n with all entries default (n <= 0 empties it).
     void redim(int32_t n) {
         items_.assign(n > 0 ? static_cast<size_t>(n) : 0, T{});
-        borrowed_.reset();
+        letGo();
     }
     // Makes the table 1..n keeping the entries that remain.
     void redimPreserve(int32_t n) {
@@ -74,12 +75,12 @@ class OneBased {
     }
     // Makes the table 1..n with unspecified entries, for a caller that writes them all.
     std::span<T> redimForOverwrite(int32_t n) {
-        borrowed_.reset();
+        letGo();
         items_.resize(n > 0 ? static_cast<size_t>(n) : 0);
         return items_;
     }
     void clear() noexcept {
-        borrowed_.reset();
+        letGo();
         items_.clear();
         items_.shrink_to_fit();
     }
@@ -89,7 +90,7 @@ class OneBased {
         if (values.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
             platform::raiseOverflow();
         items_.assign(values.begin(), values.end());
-        borrowed_.reset();
+        letGo();
     }
 
     // Makes the table 1..values.size() read `values` where they lie, which must stay readable
@@ -101,12 +102,19 @@ class OneBased {
         clear();
         if (!values.empty()) borrowed_ = values;
     }
-    bool borrowed() const noexcept { return borrowed_.has_value(); }
-    // Makes borrowed entries the table's own copy; throws when there is no memory for it.
+    // The same with `values` held readable and unchanged by `keeper`, which the table keeps as
+    // long as it reads them, so that they need not be copied at all.
+    void share(std::span<const T> values, std::shared_ptr<const void> keeper) {
+        borrow(values);
+        if (borrowed_) keeper_ = std::move(keeper);
+    }
+    // True while the entries are borrowed without a keeper: their caller must keep them.
+    bool borrowed() const noexcept { return borrowed_.has_value() && !keeper_; }
+    // Makes borrowed or shared entries the table's own copy; throws when there is no memory.
     void own() {
         if (!borrowed_) return;
         items_.assign(borrowed_->begin(), borrowed_->end());
-        borrowed_.reset();
+        letGo();
     }
 
     T& operator()(int32_t k) {
@@ -129,9 +137,14 @@ class OneBased {
 
   private:
     std::span<const T> view() const noexcept { return borrowed_ ? *borrowed_ : items_; }
+    void letGo() noexcept {
+        borrowed_.reset();
+        keeper_.reset();
+    }
 
     std::vector<T, DefaultInitAllocator<T>> items_;
     std::optional<std::span<const T>> borrowed_;
+    std::shared_ptr<const void> keeper_;
 };
 
 // One image of the stream, in stream order.

@@ -161,7 +161,8 @@ void ucAniGIF::LoadAnimatedGIF_Remote(std::string_view RemotePath) {
 }
 
 void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
-                                             std::span<const uint8_t> Value, int64_t BytesRead) {
+                                             std::span<const uint8_t> Value, int64_t BytesRead,
+                                             std::shared_ptr<const void> keeper) {
     // Never trust the reported count beyond the data actually delivered.
     const int64_t n = std::clamp<int64_t>(BytesRead, 0, static_cast<int64_t>(Value.size()));
     if (n < kMinRemoteBytes || n > maxStreamBytes(*this)) {
@@ -189,7 +190,7 @@ void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
     if (!proceed) return;
     int32_t loaded = 0;
     try {
-        loaded = loadAndStartFrom(Value.first(static_cast<size_t>(n)));
+        loaded = loadAndStartFrom(Value.first(static_cast<size_t>(n)), std::move(keeper));
     } catch (...) {
         raiseRemoteLoadFailure();  // no memory for it: what is on show stays
         return;

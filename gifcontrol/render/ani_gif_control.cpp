@@ -194,8 +194,9 @@ void AniGifControl::UserControl_MouseMove(int16_t Button, int16_t Shift, float X
 }
 void AniGifControl::UserControl_AsyncReadComplete(std::string_view PropertyName,
                                                   std::span<const uint8_t> Value,
-                                                  int64_t BytesRead) {
-    d_->UserControl_AsyncReadComplete(PropertyName, Value, BytesRead);
+                                                  int64_t BytesRead,
+                                                  std::shared_ptr<const void> keeper) {
+    d_->UserControl_AsyncReadComplete(PropertyName, Value, BytesRead, std::move(keeper));
 }
 void AniGifControl::UserControl_AsyncReadProgress(std::string_view PropertyName, int32_t StatusCode,
                                                   int64_t BytesRead) {

@@ -52,14 +52,17 @@ void ucAniGIF::holdGifBytes(std::span<const uint8_t> bytes) {
                  });
 }
 
-int32_t ucAniGIF::loadAndStartFrom(std::span<const uint8_t> bytes) {
+int32_t ucAniGIF::loadAndStartFrom(std::span<const uint8_t> bytes,
+                                   std::shared_ptr<const void> keeper) {
     // Bytes that pass the budget alone are not copied to be refused.
     if (bytes.size() > MemoryBudget()) {
         GifBytes.clear();
         return LoadAndStart();
     }
     // Copying a large GIF and faulting in its pages costs a few per cent of its load.
-    if (host_->userMode() && delayMode == DelayOff && !inGifBytes(bytes))
+    if (keeper && !inGifBytes(bytes))
+        GifBytes.share(bytes, std::move(keeper));
+    else if (host_->userMode() && delayMode == DelayOff && !inGifBytes(bytes))
         GifBytes.borrow(bytes);
     else
         holdGifBytes(bytes);

@@ -255,10 +255,12 @@ class ucAniGIF {
     void holdGifBytes(std::span<const uint8_t> bytes);
     // True when `bytes` start inside what GifBytes holds.
     bool inGifBytes(std::span<const uint8_t> bytes) const noexcept;
-    // Takes `bytes` as GifBytes and runs LoadAndStart. A GIF built whole within this call (run
-    // mode, no deferred frames) is read where it lies rather than copied first, and let go
-    // before the call returns. Throws, with nothing changed, only when a copy cannot be made.
-    int32_t loadAndStartFrom(std::span<const uint8_t> bytes);
+    // Takes `bytes` as GifBytes and runs LoadAndStart. Bytes held by a `keeper` are kept where
+    // they lie, with the keeper. Otherwise a GIF built whole within this call (run mode, no
+    // deferred frames) is read where it lies rather than copied first, and let go before the
+    // call returns. Throws, with nothing changed, only when a copy cannot be made.
+    int32_t loadAndStartFrom(std::span<const uint8_t> bytes,
+                             std::shared_ptr<const void> keeper = {});
 
     // Frames after the first, decoded on idle threads while the first pass decoded frame 1 and
     // kept for the remaining-frames pass (decode/build_frames.cpp); null otherwise.
@@ -551,9 +553,11 @@ class ucAniGIF {
 
     // Host notifications of an asynchronous read: completion with the data (BytesRead is the
     // count the host reports; only the bytes Value really holds are read), and progress, whose
-    // StatusCode 0 means the read failed.
+    // StatusCode 0 means the read failed. A host that gives a `keeper` holding Value readable
+    // and unchanged lets the control keep the download where it lies instead of copying it.
     void UserControl_AsyncReadComplete(std::string_view PropertyName,
-                                       std::span<const uint8_t> Value, int64_t BytesRead);
+                                       std::span<const uint8_t> Value, int64_t BytesRead,
+                                       std::shared_ptr<const void> keeper = {});
     void UserControl_AsyncReadProgress(std::string_view PropertyName, int32_t StatusCode,
                                        int64_t BytesRead);
     // Hit test: every point of the control is part of it.

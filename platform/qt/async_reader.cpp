@@ -220,12 +220,14 @@ void AsyncReader::finished(QNetworkReply* reply) {
         report(name, kStatusFailed, data.size());
         return;
     }
+    // The data is handed over, not copied: whoever takes it keeps it with its keeper. Room
+    // reserved beyond it is given back first.
+    const auto held = std::make_shared<QByteArray>(std::move(data));
+    if (held->capacity() - held->size() > held->size() / 16) held->squeeze();
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(held->constData()),
+                                         static_cast<size_t>(held->size()));
     try {
-        if (onComplete)
-            onComplete(name,
-                       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.constData()),
-                                                static_cast<size_t>(data.size())),
-                       data.size());
+        if (onComplete) onComplete(name, bytes, held->size(), held);
     } catch (const std::exception& e) {
         qWarning("Asynchronous read: the completion handler failed: %s", e.what());
     } catch (...) {

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,8 +43,11 @@ class AsyncReader : public QObject {
     // Read option: take the cached copy when the network fails.
     static constexpr int32_t kReadCachedCopyWhenOffline = ControlHost::kReadCachedCopyWhenOffline;
 
-    using CompleteHandler = std::function<void(std::string_view propertyName,
-                                               std::span<const uint8_t> data, int64_t bytesRead)>;
+    // `keeper` holds `data` readable and unchanged for as long as anyone keeps it, so that the
+    // data can be kept where it arrived rather than copied.
+    using CompleteHandler =
+        std::function<void(std::string_view propertyName, std::span<const uint8_t> data,
+                           int64_t bytesRead, std::shared_ptr<const void> keeper)>;
     using ProgressHandler =
         std::function<void(std::string_view propertyName, int32_t status, int64_t bytesRead)>;
 

@@ -415,6 +415,28 @@ TEST_F(Remote, RefusedOrInvalidDownloadsLeaveADeferredDecodeWhole) {
             << "frame " << k;
 }
 
+TEST_F(Remote, DownloadWithAKeeperIsKeptWhereItArrived) {
+    // A deferred decode reads the download where the host delivered it, after the host has let
+    // go of it: the control holds it through the keeper, and no copy is made.
+    gif->delayMode = DelayFirstFrame;
+    auto download = std::make_shared<const giftest::Bytes>(animation(3));
+    const uint8_t* at = download->data();
+    gif->UserControl_AsyncReadComplete("remoteGIF", *download,
+                                       static_cast<int64_t>(download->size()), download);
+    std::weak_ptr<const giftest::Bytes> watch = download;
+    download.reset();
+    ASSERT_FALSE(watch.expired());
+    EXPECT_EQ(std::as_const(gif->GifBytes).span().data(), at);
+
+    clock.advance(20);
+    ASSERT_EQ(gif->FrameCount(), 3);
+    for (int32_t k = 1; k <= 3; ++k)
+        EXPECT_EQ(gif->Strip->pixel(gif->Frames(k).StripX, 0), static_cast<uint32_t>(k))
+            << "frame " << k;
+    // Released with the GIF bytes once every frame is built.
+    EXPECT_TRUE(watch.expired());
+}
+
 TEST_F(Remote, FailedProgressCancelsTheRead) {
     gif->UserControl_AsyncReadProgress("remoteGIF", 1, 100);
     EXPECT_TRUE(host.events().empty());

@@ -216,8 +216,11 @@ class AniGifControl {
     void UserControl_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
     void UserControl_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
     // An asynchronous read the control started: its data, or a progress status (0 = failed).
+    // A `keeper` that holds Value readable and unchanged lets the control keep the data where
+    // it lies instead of copying it.
     void UserControl_AsyncReadComplete(std::string_view PropertyName,
-                                       std::span<const uint8_t> Value, int64_t BytesRead);
+                                       std::span<const uint8_t> Value, int64_t BytesRead,
+                                       std::shared_ptr<const void> keeper = {});
     void UserControl_AsyncReadProgress(std::string_view PropertyName, int32_t StatusCode,
                                        int64_t BytesRead);
 
