@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "gifcontrol/decode/bytes_to_picture.h"
@@ -37,6 +38,22 @@ bool isGifSignature(std::span<const uint8_t> bytes) {
     return platform::equalsIgnoringAsciiCase(signature, "gif89a") ||
            platform::equalsIgnoringAsciiCase(signature, "gif87a");
 }
+
+// The host of a control that only parses: the run mode it is given, nothing shown.
+class ProbeHost final : public platform::ControlHost {
+  public:
+    explicit ProbeHost(bool run) : run_(run) {}
+    bool userMode() const override { return run_; }
+    void refresh() override {}
+    double scaleWidth() const override { return 0; }
+    double scaleHeight() const override { return 0; }
+    void setSize(double /*widthPx*/, double /*heightPx*/) override {}
+    platform::WindowId parentWindow() const override { return 0; }
+    platform::TimerService* timers() override { return nullptr; }
+
+  private:
+    bool run_;
+};
 
 // Closes a file descriptor on every way out.
 class FileDescriptor {
@@ -174,6 +191,10 @@ void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
     bool proceed = false;
     if (!isGifSignature(Value)) {
         raiseRemoteLoadFailure();
+    } else if (!loadFitsBudget(Value.first(static_cast<size_t>(n)))) {
+        // Frames that would pass the budget: a load that cannot be made, told before the
+        // download is announced.
+        raiseRemoteLoadFailure();
     } else {
         // The logical screen size from the header, in the container's units.
         const int32_t w = Value[6] | (Value[7] << 8);
@@ -235,6 +256,20 @@ void ucAniGIF::AnimatedGIF(const Picture* aGif) {
 void ucAniGIF::resizeAfterLoad() {
     if (stretchMode == StretchFit || stretchMode == StretchShrink || stretchMode == StretchAutoSize)
         UserControl_Resize();
+}
+
+bool ucAniGIF::loadFitsBudget(std::span<const uint8_t> bytes) const {
+    // A control of its own, in this one's run mode, decode mode and budget, parses the bytes
+    // where they lie; what is on show here is not touched.
+    ProbeHost probeHost(host_->userMode());
+    const auto probe = std::make_unique<ucAniGIF>(probeHost);
+    probe->delayMode = delayMode;
+    probe->memoryBudget = memoryBudget;
+    probe->GifBytes.borrow(bytes);
+    for (size_t k = 0; k < probe->PowersOfTwo.size(); ++k) probe->PowersOfTwo[k] = int32_t{1} << k;
+    const bool fits = probe->ParseGif() == 0 || probe->loadNeedBytes() <= probe->MemoryBudget();
+    probe->GifBytes.clear();
+    return fits;
 }
 
 void ucAniGIF::raiseRemoteLoadFailure() {

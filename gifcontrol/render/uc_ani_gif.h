@@ -620,6 +620,9 @@ class ucAniGIF {
 
   private:
     void raiseRemoteLoadFailure();
+    // Whether loading `bytes` would stay within the budget, told from parsing them apart from
+    // what the control holds; true for bytes that do not parse (their load fails anyway).
+    bool loadFitsBudget(std::span<const uint8_t> bytes) const;
     void raiseMouseEvent(int32_t number, std::string_view name, int16_t Button, int16_t Shift,
                          float X, float Y);
     // After a successful load: Stretch modes 1, 3 and 4 fit the control to the new image.

@@ -350,6 +350,18 @@ TEST_F(Remote, ValidationOfTheDownload) {
     complete(lower);
     EXPECT_EQ(eventNames(), (Strings{"RemoteLoadComplete"}));
     EXPECT_EQ(gif->FrameCount(), 0);
+
+    // Forty bytes well within the budget whose frame (2000 x 2000) would pass it: a load that
+    // cannot be made fails before it is announced, and what is on show stays.
+    loadPlaying();
+    gif->MemoryBudget(std::size_t{1} << 20);
+    giftest::GifBuilder big;
+    big.screen(2000, 2000).globalTable(giftest::testPalette(4));
+    big.raw({0x2C, 0, 0, 0, 0, 0xD0, 0x07, 0xD0, 0x07, 0, 2, 1, 0x2C, 0});  // clear, end
+    complete(big.build());
+    EXPECT_EQ(eventNames(), (Strings{"RemoteLoadFailure"}));
+    EXPECT_EQ(gif->FrameCount(), 3);
+    EXPECT_EQ(gif->Action(), ActionPlay);
 }
 
 TEST_F(Remote, CompleteReportsTheHeaderSizeInContainerUnits) {
