@@ -63,7 +63,7 @@ bool HeadlessHost::asyncRead(std::string_view target, std::string_view propertyN
                              int32_t readOption) {
     if (!asyncAccepted_) return false;
     reads_.push_back({std::string(target), std::string(propertyName), readOption});
-    return true;
+    return onAsyncRead ? onAsyncRead(target, propertyName, readOption) : true;
 }
 
 bool HeadlessHost::setMousePointer(int16_t pointer) {

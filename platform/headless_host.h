@@ -56,6 +56,12 @@ class HeadlessHost : public ControlHost {
     std::function<void()> onPaint;
     std::function<void()> onResize;
     std::function<void(int32_t number, std::string_view name, std::span<EventArg> args)> onEvent;
+    // Asynchronous reads, once recorded, go to `onAsyncRead` when it is set (its answer is the
+    // request's), and cancels to `onCancelAsyncRead`; otherwise a read is accepted as
+    // setAsyncReadAccepted says and nothing answers it.
+    std::function<bool(std::string_view target, std::string_view propertyName, int32_t readOption)>
+        onAsyncRead;
+    std::function<void(std::string_view propertyName)> onCancelAsyncRead;
 
     // Records.
     int refreshCount() const { return refreshes_; }
@@ -63,6 +69,8 @@ class HeadlessHost : public ControlHost {
     const std::vector<RecordedEvent>& events() const { return events_; }
     const std::vector<AsyncReadRequest>& asyncReads() const { return reads_; }
     const std::vector<std::string>& cancelledReads() const { return cancels_; }
+    // The limits the control gave for its latest read.
+    const AsyncReadLimits& asyncReadLimits() const { return limits_; }
     void clearRecords();
 
     // ControlHost.
@@ -80,7 +88,9 @@ class HeadlessHost : public ControlHost {
                    int32_t readOption) override;
     void cancelAsyncRead(std::string_view propertyName) override {
         cancels_.emplace_back(propertyName);
+        if (onCancelAsyncRead) onCancelAsyncRead(propertyName);
     }
+    void setAsyncReadLimits(const AsyncReadLimits& limits) override { limits_ = limits; }
     WindowId parentWindow() const override { return window_; }
     TimerService* timers() override { return timers_; }
     bool enabled() const override { return enabled_; }
@@ -120,6 +130,7 @@ class HeadlessHost : public ControlHost {
     std::vector<RecordedEvent> events_;
     std::vector<AsyncReadRequest> reads_;
     std::vector<std::string> cancels_;
+    AsyncReadLimits limits_;
 };
 
 }  // namespace platform

@@ -2,13 +2,16 @@
 //
 //   anigif-design FILE.gif OUT [--stretch N] [--loops N] [--delay MS] [--mirror N]
 //                 [--delay-load N] [--offset X Y] [--solid BBGGRR] [--stepped MS] [--extent X Y]
+//                 [--deadline S]
 //   anigif-design --dump FILE
 //   anigif-design --extract FILE KEY OUT
 //
 // Making a description places a control on a windowless host in design mode, assigns it the
 // GIF as a picture (so the description stores the file's bytes exactly), applies the options
-// through the control's property setters and saves what WriteProperties stores. Errors print
-// "anigif-design: error: WHAT" on standard error; the status is 0 on success, 1 when the work
+// through the control's property setters and saves what WriteProperties stores. FILE.gif may
+// also be an http, https or file address: the control then loads it through its remote path,
+// which keeps the downloaded bytes as they came, and its remote events go to standard error. Errors
+// print "anigif-design: error: WHAT" on standard error; the status is 0 on success, 1 when the work
 // failed (a missing or damaged file, a write that failed) and 2 for a usage error. An output
 // that names an input is refused before anything is read or written, and outputs replace their
 // files in one step, so a failed run leaves every file as it was.
@@ -26,6 +29,9 @@
 #include <vector>
 
 #include "apps/tool_main.h"
+#if ANIGIF_TOOL_ADDRESSES
+#include "apps/remote/tool_remote.h"
+#endif
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "gifcontrol/render/uc_ani_gif.h"
 #include "platform/atomic_file.h"
@@ -43,7 +49,7 @@ constexpr std::string_view kProgram = "anigif-design";
 constexpr std::string_view kUsage =
     "usage: anigif-design FILE.gif OUT [--stretch N] [--loops N] [--delay MS] [--mirror N]\n"
     "                     [--delay-load N] [--offset X Y] [--solid BBGGRR] [--stepped MS]\n"
-    "                     [--extent X Y]\n"
+    "                     [--extent X Y] [--deadline S]\n"
     "       anigif-design --dump FILE\n"
     "       anigif-design --extract FILE KEY OUT\n"
     "       anigif-design --help | --version\n"
@@ -52,11 +58,18 @@ constexpr std::string_view kUsage =
     "--dump prints the entries of a description, --extract writes the byte array stored under\n"
     "KEY to OUT.\n"
     "\n"
+    "FILE.gif may be an http://, https:// or file:// address: it is downloaded through the\n"
+    "control's remote loading, and the control's RemoteLoadComplete and RemoteLoadFailure\n"
+    "events are printed on standard error as they happen. A download that fails\n"
+    "(RemoteLoadFailure) exits with status 1.\n"
+    "\n"
     "  --stretch N      0 to 4          --loops N        0 or more\n"
     "  --delay MS       10 to 32700     --mirror N       0 to 3\n"
     "  --delay-load N   0 to 3          --offset X Y     pixels\n"
     "  --solid BBGGRR   solid background colour         --stepped MS   0 or more\n"
     "  --extent X Y     the host's size in hundredths of a millimetre\n"
+    "  --deadline S     seconds a download may take before it fails (default 120,\n"
+    "                   0 for no limit)\n"
     "\n"
     "Exit status: 0 success, 1 the work failed, 2 usage error.\n";
 
@@ -136,7 +149,7 @@ int extract(const std::filesystem::path& file, std::string_view key,
 }
 
 struct DesignOptions {
-    std::optional<int32_t> stretch, loops, delay, mirror, delayLoad, stepped, solid;
+    std::optional<int32_t> stretch, loops, delay, mirror, delayLoad, stepped, solid, deadline;
     std::optional<std::pair<int32_t, int32_t>> offset, extent;
 };
 
@@ -167,6 +180,8 @@ DesignOptions parseOptions(const std::vector<std::string_view>& args) {
         } else if (name == "--offset") {
             const int32_t x = parseNumber(name, next(), kMin, kMax);
             o.offset = {{x, parseNumber(name, next(), kMin, kMax)}};
+        } else if (name == "--deadline") {
+            o.deadline = parseNumber(name, next(), 0, 2000000);
         } else if (name == "--extent") {
             const int32_t x = parseNumber(name, next(), 0, kMax);
             o.extent = {{x, parseNumber(name, next(), 0, kMax)}};
@@ -179,15 +194,27 @@ DesignOptions parseOptions(const std::vector<std::string_view>& args) {
     return o;
 }
 
-int design(const std::filesystem::path& gifFile, const std::filesystem::path& out,
-           const DesignOptions& o) {
-    refuseOverwritingInput(gifFile, out);
+// The file an input names: itself, or the file of a file address.
+std::filesystem::path inputFile(const std::string& input) {
+#if ANIGIF_TOOL_ADDRESSES
+    if (tool::isAddress(input)) return tool::addressedFile(input);
+#endif
+    return input;
+}
+
+int design(const std::string& gifFile, const std::filesystem::path& out, const DesignOptions& o) {
+    refuseOverwritingInput(inputFile(gifFile), out);
     std::unique_ptr<anigif::Picture> picture;
-    {
+#if ANIGIF_TOOL_ADDRESSES
+    const bool address = tool::isAddress(gifFile);
+#else
+    const bool address = false;
+#endif
+    if (!address) {
         const std::vector<uint8_t> bytes = readWholeFile(gifFile);
         picture = anigif::BytesToPicture(bytes);
+        if (!picture) throw Failure(gifFile + " is not a GIF picture");
     }
-    if (!picture) throw Failure(gifFile.string() + " is not a GIF picture");
 
     platform::HeadlessHost host;
     host.setUserMode(false);
@@ -199,9 +226,19 @@ int design(const std::filesystem::path& gifFile, const std::filesystem::path& ou
     host.onPaint = [&control] { control.UserControl_Paint(); };
     host.onResize = [&control] { control.UserControl_Resize(); };
 
-    control.AnimatedGIF(picture.get());
-    picture.reset();  // the control holds its own copy of the bytes
-    if (control.FrameCount() == 0) throw Failure(gifFile.string() + " holds no playable frame");
+#if ANIGIF_TOOL_ADDRESSES
+    if (address) {
+        if (o.deadline) control.remoteDeadlineMs = int64_t{*o.deadline} * 1000;
+        if (tool::loadRemote(kProgram, control, host, gifFile, std::cerr) ==
+            tool::RemoteOutcome::Failed)
+            throw Failure("cannot load " + gifFile + ": the download failed (RemoteLoadFailure)");
+    }
+#endif
+    if (picture) {
+        control.AnimatedGIF(picture.get());
+        picture.reset();  // the control holds its own copy of the bytes
+    }
+    if (control.FrameCount() == 0) throw Failure(gifFile + " holds no playable frame");
     if (o.stretch) control.Stretch(*o.stretch);
     if (o.loops) control.Loops(*o.loops);
     if (o.delay) control.MinFrameDelay(*o.delay);
@@ -242,7 +279,7 @@ int run(const std::vector<std::string_view>& args) {
         throw UsageError("a GIF file and an output file are needed");
     // Every option is checked before any file is read.
     const DesignOptions options = parseOptions({args.begin() + 2, args.end()});
-    return design(args[0], args[1], options);
+    return design(std::string(args[0]), args[1], options);
 }
 
 }  // namespace

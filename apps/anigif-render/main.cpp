@@ -1,6 +1,9 @@
 // anigif-render [options] FILE.gif OUTDIR
 // anigif-render --info FILE.gif
 //
+// FILE.gif may also be an http, https or file address, loaded through the control's remote path;
+// its remote events are printed on standard error as they come.
+//
 // Paints frames 1 .. n of FILE through the control on a headless host and writes each painted
 // surface as OUTDIR/frame-NNNN.ppm (with --png, frame-NNNN.png). Standard output: the GIF summary
 // line, then one line per frame of the frame table; --info prints only these and writes nothing. A
@@ -27,6 +30,9 @@
 
 #include "apps/anigif-render/render_session.h"
 #include "apps/tool_main.h"
+#if ANIGIF_TOOL_ADDRESSES
+#include "apps/remote/tool_remote.h"
+#endif
 #include "gifcontrol/decode/bytes_to_picture.h"
 #include "platform/atomic_file.h"
 
@@ -46,6 +52,11 @@ constexpr std::string_view kUsage =
     "Paints every frame of FILE.gif through the animated-GIF control and writes them as\n"
     "OUTDIR/frame-NNNN.ppm; prints the GIF's summary and frame table.\n"
     "\n"
+    "FILE.gif may be an http://, https:// or file:// address: it is downloaded through the\n"
+    "control's remote loading, and the control's RemoteLoadComplete and RemoteLoadFailure\n"
+    "events are printed on standard error as they happen. A download that fails\n"
+    "(RemoteLoadFailure) exits with status 1.\n"
+    "\n"
     "  --size W H            the control's size in pixels (default: the GIF's screen)\n"
     "  --stretch N           stretch mode, 0 to 4\n"
     "  --mirror N            mirroring, 0 to 3\n"
@@ -55,6 +66,8 @@ constexpr std::string_view kUsage =
     "  --snapshot K OUT.gif  also write the GIF the control encodes for frame K\n"
     "  --png                 write the frames as PNG files (frame-NNNN.png)\n"
     "  --info                print the summary and frame table only; write nothing\n"
+    "  --deadline S          seconds a download may take before it fails (default 120,\n"
+    "                        0 for no limit)\n"
     "\n"
     "Exit status: 0 success, 1 the work failed, 2 usage error.\n";
 
@@ -62,6 +75,7 @@ struct CommandLine {
     anigifrender::Options options;
     std::vector<std::string> positional;
     std::optional<std::pair<int32_t, std::string>> snapshot;
+    std::optional<int32_t> deadlineSeconds;
     bool info = false;
     bool png = false;
 };
@@ -74,6 +88,14 @@ uint32_t hexColour(std::string_view option, std::string_view text, std::string_v
         throw UsageError(std::string(option) + " takes six hexadecimal digits " +
                          std::string(form) + ", not \"" + std::string(text) + "\"");
     return value;
+}
+
+// The file an input names: itself, or the file of a file address.
+fs::path inputFile(const std::string& input) {
+#if ANIGIF_TOOL_ADDRESSES
+    if (tool::isAddress(input)) return tool::addressedFile(input);
+#endif
+    return input;
 }
 
 CommandLine parse(int argc, char** argv) {
@@ -111,6 +133,8 @@ CommandLine parse(int argc, char** argv) {
             cl.png = true;
         } else if (arg == "--info") {
             cl.info = true;
+        } else if (arg == "--deadline") {
+            cl.deadlineSeconds = tool::wholeNumber(arg, value(), 0, 2000000);
         } else {
             throw UsageError("unknown option \"" + std::string(arg) + "\"");
         }
@@ -122,7 +146,7 @@ CommandLine parse(int argc, char** argv) {
         throw UsageError(cl.positional.size() < 2 ? "FILE.gif and OUTDIR are required"
                                                   : "too many arguments");
     }
-    if (cl.snapshot && platform::sameFile(cl.positional[0], cl.snapshot->second))
+    if (cl.snapshot && platform::sameFile(inputFile(cl.positional[0]), cl.snapshot->second))
         throw UsageError("the snapshot output " + cl.snapshot->second + " is the input " +
                          cl.positional[0] + "; choose another output file");
     return cl;
@@ -132,6 +156,26 @@ CommandLine parse(int argc, char** argv) {
 std::string loadFailure(const fs::path& file, std::size_t budget) {
     const std::string problem = tool::fileProblem(file, budget);
     return problem.empty() ? "not a GIF the control can play (no frame loads)" : problem;
+}
+
+// Loads `input`, a path or an address, into the session; why it did not load, or empty.
+std::string load(anigifrender::RenderSession& session, const std::string& input) {
+#if ANIGIF_TOOL_ADDRESSES
+    if (tool::isAddress(input)) {
+        auto outcome = tool::RemoteOutcome::Failed;
+        session.loadWith([&](anigif::ucAniGIF& control) {
+            outcome = tool::loadRemote(kProgram, control, session.host(), input, std::cerr);
+            return outcome == tool::RemoteOutcome::Loaded;
+        });
+        if (outcome == tool::RemoteOutcome::Failed)
+            return "the download failed (RemoteLoadFailure)";
+        if (outcome == tool::RemoteOutcome::NoFrames)
+            return "not a GIF the control can play (no frame loads)";
+        return {};
+    }
+#endif
+    if (session.load(input)) return {};
+    return loadFailure(input, session.control().MemoryBudget());
 }
 
 // Steps the session on to frame `frame` and writes the AnimatedGIF bytes of it to `path`.
@@ -151,10 +195,11 @@ int run(int argc, char** argv) {
     const fs::path input = cl.positional[0];
 
     anigifrender::RenderSession session(cl.options);
-    if (!session.load(input.string())) {
+    if (cl.deadlineSeconds)
+        session.control().remoteDeadlineMs = int64_t{*cl.deadlineSeconds} * 1000;
+    if (const std::string problem = load(session, cl.positional[0]); !problem.empty()) {
         std::cout << "gif frames=0\n" << std::flush;
-        throw Failure("cannot load " + input.string() + ": " +
-                      loadFailure(input, session.control().MemoryBudget()));
+        throw Failure("cannot load " + cl.positional[0] + ": " + problem);
     }
     auto& control = session.control();
     const int32_t frames = control.FrameCount();
@@ -169,7 +214,7 @@ int run(int argc, char** argv) {
         return outDir / name;
     };
     for (int32_t i = 1; !cl.info && i <= frames; ++i)
-        if (platform::sameFile(input, framePath(i)))
+        if (platform::sameFile(inputFile(input.string()), framePath(i)))
             throw UsageError("the frame file " + framePath(i).string() + " is the input " +
                              input.string() + "; choose another folder");
 

@@ -33,8 +33,12 @@ RenderSession::RenderSession(const Options& options) : options_(options) {
 }
 
 bool RenderSession::load(std::string_view fileName) {
+    return loadWith([fileName](anigif::ucAniGIF& c) { return c.LoadAnimatedGIF_File(fileName); });
+}
+
+bool RenderSession::loadWith(const std::function<bool(anigif::ucAniGIF&)>& loader) {
     painted_ = 0;
-    if (!control_->LoadAnimatedGIF_File(fileName)) return false;
+    if (!loader(*control_)) return false;
     control_->Action(anigif::ActionPause);
     if (!options_.size) host_.setSize(control_->screenWidth, control_->screenHeight);
     return control_->FrameCount() > 0;

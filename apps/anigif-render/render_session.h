@@ -4,6 +4,7 @@
 // Refresh and each further frame by Action = ActionStep, each paint into pixels of the session's
 // own that hold the background colour before it.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +49,9 @@ class RenderSession {
     // Loads the file through LoadAnimatedGIF_File; false when it does not load. Without a size
     // option the control then takes the image size.
     bool load(std::string_view fileName);
+    // The same with another source: `loader` puts a GIF into the control and says whether one
+    // loaded.
+    bool loadWith(const std::function<bool(anigif::ucAniGIF&)>& loader);
 
     // Paints the next frame (frame 1 on the first call) and returns it; null when nothing is
     // loaded, the control has no area or its pixels would pass the memory budget.

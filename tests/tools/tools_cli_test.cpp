@@ -13,6 +13,17 @@
 #include <vector>
 
 #include "tests/support/gif_builder.h"
+#if KAVRILO_TOOL_ADDRESSES
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QUrl>
+#include <chrono>
+#include <future>
+
+#include "tests/support/loopback_server.h"
+#endif
 
 namespace {
 
@@ -73,6 +84,23 @@ class Tools : public ::testing::Test {
     }
 
     std::string path(const std::string& name) const { return "\"" + (dir_ / name).string() + "\""; }
+
+#if KAVRILO_TOOL_ADDRESSES
+    // The Qt application whose event loop serves the loopback server; made before the server.
+    static void ensureApplication() {
+        static int argc = 1;
+        static char name[] = "tools_cli_tests";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication application(argc, argv);
+    }
+    // Runs like run() while this thread's event loop serves.
+    Result runServing(const std::string& program, const std::string& args) {
+        auto result = std::async(std::launch::async, [&] { return run(program, args); });
+        while (result.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return result.get();
+    }
+#endif
 
     fs::path dir_, gif_;
 };
@@ -279,5 +307,67 @@ TEST_F(Tools, FailuresAreReportedAlikeAndNeverAsSuccess) {
         EXPECT_NE(design.err.find(reason), std::string::npos) << design.err;
     }
 }
+
+#if KAVRILO_TOOL_ADDRESSES
+TEST_F(Tools, AddressesGoThroughTheRemotePath) {
+    ensureApplication();
+    giftest::LoopbackServer server;
+    ASSERT_TRUE(server.listening());
+    server.set("/in.gif", QByteArray::fromStdString(readText(gif_)));
+    server.set("/broken.gif", {500, QByteArray::fromStdString(readText(gif_))});
+    const auto quoted = [](const std::string& s) { return "\"" + s + "\""; };
+    const std::string http = quoted(server.address("/in.gif"));
+    const std::string file =
+        quoted(QUrl::fromLocalFile(QString::fromStdString(gif_.string())).toString().toStdString());
+
+    // A download paints and describes exactly as the file does; the event comes on stderr.
+    const Result byPath = run("anigif-render", path("in.gif") + " " + path("by-path"));
+    ASSERT_EQ(byPath.status, 0) << byPath.err;
+    ASSERT_EQ(run("anigif-design", path("in.gif") + " " + path("by-path.bag")).status, 0);
+    const std::string complete = "RemoteLoadComplete gifWidth=3 gifHeight=2 Cancel=false\n";
+    for (const std::string& address : {http, file}) {
+        const Result r = runServing("anigif-render", address + " " + path("by-address"));
+        EXPECT_EQ(r.status, 0) << address << ": " << r.err;
+        EXPECT_EQ(r.out, byPath.out) << address;
+        EXPECT_EQ(withoutQtNotes(r.err), "anigif-render: " + complete) << address;
+        for (const char* n : {"frame-0001.ppm", "frame-0002.ppm", "frame-0003.ppm"})
+            EXPECT_EQ(readText(dir_ / "by-address" / n), readText(dir_ / "by-path" / n)) << n;
+        const Result d = runServing("anigif-design", address + " " + path("by-address.bag"));
+        EXPECT_EQ(d.status, 0) << address << ": " << d.err;
+        EXPECT_EQ(withoutQtNotes(d.err), "anigif-design: " + complete) << address;
+        EXPECT_EQ(readText(dir_ / "by-address.bag"), readText(dir_ / "by-path.bag")) << address;
+        fs::remove_all(dir_ / "by-address");
+        fs::remove(dir_ / "by-address.bag");
+    }
+
+    // Reads that fail end in RemoteLoadFailure, status 1 and nothing written: a server error, a
+    // missing file, a named pipe (refused at once), a body that drips past the deadline.
+    server.set("/drip.gif", {200, QByteArray::fromStdString(readText(gif_)), 100, 1, false});
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.gif").c_str(), 0600), 0);
+    const std::string noFile =
+        quoted(QUrl::fromLocalFile(QString::fromStdString((dir_ / "none.gif").string()))
+                   .toString()
+                   .toStdString());
+    for (const std::string& args :
+         {quoted(server.address("/broken.gif")), quoted(server.address("/missing.gif")), noFile,
+          quoted("file://" + (dir_ / "pipe.gif").string()),
+          "--deadline 1 " + quoted(server.address("/drip.gif"))}) {
+        const Result r = runServing("anigif-render", args + " " + path("failed"));
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.out, "gif frames=0\n") << args;
+        EXPECT_EQ(withoutQtNotes(r.err).rfind("anigif-render: RemoteLoadFailure\n"
+                                              "anigif-render: error: cannot load ",
+                                              0),
+                  0u)
+            << args << ": " << r.err;
+    }
+    const Result d = runServing("anigif-design",
+                                quoted(server.address("/broken.gif")) + " " + path("failed.bag"));
+    EXPECT_EQ(d.status, 1);
+    EXPECT_EQ(withoutQtNotes(d.err).rfind("anigif-design: RemoteLoadFailure\n", 0), 0u) << d.err;
+    EXPECT_FALSE(fs::exists(dir_ / "failed"));
+    EXPECT_FALSE(fs::exists(dir_ / "failed.bag"));
+}
+#endif
 
 }  // namespace
