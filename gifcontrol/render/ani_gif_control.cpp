@@ -193,8 +193,7 @@ void AniGifControl::UserControl_MouseMove(int16_t Button, int16_t Shift, float X
     d_->UserControl_MouseMove(Button, Shift, X, Y);
 }
 void AniGifControl::UserControl_AsyncReadComplete(std::string_view PropertyName,
-                                                  std::span<const uint8_t> Value,
-                                                  int64_t BytesRead,
+                                                  std::span<const uint8_t> Value, int64_t BytesRead,
                                                   std::shared_ptr<const void> keeper) {
     d_->UserControl_AsyncReadComplete(PropertyName, Value, BytesRead, std::move(keeper));
 }
