@@ -1,9 +1,9 @@
 #include "platform/qt/frame_extents.h"
 
-#include <QGuiApplication>
-#include <QWindow>
 #include <xcb/xcb.h>
 
+#include <QGuiApplication>
+#include <QWindow>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -23,8 +23,7 @@ using Reply = std::unique_ptr<T, FreeDeleter>;
 xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
     const auto cookie =
         xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
-    const Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(connection, cookie, nullptr));
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, cookie, nullptr));
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
@@ -51,9 +50,12 @@ bool windowManagerOffers(xcb_connection_t* connection, xcb_window_t root, xcb_at
 }  // namespace
 
 std::optional<QMargins> frameExtentsBeforeShowing(QWindow& window, int waitMs) {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || window.isVisible()) return std::nullopt;
-    xcb_connection_t* connection = x11->connection();
+    // Other platforms (offscreen among them) may offer the X11 interface without a connection.
+    if (window.isVisible() || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return std::nullopt;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return std::nullopt;
     const auto id = static_cast<xcb_window_t>(window.winId());
 
     const Reply<xcb_get_geometry_reply_t> geometry(
