@@ -47,12 +47,14 @@ void placeCentred(QWidget& window, const QMargins& frame) {
 }
 
 // Waits for the frame of a window placed before its window manager framed it, and centres the
-// window once more when the frame is known. The frame brings no event of its own (a reparenting
+// window once more when the frame it was given is known and differs from the one it was placed
+// for. The frame brings no event of its own (a reparenting
 // window manager keeps the inner area where it was), so it is looked for whenever the window is
 // exposed, moved or resized, and a few times shortly after the first exposure.
 class FrameWatch : public QObject {
   public:
-    explicit FrameWatch(QWidget& window) : QObject(&window), window_(window) {
+    FrameWatch(QWidget& window, QMargins placedFor)
+        : QObject(&window), window_(window), placedFor_(placedFor) {
         setObjectName(QStringLiteral("frameWatch"));
         window.installEventFilter(this);
         if (QWindow* handle = window.windowHandle()) handle->installEventFilter(this);
@@ -78,7 +80,7 @@ class FrameWatch : public QObject {
         const auto frame = knownFrame(window_);
         if (!frame || frame->isNull()) return;
         done_ = true;
-        placeCentred(window_, *frame);
+        if (*frame != placedFor_) placeCentred(window_, *frame);
         finish();
     }
 
@@ -91,6 +93,7 @@ class FrameWatch : public QObject {
     }
 
     QWidget& window_;
+    QMargins placedFor_;
     bool exposed_ = false;
     bool done_ = false;
 };
@@ -98,16 +101,15 @@ class FrameWatch : public QObject {
 }  // namespace
 
 void centreOnScreen(QWidget& window) {
+    QMargins placedFor = knownFrame(window).value_or(QMargins());
     QWindow* handle = window.windowHandle();
     if (handle && !handle->isVisible()) {
-        if (const auto frame = platform::qt::frameExtentsBeforeShowing(*handle)) {
-            placeCentred(window, *frame);
-            return;
-        }
+        if (const auto frame = platform::qt::frameExtentsBeforeShowing(*handle)) placedFor = *frame;
     }
-    placeCentred(window, knownFrame(window).value_or(QMargins()));
+    placeCentred(window, placedFor);
+    // The frame given may still differ from the one announced (or none was announced).
     if (!window.findChild<QObject*>(QStringLiteral("frameWatch"), Qt::FindDirectChildrenOnly))
-        new FrameWatch(window);
+        new FrameWatch(window, placedFor);
 }
 
 }  // namespace windows
