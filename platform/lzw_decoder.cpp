@@ -56,6 +56,16 @@ class LineCursor {
     uint8_t* out = nullptr;
     uint8_t* end = nullptr;
 
+    // Moves on to the next line and hands its bounds to the decoder's own copies; false after
+    // the last line.
+    bool advance(uint8_t*& to, uint8_t*& toEnd) noexcept {
+        next();
+        if (done_) return false;
+        to = out;
+        toEnd = end;
+        return true;
+    }
+
     // Pixels of the lines before the current one.
     uint64_t pixelsBefore() const noexcept { return uint64_t(rows_) * uint64_t(lines_.width); }
 
@@ -169,12 +179,7 @@ LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes,
             }
             last = code;
             *out++ = static_cast<uint8_t>(code);
-            if (out == end) {
-                line.next();
-                if (line.done()) break;
-                out = line.out;
-                end = line.end;
-            }
+            if (out == end && !line.advance(out, end)) break;
             continue;
         }
         if (code <= eoi) {
@@ -219,12 +224,7 @@ LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes,
                 }
             }
             out += length;
-            if (out == end) {
-                line.next();
-                if (line.done()) break;
-                out = line.out;
-                end = line.end;
-            }
+            if (out == end && !line.advance(out, end)) break;
             continue;
         }
         // Near the end of a line: the string is put together aside and copied line by line.
@@ -243,12 +243,7 @@ LzwResult decodeLzw(int minCodeSize, std::span<const uint8_t> codes,
             out += n;
             from += n;
             left -= n;
-            if (out != end) break;
-            line.next();
-            if (line.done()) break;
-            out = line.out;
-            end = line.end;
-            if (left == 0) break;
+            if (out != end || !line.advance(out, end) || left == 0) break;
         }
         if (line.done()) break;
     }

@@ -353,6 +353,12 @@ void Form1::openNumberListDialog(bool modal) {
     if (!form2_) form2_ = new Form2(state_, this);  // owned by this window
     if (modal) {
         form2_->exec();
+        // The keyboard comes back to this window: a window manager without focus handling of
+        // its own (twm) leaves it nowhere when the dialog goes, and the child's answer is lost.
+        if (isVisible()) {
+            activateWindow();
+            text3_->setFocus();
+        }
     } else {
         form2_->show();
         form2_->raise();

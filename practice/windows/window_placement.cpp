@@ -7,48 +7,54 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "platform/qt/frame_extents.h"
+
 namespace windows {
 
 namespace {
 
-// The outer size: the window with the frame its window manager gave it, as far as known. The
-// native window's margins are asked afresh (the widget's own copy is only renewed on moves).
-QSize outerSize(const QWidget& window) {
-    if (const QWindow* handle = window.windowHandle()) {
-        const QMargins frame = handle->frameMargins();
-        return window.size().grownBy(frame);
-    }
-    return window.frameGeometry().size();
+// The frame of a shown window as the native window knows it (asked afresh: the widget's own
+// copy is only renewed on moves). Nothing while the window manager is still building the frame:
+// a frame that does not yet enclose the window gives negative margins.
+std::optional<QMargins> knownFrame(const QWidget& window) {
+    const QWindow* handle = window.windowHandle();
+    if (!handle) return QMargins();
+    const QMargins frame = handle->frameMargins();
+    if (frame.left() < 0 || frame.top() < 0 || frame.right() < 0 || frame.bottom() < 0)
+        return std::nullopt;
+    return frame;
 }
 
-QSize centreNow(QWidget& window) {
+// Places the window's inner area so that the inner area grown by `frame` is centred on the
+// screen. Positions are given for the inner area, which every window manager keeps where it is
+// asked to put it.
+void placeCentred(QWidget& window, const QMargins& frame) {
     const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
-    const QSize outer = outerSize(window);
-    if (!screen) return outer;
+    if (!screen) return;
     const QRect area = screen->geometry();
-    const QPoint topLeft(area.left() + (area.width() - outer.width()) / 2,
-                         area.top() + (area.height() - outer.height()) / 2);
-    // A shown window is placed by its inner area, computed from the frame the native window
-    // knows: the widget's own copy of the frame may still be stale, and window managers read a
-    // frame position in their own ways.
+    const QSize outer = window.size().grownBy(frame);
+    const QPoint inner(area.left() + (area.width() - outer.width()) / 2 + frame.left(),
+                       area.top() + (area.height() - outer.height()) / 2 + frame.top());
     QWindow* handle = window.windowHandle();
     if (handle && handle->isVisible()) {
-        const QMargins frame = handle->frameMargins();
-        handle->setPosition(topLeft + QPoint(frame.left(), frame.top()));
+        handle->setPosition(inner);
     } else {
-        window.move(topLeft);
+        // QWidget::move takes the outer position and adds the frame it knows of; ask for the
+        // position that puts the inner area where it belongs, whatever frame that is.
+        const QPoint knownFrameOffset = window.geometry().topLeft() - window.pos();
+        window.move(inner - knownFrameOffset);
     }
-    return outer;
 }
 
-// Waits for the frame of one window and centres it once more when the frame arrives. The frame
-// brings no event of its own (a reparenting window manager keeps the inner area where it was),
-// so it is looked for whenever the window is exposed, moved or resized, and once more a moment
-// after the first exposure, for window managers that announce the frame only after mapping.
+// Waits for the frame of a window placed before its window manager framed it, and centres the
+// window once more when the frame it was given is known and differs from the one it was placed
+// for. The frame brings no event of its own (a reparenting
+// window manager keeps the inner area where it was), so it is looked for whenever the window is
+// exposed, moved or resized, and a few times shortly after the first exposure.
 class FrameWatch : public QObject {
   public:
-    FrameWatch(QWidget& window, QSize outerUsed)
-        : QObject(&window), window_(window), outerUsed_(outerUsed) {
+    FrameWatch(QWidget& window, QMargins placedFor)
+        : QObject(&window), window_(window), placedFor_(placedFor) {
         setObjectName(QStringLiteral("frameWatch"));
         window.installEventFilter(this);
         if (QWindow* handle = window.windowHandle()) handle->installEventFilter(this);
@@ -59,7 +65,9 @@ class FrameWatch : public QObject {
         const auto type = event->type();
         if (type == QEvent::Expose && !exposed_) {
             exposed_ = true;
-            QTimer::singleShot(250, this, [this] { recentreIfFramed(); });
+            for (int ms : {100, 250, 500, 1000})
+                QTimer::singleShot(ms, this, [this] { recentreIfFramed(); });
+            QTimer::singleShot(1500, this, [this] { finish(); });
         }
         if (type == QEvent::Expose || type == QEvent::Move || type == QEvent::Resize)
             recentreIfFramed();
@@ -68,16 +76,24 @@ class FrameWatch : public QObject {
 
   private:
     void recentreIfFramed() {
-        if (done_ || !window_.isVisible() || outerSize(window_) == outerUsed_) return;
+        if (done_ || !window_.isVisible()) return;
+        const auto frame = knownFrame(window_);
+        if (!frame || frame->isNull()) return;
+        done_ = true;
+        if (*frame != placedFor_) placeCentred(window_, *frame);
+        finish();
+    }
+
+    // Stops watching: the frame is known, or no window manager frames this window.
+    void finish() {
         done_ = true;
         window_.removeEventFilter(this);
         if (QWindow* handle = window_.windowHandle()) handle->removeEventFilter(this);
-        centreNow(window_);
         deleteLater();
     }
 
     QWidget& window_;
-    QSize outerUsed_;
+    QMargins placedFor_;
     bool exposed_ = false;
     bool done_ = false;
 };
@@ -85,9 +101,15 @@ class FrameWatch : public QObject {
 }  // namespace
 
 void centreOnScreen(QWidget& window) {
-    const QSize used = centreNow(window);
+    QMargins placedFor = knownFrame(window).value_or(QMargins());
+    QWindow* handle = window.windowHandle();
+    if (handle && !handle->isVisible()) {
+        if (const auto frame = platform::qt::frameExtentsBeforeShowing(*handle)) placedFor = *frame;
+    }
+    placeCentred(window, placedFor);
+    // The frame given may still differ from the one announced (or none was announced).
     if (!window.findChild<QObject*>(QStringLiteral("frameWatch"), Qt::FindDirectChildrenOnly))
-        new FrameWatch(window, used);
+        new FrameWatch(window, placedFor);
 }
 
 }  // namespace windows
