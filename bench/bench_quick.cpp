@@ -5,13 +5,14 @@
 // notes (QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software), or on a GPU backend where there
 // is one.
 //
-//   bench_quick [--playback=S] [--warm=W] [--rounds=N]
+//   bench_quick [--playback=S] [--warm=W] [--rounds=N] [--case=NAME] [--player=ours|theirs]
 //       N rounds (default 1); in each, every case plays S seconds (default 2) after W seconds
 //       (default 0.5; 12 for the steady state of "large", whose loop takes 10 s) in each player,
 //       the two players taking turns at going first. Prints per case the median process CPU per
 //       second of playback, frames shown per second, and the resident memory the player added (from
 //       before it was made to the end of its playback), with the ratios AniGifImage /
-//       AnimatedImage.
+//       AnimatedImage. --case (e.g. large/1x) and --player keep one case or one player, to run
+//       under a profiler.
 #include <malloc.h>
 
 #include <QElapsedTimer>
@@ -33,6 +34,16 @@
 
 #include "bench/gif_workloads.h"
 #include "bench/paired_timing.h"
+
+// Under callgrind the counts cover each playback alone, one dump per player and case.
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#define KAVRILO_PLAYBACK_BEGINS() CALLGRIND_ZERO_STATS
+#define KAVRILO_PLAYBACK_ENDS(name) CALLGRIND_DUMP_STATS_AT(name)
+#else
+#define KAVRILO_PLAYBACK_BEGINS()
+#define KAVRILO_PLAYBACK_ENDS(name)
+#endif
 
 void qml_register_types_AniGif();
 
@@ -93,11 +104,13 @@ Figures play(QQmlEngine& engine, bool ours, const QString& gifPath, QSize gifSiz
     QObject::connect(&window, &QQuickWindow::frameSwapped, [&] { ++shown; });
     QTest::qWait(static_cast<int>(warm * 1000));
     shown = 0;
+    KAVRILO_PLAYBACK_BEGINS();
     const double t0 = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
     QTest::qWait(static_cast<int>(seconds * 1000));
     const double elapsed = double(wall.nsecsElapsed()) * 1e-9;
+    KAVRILO_PLAYBACK_ENDS(ours ? "AniGifImage" : "AnimatedImage");
     Figures f;
     f.cpuPerSecond = (processCpuSeconds() - t0) / elapsed;
     f.framesPerSecond = shown / elapsed;
@@ -110,11 +123,14 @@ Figures play(QQmlEngine& engine, bool ours, const QString& gifPath, QSize gifSiz
 int main(int argc, char** argv) {
     double seconds = 2, warm = 0.5;
     int rounds = 1;
+    std::string onlyCase, onlyPlayer;
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--playback=", 11) == 0) seconds = std::atof(argv[i] + 11);
         if (std::strncmp(argv[i], "--warm=", 7) == 0) warm = std::atof(argv[i] + 7);
         if (std::strncmp(argv[i], "--rounds=", 9) == 0)
             rounds = std::max(1, std::atoi(argv[i] + 9));
+        if (std::strncmp(argv[i], "--case=", 7) == 0) onlyCase = argv[i] + 7;
+        if (std::strncmp(argv[i], "--player=", 9) == 0) onlyPlayer = argv[i] + 9;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
@@ -145,8 +161,10 @@ int main(int argc, char** argv) {
     std::map<std::string, std::vector<Figures>> ours, theirs;
     for (int r = 0; r < rounds; ++r)
         for (const Case& c : cases) {
+            if (!onlyCase.empty() && c.name() != onlyCase) continue;
             const auto& [path, size] = gifs[c.workload];
             for (const bool isOurs : {r % 2 == 0, r % 2 != 0}) {  // who goes first alternates
+                if (!onlyPlayer.empty() && isOurs != (onlyPlayer == "ours")) continue;
                 const Figures f = play(engine, isOurs, path, size, c.stretched, warm, seconds);
                 (isOurs ? ours : theirs)[c.name()].push_back(f);
             }
@@ -159,6 +177,7 @@ int main(int argc, char** argv) {
     std::printf("%-22s %10s %10s %7s %8s %8s %9s %9s %7s\n", "case (median of rounds)", "ms CPU/s",
                 "AnimImg", "ratio", "fps", "AnimImg", "MiB", "AnimImg", "ratio");
     for (const Case& c : cases) {
+        if (!onlyCase.empty() && c.name() != onlyCase) continue;
         const auto& o = ours[c.name()];
         const auto& t = theirs[c.name()];
         const double cpuO = median(o, &Figures::cpuPerSecond) * 1e3;
