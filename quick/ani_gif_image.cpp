@@ -21,6 +21,7 @@
 #include "platform/qt/async_reader.h"
 #include "platform/qt/mouse_codes.h"
 #include "platform/qt/qt_timer_service.h"
+#include "platform/qt/seen_values.h"
 
 namespace anigif {
 namespace {
@@ -65,25 +66,17 @@ class ImageHost final : public platform::ControlHost {
     void noteChanges() {
         const AniGifControl* c = item_.control_.get();
         if (!c) return;
-        auto note = [](int& seen, int now, auto emitter) {
-            if (now == seen) return;
-            seen = now;
-            emitter();
-        };
-        const int action = c->Action();
-        const bool wasPlaying = seen_.action != ActionStop, wasPaused = seen_.action == ActionPause;
-        seen_.action = action;
-        if ((action != ActionStop) != wasPlaying) emit item_.playingChanged();
-        if ((action == ActionPause) != wasPaused) emit item_.pausedChanged();
-        note(seen_.frame, c->CurrentFrame(), [&] { emit item_.currentFrameChanged(); });
-        note(seen_.frames, c->FrameCount(), [&] { emit item_.frameCountChanged(); });
-        note(seen_.loopsRemaining, c->LoopsRemaining(),
-             [&] { emit item_.loopsRemainingChanged(); });
-        const QSize size = item_.sourceSize();
-        if (size != seen_.size) {
-            seen_.size = size;
-            emit item_.sourceSizeChanged();
+        const int before = seen_.action.value();
+        if (seen_.action.changed(c->Action())) {
+            const int action = seen_.action.value();
+            if ((action != ActionStop) != (before != ActionStop)) emit item_.playingChanged();
+            if ((action == ActionPause) != (before == ActionPause)) emit item_.pausedChanged();
         }
+        if (seen_.frame.changed(c->CurrentFrame())) emit item_.currentFrameChanged();
+        if (seen_.frames.changed(c->FrameCount())) emit item_.frameCountChanged();
+        if (seen_.loopsRemaining.changed(c->LoopsRemaining()))
+            emit item_.loopsRemainingChanged();
+        if (seen_.size.changed(item_.sourceSize())) emit item_.sourceSizeChanged();
     }
 
     bool refused = false;       // a remoteLoadComplete handler refused the download
@@ -178,13 +171,8 @@ class ImageHost final : public platform::ControlHost {
         ImageHost& host;
         platform::qt::QtTimerService qt;
     };
-    struct Seen {
-        int action = ActionStop, frame = 0, frames = 0, loopsRemaining = 0;
-        QSize size;
-    };
-
     AniGifImage& item_;
-    Seen seen_;
+    platform::qt::SeenControlValues seen_{ActionStop, QSize()};
     NotingTimers timers_{*this};
 };
 
