@@ -479,6 +479,23 @@ std::size_t AniGifImage::paintMemoryBytes() const {
 
 // ---- Drawing -------------------------------------------------------------------------------
 
+namespace {
+
+// Whether every pixel of a premultiplied ARGB picture has full alpha; stops at the first that
+// has not.
+bool isOpaque(const QImage& picture) {
+    const int w = picture.width();
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        QRgb all = 0xFF000000u;
+        for (int x = 0; x < w; ++x) all &= line[x];
+        if (all < 0xFF000000u) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void AniGifImage::requestPaint() {
     dirty_ = true;
     polish();
@@ -506,6 +523,8 @@ void AniGifImage::updatePolish() {
         buffer = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
         if (buffer.isNull()) return;
     }
+    // Shown as opaque last time: the same bytes, painted with alpha again.
+    buffer.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
     buffer.fill(Qt::transparent);
     PaintTarget target;
     target.pixels = reinterpret_cast<uint32_t*>(buffer.bits());
@@ -516,6 +535,10 @@ void AniGifImage::updatePolish() {
     bool drawn = false;
     guarded("paint", [&] { drawn = control_->paintInto(target); });
     if (!drawn) buffer.fill(Qt::transparent);
+    // A paint that covered every pixel is handed over as opaque (the same bytes: premultiplied
+    // pixels of full alpha are what RGB32 holds), so that the scene graph copies it instead of
+    // blending it over what lies behind.
+    if (drawn && isOpaque(buffer)) buffer.reinterpretAsFormat(QImage::Format_RGB32);
     // The other buffer was last shown one frame ago; a size change leaves it useless.
     QImage& other = buffers_[1 - next];
     if (other.size() != buffer.size()) other = QImage();
@@ -540,8 +563,9 @@ QSGNode* AniGifImage::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
     }
     if (newPicture_) {
         newPicture_ = false;
-        node->setTexture(
-            window()->createTextureFromImage(*picture, QQuickWindow::TextureHasAlphaChannel));
+        node->setTexture(window()->createTextureFromImage(
+            *picture, picture->hasAlphaChannel() ? QQuickWindow::TextureHasAlphaChannel
+                                                 : QQuickWindow::CreateTextureOptions()));
     }
     node->setRect(0, 0, width(), height());
     return node;

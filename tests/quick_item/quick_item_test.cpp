@@ -214,6 +214,18 @@ TEST_F(QuickItem, WindowShowsTheControlsPaintFrameByFrame) {
     item->setSolidBackground(QColor(255, 0, 0));
     EXPECT_EQ(item->solidBackground(), QColor(255, 0, 0));
     EXPECT_EQ(grabbed(), controlPaint());
+    // Covering every pixel, then leaving the hole again: shown opaque, then with alpha again.
+    item->setMirror(AniGifImage::MirrorNone);
+    item->setOffsetX(0);
+    item->setStretch(AniGifImage::StretchFit);
+    item->setSize({12, 10});
+    for (const QColor& colour : {QColor(0, 0, 255), QColor(Qt::transparent)}) {
+        item->setSolidBackground(colour);
+        for (int frame = 0; frame < 2; ++frame) {
+            item->step();
+            ASSERT_EQ(grabbed(), controlPaint()) << "frame " << item->currentFrame();
+        }
+    }
 }
 
 TEST_F(QuickItem, SignalsComeInOrder) {
