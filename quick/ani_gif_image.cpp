@@ -107,9 +107,22 @@ class ImageHost final : public platform::ControlHost {
             if (i >= args.size()) return 0;
             return std::visit([](auto v) { return static_cast<int>(v); }, args[i].value);
         };
+        auto real = [&](std::size_t i) -> qreal {
+            if (i >= args.size()) return 0;
+            return std::visit([](auto v) { return static_cast<qreal>(v); }, args[i].value);
+        };
         switch (number) {
             case EventClick:
                 emit item_.clicked();
+                break;
+            case EventMouseDown:
+                emit item_.mouseDown(integer(0), integer(1), real(2), real(3));
+                break;
+            case EventMouseUp:
+                emit item_.mouseUp(integer(0), integer(1), real(2), real(3));
+                break;
+            case EventMouseMove:
+                emit item_.mouseMove(integer(0), integer(1), real(2), real(3));
                 break;
             case EventLoopsEnded:
                 emit item_.loopsEnded();
@@ -182,6 +195,7 @@ AniGifImage::AniGifImage(QQuickItem* parent)
     : QQuickItem(parent), host_(std::make_unique<ImageHost>(*this)) {
     setFlag(ItemHasContents);
     setAcceptedMouseButtons(Qt::LeftButton | Qt::RightButton | Qt::MiddleButton);
+    setAcceptHoverEvents(true);  // mouse moves also without a button held, as the widget has them
     control_ = std::make_unique<AniGifControl>(*host_);
     control_->setErrorReporter([](std::string_view text, std::string_view title) {
         qWarning("%.*s: %.*s", int(title.size()), title.data(), int(text.size()), text.data());
@@ -628,6 +642,19 @@ void AniGifImage::mouseMoveEvent(QMouseEvent* event) {
                                         float(p.x()), float(p.y()));
     });
     host_->noteChanges();
+}
+
+void AniGifImage::hoverMoveEvent(QHoverEvent* event) {
+    const QPointF p = event->position();
+    guarded("mouse", [&] {
+        control_->UserControl_MouseMove(buttonCode(Qt::NoButton), shiftCode(event->modifiers()),
+                                        float(p.x()), float(p.y()));
+    });
+    host_->noteChanges();
+}
+
+void AniGifImage::hoverEnterEvent(QHoverEvent* event) {
+    hoverMoveEvent(event);
 }
 
 }  // namespace anigif

@@ -296,3 +296,27 @@ int main(int argc, char** argv) {
     qml_register_types_AniGif();
     return RUN_ALL_TESTS();
 }
+
+TEST_F(QuickItem, MouseAndHoverReachTheControl) {
+    ASSERT_TRUE(item);
+    item->setSource(QUrl::fromLocalFile(write("hole.gif", toQt(movingHole()))));
+    item->pause();
+    auto recordAs = [this](const char* what) {
+        return [this, what](int button, int shift, qreal x, qreal y) {
+            record(std::string(what) + " " + std::to_string(button) + " " + std::to_string(shift) +
+                   " " + std::to_string(int(x)) + "," + std::to_string(int(y)));
+        };
+    };
+    QObject::connect(item.get(), &AniGifImage::mouseDown, recordAs("down"));
+    QObject::connect(item.get(), &AniGifImage::mouseUp, recordAs("up"));
+    QObject::connect(item.get(), &AniGifImage::mouseMove, recordAs("move"));
+    QObject::connect(item.get(), &AniGifImage::clicked, [this] { record("click"); });
+    events.clear();
+    // A move without a button held (hover), then a right click with control held.
+    QTest::mouseMove(&window, QPoint(3, 4));
+    QTest::mousePress(&window, Qt::RightButton, Qt::ControlModifier, QPoint(5, 6));
+    QTest::mouseRelease(&window, Qt::RightButton, Qt::ControlModifier, QPoint(5, 6));
+    const Strings expected = {"move 0 0 3,4", "move 0 2 5,6", "down 2 2 5,6", "up 2 2 5,6",
+                              "click"};
+    EXPECT_EQ(events, expected);
+}
