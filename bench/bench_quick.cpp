@@ -96,10 +96,11 @@ Figures play(QQmlEngine& engine, Player player, const QString& gifPath, QSize gi
                    " stretch: AniGifImage.StretchFill; width: %1; height: %2 }")
         : player == Player::Theirs
             ? QStringLiteral("import QtQuick\nAnimatedImage { width: %1; height: %2 }")
-            : QStringLiteral("import QtQuick\nRectangle { id: r; width: %1; height: %2;"
-                             " property int n: 0; color: Qt.hsva((n % 10) / 10, 1, 1, 1);"
-                             " Timer { interval: 100; repeat: true; running: true;"
-                             " onTriggered: ++r.n } }");
+            : QStringLiteral(
+                  "import QtQuick\nRectangle { id: r; width: %1; height: %2;"
+                  " property int n: 0; color: Qt.hsva((n % 10) / 10, 1, 1, 1);"
+                  " Timer { interval: 100; repeat: true; running: true;"
+                  " onTriggered: ++r.n } }");
     QQmlComponent component(&engine);
     component.setData(qml.arg(size.width()).arg(size.height()).toUtf8(), QUrl());
     std::unique_ptr<QQuickItem> item(qobject_cast<QQuickItem*>(component.create()));
@@ -123,7 +124,9 @@ Figures play(QQmlEngine& engine, Player player, const QString& gifPath, QSize gi
     wall.start();
     QTest::qWait(static_cast<int>(seconds * 1000));
     const double elapsed = double(wall.nsecsElapsed()) * 1e-9;
-    KAVRILO_PLAYBACK_ENDS(ours ? "AniGifImage" : player == Player::Theirs ? "AnimatedImage" : "window");
+    KAVRILO_PLAYBACK_ENDS(ours                       ? "AniGifImage"
+                          : player == Player::Theirs ? "AnimatedImage"
+                                                     : "window");
     Figures f;
     f.cpuPerSecond = (processCpuSeconds() - t0) / elapsed;
     f.framesPerSecond = shown / elapsed;
@@ -174,7 +177,9 @@ int main(int argc, char** argv) {
     std::map<std::string, std::vector<Figures>> figures[3];  // by player, then case
     const auto wanted = [&](Player p) {
         if (onlyPlayer.empty()) return true;
-        return onlyPlayer == (p == Player::Ours ? "ours" : p == Player::Theirs ? "theirs" : "window");
+        return onlyPlayer == (p == Player::Ours     ? "ours"
+                              : p == Player::Theirs ? "theirs"
+                                                    : "window");
     };
     for (int r = 0; r < rounds; ++r)
         for (const Case& c : cases) {
@@ -206,12 +211,11 @@ int main(int argc, char** argv) {
         const double memO = median(Player::Ours, c, &Figures::memoryMiB);
         const double memT = median(Player::Theirs, c, &Figures::memoryMiB);
         // Net: each player's CPU beyond the window's own.
-        std::printf("%-22s %9.2f %9.2f %7.3f %9.2f %9.3f %6.1f %6.1f %8.2f %8.2f %7.3f\n",
-                    c.name().c_str(), cpuO, cpuT, ratio(cpuO, cpuT), cpuW,
-                    cpuW > 0 ? ratio(cpuO - cpuW, cpuT - cpuW) : 0.0,
-                    median(Player::Ours, c, &Figures::framesPerSecond),
-                    median(Player::Theirs, c, &Figures::framesPerSecond), memO, memT,
-                    ratio(memO, memT));
+        std::printf(
+            "%-22s %9.2f %9.2f %7.3f %9.2f %9.3f %6.1f %6.1f %8.2f %8.2f %7.3f\n", c.name().c_str(),
+            cpuO, cpuT, ratio(cpuO, cpuT), cpuW, cpuW > 0 ? ratio(cpuO - cpuW, cpuT - cpuW) : 0.0,
+            median(Player::Ours, c, &Figures::framesPerSecond),
+            median(Player::Theirs, c, &Figures::framesPerSecond), memO, memT, ratio(memO, memT));
     }
     return 0;
 }

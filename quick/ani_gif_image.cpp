@@ -74,8 +74,7 @@ class ImageHost final : public platform::ControlHost {
         }
         if (seen_.frame.changed(c->CurrentFrame())) emit item_.currentFrameChanged();
         if (seen_.frames.changed(c->FrameCount())) emit item_.frameCountChanged();
-        if (seen_.loopsRemaining.changed(c->LoopsRemaining()))
-            emit item_.loopsRemainingChanged();
+        if (seen_.loopsRemaining.changed(c->LoopsRemaining())) emit item_.loopsRemainingChanged();
         if (seen_.size.changed(item_.sourceSize())) emit item_.sourceSizeChanged();
     }
 

@@ -100,8 +100,7 @@ void WidgetHost::noteChanges() {
     if (seen_.frame.changed(c->CurrentFrame())) emit w_.currentFrameChanged();
     if (seen_.frames.changed(c->FrameCount())) emit w_.frameCountChanged();
     if (seen_.loopsRemaining.changed(c->LoopsRemaining())) emit w_.loopsRemainingChanged();
-    if (seen_.size.changed(QSize(w_.actualWidth(), w_.actualHeight())))
-        emit w_.actualSizeChanged();
+    if (seen_.size.changed(QSize(w_.actualWidth(), w_.actualHeight()))) emit w_.actualSizeChanged();
 }
 
 bool WidgetHost::paint(const QRect& exposed, qreal ratio, QPainter& painter) {

@@ -189,8 +189,8 @@ void pictureExactOn(const Canvas& dst, const Run xs, const Run ys, const Surface
         } else {
             for (int32_t k = 0; k < n;) {
                 // Black adds nothing: runs of it (the background of a composite) are skipped.
-                const auto black = static_cast<int32_t>(
-                    sameBytes(s, static_cast<std::size_t>(n - k) * 3, 0) / 3);
+                const auto black =
+                    static_cast<int32_t>(sameBytes(s, static_cast<std::size_t>(n - k) * 3, 0) / 3);
                 k += black, d += std::ptrdiff_t{black} * 4, s += std::ptrdiff_t{black} * 3;
                 if (k == n) break;
                 if (s[0] | s[1] | s[2])

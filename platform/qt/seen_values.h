@@ -26,7 +26,8 @@ class SeenValue {
 
 // The values start as a host shows them before its first load.
 struct SeenControlValues {
-    SeenControlValues(int actionBefore, QSize sizeBefore) : action(actionBefore), size(sizeBefore) {}
+    SeenControlValues(int actionBefore, QSize sizeBefore)
+        : action(actionBefore), size(sizeBefore) {}
     SeenValue<int> action, frame, frames, loopsRemaining;
     SeenValue<QSize> size;
 };
