@@ -5,13 +5,16 @@
 // notes (QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software), or on a GPU backend where there
 // is one.
 //
-//   bench_quick [--playback=S] [--warm=W] [--rounds=N]
+//   bench_quick [--playback=S] [--warm=W] [--rounds=N] [--case=NAME] [--player=ours|theirs|window]
 //       N rounds (default 1); in each, every case plays S seconds (default 2) after W seconds
 //       (default 0.5; 12 for the steady state of "large", whose loop takes 10 s) in each player,
 //       the two players taking turns at going first. Prints per case the median process CPU per
 //       second of playback, frames shown per second, and the resident memory the player added (from
 //       before it was made to the end of its playback), with the ratios AniGifImage /
-//       AnimatedImage.
+//       AnimatedImage. After the two, the window alone plays (a rectangle of the same size
+//       recoloured ten times a second): the share of the CPU that is the scene graph's and the
+//       window's, printed with the ratio net of it. --case (e.g. large/1x) and --player
+//       (ours, theirs, window) keep one case or one player, to run under a profiler.
 #include <malloc.h>
 
 #include <QElapsedTimer>
@@ -33,6 +36,16 @@
 
 #include "bench/gif_workloads.h"
 #include "bench/paired_timing.h"
+
+// Under callgrind the counts cover each playback alone, one dump per player and case.
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#define KAVRILO_PLAYBACK_BEGINS() CALLGRIND_ZERO_STATS
+#define KAVRILO_PLAYBACK_ENDS(name) CALLGRIND_DUMP_STATS_AT(name)
+#else
+#define KAVRILO_PLAYBACK_BEGINS()
+#define KAVRILO_PLAYBACK_ENDS(name)
+#endif
 
 void qml_register_types_AniGif();
 
@@ -63,9 +76,15 @@ struct Figures {
     double cpuPerSecond = 0, framesPerSecond = 0, memoryMiB = 0;
 };
 
+// The players: the item, Qt's AnimatedImage, and the window alone, which renders a rectangle of
+// the same size in a new colour ten times a second: what every player pays for the scene graph
+// and the window's frames, whatever it draws.
+enum class Player { Ours, Theirs, Window };
+
 // One player in a window of its own: made, warmed, measured, destroyed.
-Figures play(QQmlEngine& engine, bool ours, const QString& gifPath, QSize gifSize, bool stretched,
-             double warm, double seconds) {
+Figures play(QQmlEngine& engine, Player player, const QString& gifPath, QSize gifSize,
+             bool stretched, double warm, double seconds) {
+    const bool ours = player == Player::Ours;
     malloc_trim(0);
     const double before = residentMiB();
     const QSize size =
@@ -75,7 +94,13 @@ Figures play(QQmlEngine& engine, bool ours, const QString& gifPath, QSize gifSiz
         ours ? QStringLiteral(
                    "import AniGif 1.0\nAniGifImage { decodeMode: AniGifImage.DecodeAll;"
                    " stretch: AniGifImage.StretchFill; width: %1; height: %2 }")
-             : QStringLiteral("import QtQuick\nAnimatedImage { width: %1; height: %2 }");
+        : player == Player::Theirs
+            ? QStringLiteral("import QtQuick\nAnimatedImage { width: %1; height: %2 }")
+            : QStringLiteral(
+                  "import QtQuick\nRectangle { id: r; width: %1; height: %2;"
+                  " property int n: 0; color: Qt.hsva((n % 10) / 10, 1, 1, 1);"
+                  " Timer { interval: 100; repeat: true; running: true;"
+                  " onTriggered: ++r.n } }");
     QQmlComponent component(&engine);
     component.setData(qml.arg(size.width()).arg(size.height()).toUtf8(), QUrl());
     std::unique_ptr<QQuickItem> item(qobject_cast<QQuickItem*>(component.create()));
@@ -93,11 +118,15 @@ Figures play(QQmlEngine& engine, bool ours, const QString& gifPath, QSize gifSiz
     QObject::connect(&window, &QQuickWindow::frameSwapped, [&] { ++shown; });
     QTest::qWait(static_cast<int>(warm * 1000));
     shown = 0;
+    KAVRILO_PLAYBACK_BEGINS();
     const double t0 = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
     QTest::qWait(static_cast<int>(seconds * 1000));
     const double elapsed = double(wall.nsecsElapsed()) * 1e-9;
+    KAVRILO_PLAYBACK_ENDS(ours                       ? "AniGifImage"
+                          : player == Player::Theirs ? "AnimatedImage"
+                                                     : "window");
     Figures f;
     f.cpuPerSecond = (processCpuSeconds() - t0) / elapsed;
     f.framesPerSecond = shown / elapsed;
@@ -110,11 +139,14 @@ Figures play(QQmlEngine& engine, bool ours, const QString& gifPath, QSize gifSiz
 int main(int argc, char** argv) {
     double seconds = 2, warm = 0.5;
     int rounds = 1;
+    std::string onlyCase, onlyPlayer;
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--playback=", 11) == 0) seconds = std::atof(argv[i] + 11);
         if (std::strncmp(argv[i], "--warm=", 7) == 0) warm = std::atof(argv[i] + 7);
         if (std::strncmp(argv[i], "--rounds=", 9) == 0)
             rounds = std::max(1, std::atoi(argv[i] + 9));
+        if (std::strncmp(argv[i], "--case=", 7) == 0) onlyCase = argv[i] + 7;
+        if (std::strncmp(argv[i], "--player=", 9) == 0) onlyPlayer = argv[i] + 9;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
@@ -142,32 +174,48 @@ int main(int argc, char** argv) {
 
     const std::vector<Case> cases = {
         {"decoration", false}, {"decoration", true}, {"large", false}, {"large", true}};
-    std::map<std::string, std::vector<Figures>> ours, theirs;
+    std::map<std::string, std::vector<Figures>> figures[3];  // by player, then case
+    const auto wanted = [&](Player p) {
+        if (onlyPlayer.empty()) return true;
+        return onlyPlayer == (p == Player::Ours     ? "ours"
+                              : p == Player::Theirs ? "theirs"
+                                                    : "window");
+    };
     for (int r = 0; r < rounds; ++r)
         for (const Case& c : cases) {
+            if (!onlyCase.empty() && c.name() != onlyCase) continue;
             const auto& [path, size] = gifs[c.workload];
-            for (const bool isOurs : {r % 2 == 0, r % 2 != 0}) {  // who goes first alternates
-                const Figures f = play(engine, isOurs, path, size, c.stretched, warm, seconds);
-                (isOurs ? ours : theirs)[c.name()].push_back(f);
+            // Who goes first alternates; the window alone comes last.
+            const Player order[] = {r % 2 == 0 ? Player::Ours : Player::Theirs,
+                                    r % 2 == 0 ? Player::Theirs : Player::Ours, Player::Window};
+            for (const Player p : order) {
+                if (!wanted(p)) continue;
+                figures[int(p)][c.name()].push_back(
+                    play(engine, p, path, size, c.stretched, warm, seconds));
             }
         }
-    auto median = [](const std::vector<Figures>& v, double Figures::*field) {
+    auto median = [&](Player p, const Case& c, double Figures::*field) {
         std::vector<double> values;
-        for (const Figures& f : v) values.push_back(f.*field);
+        for (const Figures& f : figures[int(p)][c.name()]) values.push_back(f.*field);
         return bench::median(values);
     };
-    std::printf("%-22s %10s %10s %7s %8s %8s %9s %9s %7s\n", "case (median of rounds)", "ms CPU/s",
-                "AnimImg", "ratio", "fps", "AnimImg", "MiB", "AnimImg", "ratio");
+    auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+    std::printf("%-22s %9s %9s %7s %9s %9s %6s %6s %8s %8s %7s\n", "case (median of rounds)",
+                "ms CPU/s", "AnimImg", "ratio", "window", "net ratio", "fps", "AnimImg", "MiB",
+                "AnimImg", "ratio");
     for (const Case& c : cases) {
-        const auto& o = ours[c.name()];
-        const auto& t = theirs[c.name()];
-        const double cpuO = median(o, &Figures::cpuPerSecond) * 1e3;
-        const double cpuT = median(t, &Figures::cpuPerSecond) * 1e3;
-        const double memO = median(o, &Figures::memoryMiB);
-        const double memT = median(t, &Figures::memoryMiB);
-        std::printf("%-22s %10.2f %10.2f %7.3f %8.1f %8.1f %9.2f %9.2f %7.3f\n", c.name().c_str(),
-                    cpuO, cpuT, cpuT > 0 ? cpuO / cpuT : 0.0, median(o, &Figures::framesPerSecond),
-                    median(t, &Figures::framesPerSecond), memO, memT, memT > 0 ? memO / memT : 0.0);
+        if (!onlyCase.empty() && c.name() != onlyCase) continue;
+        const double cpuO = median(Player::Ours, c, &Figures::cpuPerSecond) * 1e3;
+        const double cpuT = median(Player::Theirs, c, &Figures::cpuPerSecond) * 1e3;
+        const double cpuW = median(Player::Window, c, &Figures::cpuPerSecond) * 1e3;
+        const double memO = median(Player::Ours, c, &Figures::memoryMiB);
+        const double memT = median(Player::Theirs, c, &Figures::memoryMiB);
+        // Net: each player's CPU beyond the window's own.
+        std::printf(
+            "%-22s %9.2f %9.2f %7.3f %9.2f %9.3f %6.1f %6.1f %8.2f %8.2f %7.3f\n", c.name().c_str(),
+            cpuO, cpuT, ratio(cpuO, cpuT), cpuW, cpuW > 0 ? ratio(cpuO - cpuW, cpuT - cpuW) : 0.0,
+            median(Player::Ours, c, &Figures::framesPerSecond),
+            median(Player::Theirs, c, &Figures::framesPerSecond), memO, memT, ratio(memO, memT));
     }
     return 0;
 }

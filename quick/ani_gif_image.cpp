@@ -21,6 +21,7 @@
 #include "platform/qt/async_reader.h"
 #include "platform/qt/mouse_codes.h"
 #include "platform/qt/qt_timer_service.h"
+#include "platform/qt/seen_values.h"
 
 namespace anigif {
 namespace {
@@ -65,25 +66,16 @@ class ImageHost final : public platform::ControlHost {
     void noteChanges() {
         const AniGifControl* c = item_.control_.get();
         if (!c) return;
-        auto note = [](int& seen, int now, auto emitter) {
-            if (now == seen) return;
-            seen = now;
-            emitter();
-        };
-        const int action = c->Action();
-        const bool wasPlaying = seen_.action != ActionStop, wasPaused = seen_.action == ActionPause;
-        seen_.action = action;
-        if ((action != ActionStop) != wasPlaying) emit item_.playingChanged();
-        if ((action == ActionPause) != wasPaused) emit item_.pausedChanged();
-        note(seen_.frame, c->CurrentFrame(), [&] { emit item_.currentFrameChanged(); });
-        note(seen_.frames, c->FrameCount(), [&] { emit item_.frameCountChanged(); });
-        note(seen_.loopsRemaining, c->LoopsRemaining(),
-             [&] { emit item_.loopsRemainingChanged(); });
-        const QSize size = item_.sourceSize();
-        if (size != seen_.size) {
-            seen_.size = size;
-            emit item_.sourceSizeChanged();
+        const int before = seen_.action.value();
+        if (seen_.action.changed(c->Action())) {
+            const int action = seen_.action.value();
+            if ((action != ActionStop) != (before != ActionStop)) emit item_.playingChanged();
+            if ((action == ActionPause) != (before == ActionPause)) emit item_.pausedChanged();
         }
+        if (seen_.frame.changed(c->CurrentFrame())) emit item_.currentFrameChanged();
+        if (seen_.frames.changed(c->FrameCount())) emit item_.frameCountChanged();
+        if (seen_.loopsRemaining.changed(c->LoopsRemaining())) emit item_.loopsRemainingChanged();
+        if (seen_.size.changed(item_.sourceSize())) emit item_.sourceSizeChanged();
     }
 
     bool refused = false;       // a remoteLoadComplete handler refused the download
@@ -114,9 +106,22 @@ class ImageHost final : public platform::ControlHost {
             if (i >= args.size()) return 0;
             return std::visit([](auto v) { return static_cast<int>(v); }, args[i].value);
         };
+        auto real = [&](std::size_t i) -> qreal {
+            if (i >= args.size()) return 0;
+            return std::visit([](auto v) { return static_cast<qreal>(v); }, args[i].value);
+        };
         switch (number) {
             case EventClick:
                 emit item_.clicked();
+                break;
+            case EventMouseDown:
+                emit item_.mouseDown(integer(0), integer(1), real(2), real(3));
+                break;
+            case EventMouseUp:
+                emit item_.mouseUp(integer(0), integer(1), real(2), real(3));
+                break;
+            case EventMouseMove:
+                emit item_.mouseMove(integer(0), integer(1), real(2), real(3));
                 break;
             case EventLoopsEnded:
                 emit item_.loopsEnded();
@@ -178,13 +183,8 @@ class ImageHost final : public platform::ControlHost {
         ImageHost& host;
         platform::qt::QtTimerService qt;
     };
-    struct Seen {
-        int action = ActionStop, frame = 0, frames = 0, loopsRemaining = 0;
-        QSize size;
-    };
-
     AniGifImage& item_;
-    Seen seen_;
+    platform::qt::SeenControlValues seen_{ActionStop, QSize()};
     NotingTimers timers_{*this};
 };
 
@@ -194,6 +194,7 @@ AniGifImage::AniGifImage(QQuickItem* parent)
     : QQuickItem(parent), host_(std::make_unique<ImageHost>(*this)) {
     setFlag(ItemHasContents);
     setAcceptedMouseButtons(Qt::LeftButton | Qt::RightButton | Qt::MiddleButton);
+    setAcceptHoverEvents(true);  // mouse moves also without a button held, as the widget has them
     control_ = std::make_unique<AniGifControl>(*host_);
     control_->setErrorReporter([](std::string_view text, std::string_view title) {
         qWarning("%.*s: %.*s", int(title.size()), title.data(), int(text.size()), text.data());
@@ -493,6 +494,23 @@ std::size_t AniGifImage::paintMemoryBytes() const {
 
 // ---- Drawing -------------------------------------------------------------------------------
 
+namespace {
+
+// Whether every pixel of a premultiplied ARGB picture has full alpha; stops at the first that
+// has not.
+bool isOpaque(const QImage& picture) {
+    const int w = picture.width();
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        QRgb all = 0xFF000000u;
+        for (int x = 0; x < w; ++x) all &= line[x];
+        if (all < 0xFF000000u) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void AniGifImage::requestPaint() {
     dirty_ = true;
     polish();
@@ -520,6 +538,8 @@ void AniGifImage::updatePolish() {
         buffer = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
         if (buffer.isNull()) return;
     }
+    // Shown as opaque last time: the same bytes, painted with alpha again.
+    buffer.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
     buffer.fill(Qt::transparent);
     PaintTarget target;
     target.pixels = reinterpret_cast<uint32_t*>(buffer.bits());
@@ -530,6 +550,10 @@ void AniGifImage::updatePolish() {
     bool drawn = false;
     guarded("paint", [&] { drawn = control_->paintInto(target); });
     if (!drawn) buffer.fill(Qt::transparent);
+    // A paint that covered every pixel is handed over as opaque (the same bytes: premultiplied
+    // pixels of full alpha are what RGB32 holds), so that the scene graph copies it instead of
+    // blending it over what lies behind.
+    if (drawn && isOpaque(buffer)) buffer.reinterpretAsFormat(QImage::Format_RGB32);
     // The other buffer was last shown one frame ago; a size change leaves it useless.
     QImage& other = buffers_[1 - next];
     if (other.size() != buffer.size()) other = QImage();
@@ -554,8 +578,9 @@ QSGNode* AniGifImage::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
     }
     if (newPicture_) {
         newPicture_ = false;
-        node->setTexture(
-            window()->createTextureFromImage(*picture, QQuickWindow::TextureHasAlphaChannel));
+        node->setTexture(window()->createTextureFromImage(
+            *picture, picture->hasAlphaChannel() ? QQuickWindow::TextureHasAlphaChannel
+                                                 : QQuickWindow::CreateTextureOptions()));
     }
     node->setRect(0, 0, width(), height());
     return node;
@@ -618,6 +643,19 @@ void AniGifImage::mouseMoveEvent(QMouseEvent* event) {
                                         float(p.x()), float(p.y()));
     });
     host_->noteChanges();
+}
+
+void AniGifImage::hoverMoveEvent(QHoverEvent* event) {
+    const QPointF p = event->position();
+    guarded("mouse", [&] {
+        control_->UserControl_MouseMove(buttonCode(Qt::NoButton), shiftCode(event->modifiers()),
+                                        float(p.x()), float(p.y()));
+    });
+    host_->noteChanges();
+}
+
+void AniGifImage::hoverEnterEvent(QHoverEvent* event) {
+    hoverMoveEvent(event);
 }
 
 }  // namespace anigif

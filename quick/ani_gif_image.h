@@ -163,6 +163,12 @@ class AniGifImage : public QQuickItem {
     void frameChanged(int frameIndex, bool viaTimer);
     void loopsEnded();
     void clicked();
+    // The control's mouse events, hover moves included: the buttons (1 left, 2 right, 4 middle;
+    // 0 for a move with none held), the keys (1 shift, 2 control, 4 alt) and the position in
+    // the item's pixels, as the control reports them.
+    void mouseDown(int button, int shift, qreal x, qreal y);
+    void mouseUp(int button, int shift, qreal x, qreal y);
+    void mouseMove(int button, int shift, qreal x, qreal y);
     // A download passed its check and is about to replace the GIF on show; call
     // refuseDownload() from the handler to keep the old one.
     void remoteLoadComplete(const QSize& gifSize);
@@ -177,6 +183,10 @@ class AniGifImage : public QQuickItem {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    // The pointer moving onto the item or over it without a button held: the control's
+    // mouse move.
+    void hoverEnterEvent(QHoverEvent* event) override;
+    void hoverMoveEvent(QHoverEvent* event) override;
 
   private:
     friend class ImageHost;

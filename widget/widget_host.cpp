@@ -96,22 +96,11 @@ bool WidgetHost::NotingTimers::start(platform::WindowId window, platform::TimerI
 void WidgetHost::noteChanges() {
     const AniGifControl* c = w_.control_.get();
     if (!c) return;
-    // Each value is read afresh: a handler of one signal may change the others.
-    auto note = [](int& seen, int now, auto emitter) {
-        if (now == seen) return;
-        seen = now;
-        emitter();
-    };
-    note(seen_.action, c->Action(), [&] { emit w_.actionChanged(); });
-    note(seen_.frame, c->CurrentFrame(), [&] { emit w_.currentFrameChanged(); });
-    note(seen_.frames, c->FrameCount(), [&] { emit w_.frameCountChanged(); });
-    note(seen_.loopsRemaining, c->LoopsRemaining(), [&] { emit w_.loopsRemainingChanged(); });
-    const int width = w_.actualWidth(), height = w_.actualHeight();
-    if (width != seen_.width || height != seen_.height) {
-        seen_.width = width;
-        seen_.height = height;
-        emit w_.actualSizeChanged();
-    }
+    if (seen_.action.changed(c->Action())) emit w_.actionChanged();
+    if (seen_.frame.changed(c->CurrentFrame())) emit w_.currentFrameChanged();
+    if (seen_.frames.changed(c->FrameCount())) emit w_.frameCountChanged();
+    if (seen_.loopsRemaining.changed(c->LoopsRemaining())) emit w_.loopsRemainingChanged();
+    if (seen_.size.changed(QSize(w_.actualWidth(), w_.actualHeight()))) emit w_.actualSizeChanged();
 }
 
 bool WidgetHost::paint(const QRect& exposed, qreal ratio, QPainter& painter) {

@@ -17,6 +17,7 @@
 #include "anigif/control_host.h"
 #include "platform/qt/async_reader.h"
 #include "platform/qt/qt_timer_service.h"
+#include "platform/qt/seen_values.h"
 
 namespace anigif {
 
@@ -111,11 +112,6 @@ class WidgetHost final : public platform::ControlHost {
         WidgetHost& host;
         platform::qt::QtTimerService qt;
     };
-    // The values noteChanges compares with.
-    struct Seen {
-        int action = 0, frame = 0, frames = 0, loopsRemaining = 0, width = 0, height = 0;
-    };
-
     void applyCursor();
     // The control's events as the widget's signals.
     void emitEventSignals(int32_t number, std::span<platform::EventArg> args);
@@ -126,7 +122,7 @@ class WidgetHost final : public platform::ControlHost {
     platform::PicturePtr mouseIcon_;
     int32_t lineStyle_ = 0;
     int32_t foreColor_ = 0;
-    Seen seen_;
+    platform::qt::SeenControlValues seen_{0, QSize(0, 0)};
     QImage buffer_;  // the pixels of the exposed area, premultiplied ARGB
     NotingTimers timers_{*this};
 };

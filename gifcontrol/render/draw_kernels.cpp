@@ -1,10 +1,12 @@
 #include "gifcontrol/render/draw_kernels.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "gifcontrol/render/byte_runs.h"
 #include "gifcontrol/render/canvas_pixels.h"
+#include "gifcontrol/render/scaled_rows.h"
 
 namespace anigif::draw {
 namespace {
@@ -173,6 +175,8 @@ void pictureExactOn(const Canvas& dst, const Run xs, const Run ys, const Surface
     auto copy = [](uint8_t* d, const uint8_t* s, int32_t n) {
         if constexpr (N == 3) {
             std::memcpy(d, s, static_cast<std::size_t>(n) * 3);
+        } else if (std::endian::native == std::endian::little && n >= 16) {
+            opaquePixels(s, static_cast<std::size_t>(n), d);  // the same bytes, many at a time
         } else {
             for (int32_t k = 0; k < n; ++k, d += 4, s += 3)
                 P::store(d, 0xFF000000u | uint32_t{s[2]} << 16 | uint32_t{s[1]} << 8 | s[0]);
@@ -183,9 +187,16 @@ void pictureExactOn(const Canvas& dst, const Run xs, const Run ys, const Surface
         if constexpr (N == 3) {
             orBytes(d, s, static_cast<std::size_t>(n) * 3);
         } else {
-            for (int32_t k = 0; k < n; ++k, d += 4, s += 3)
+            for (int32_t k = 0; k < n;) {
+                // Black adds nothing: runs of it (the background of a composite) are skipped.
+                const auto black =
+                    static_cast<int32_t>(sameBytes(s, static_cast<std::size_t>(n - k) * 3, 0) / 3);
+                k += black, d += std::ptrdiff_t{black} * 4, s += std::ptrdiff_t{black} * 3;
+                if (k == n) break;
                 if (s[0] | s[1] | s[2])
                     P::andOr(d, 0xFFFFFF, uint32_t{s[2]} << 16 | uint32_t{s[1]} << 8 | s[0]);
+                ++k, d += 4, s += 3;
+            }
         }
     };
     for (int32_t j = 0; j < ys.n; ++j) {

@@ -1,6 +1,8 @@
 // Kept scaled frames: pictures averaged at earlier paints, kept with the hashes of their source
 // tiles so a later paint of the same frame at the same size copies them instead of averaging
 // again, and the slot memory they live in.
+#include <bit>
+
 #include "gifcontrol/render/area_average.h"
 
 namespace anigif::draw {
@@ -225,6 +227,8 @@ void blendKeptOnto(const KeptPicture& k, const Canvas& dst) {
                 if (a[i] == 255) {
                     if constexpr (N == 3) {
                         std::memcpy(p + i * 3, c + i * 3, run * 3);
+                    } else if (std::endian::native == std::endian::little && run >= 16) {
+                        opaquePixels(c + i * 3, run, p + i * 4);  // the same bytes as put
                     } else {
                         for (std::size_t q = i; q < i + run; ++q)
                             P::put(p + q * 4, uint32_t{c[q * 3 + 2]} << 16 |

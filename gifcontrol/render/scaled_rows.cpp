@@ -38,6 +38,9 @@ void BytesOfLanes(const uint64_t* HWY_RESTRICT lanes, std::size_t n, uint8_t* HW
                   uint8_t* HWY_RESTRICT coverage) {
     bytesOfLanesScalar(lanes, n, colour, coverage);
 }
+void OpaquePixels(const uint8_t* HWY_RESTRICT pixels, std::size_t n, uint8_t* HWY_RESTRICT out) {
+    opaquePixelsScalar(pixels, n, out);
+}
 #else
 void AverageRow(const uint64_t* HWY_RESTRICT src, const int64_t* HWY_RESTRICT start,
                 const uint64_t* HWY_RESTRICT weights, std::size_t taps, std::size_t nx,
@@ -124,6 +127,19 @@ void BytesOfLanes(const uint64_t* HWY_RESTRICT lanes, std::size_t n, uint8_t* HW
     bytesOfLanesScalar(lanes + i, n - i, colour + 3 * i, coverage + i);
 }
 
+void OpaquePixels(const uint8_t* HWY_RESTRICT pixels, std::size_t n, uint8_t* HWY_RESTRICT out) {
+    const hn::ScalableTag<uint8_t> d;
+    const std::size_t lanes = hn::Lanes(d);
+    const auto opaque = hn::Set(d, uint8_t{255});
+    std::size_t i = 0;
+    for (; i + lanes <= n; i += lanes) {
+        hn::Vec<decltype(d)> b, g, r;
+        hn::LoadInterleaved3(d, pixels + 3 * i, b, g, r);
+        hn::StoreInterleaved4(b, g, r, opaque, d, out + 4 * i);
+    }
+    opaquePixelsScalar(pixels + 3 * i, n - i, out + 4 * i);
+}
+
 #endif  // HWY_TARGET == HWY_SCALAR
 
 void HashTileBlocks(uint64_t* HWY_RESTRICT streams, const uint8_t* HWY_RESTRICT row,
@@ -165,6 +181,7 @@ ANIGIF_KERNEL_TABLE(AverageRow);
 ANIGIF_KERNEL_TABLE(AverageColumns);
 ANIGIF_KERNEL_TABLE(LanesOfPixels);
 ANIGIF_KERNEL_TABLE(BytesOfLanes);
+ANIGIF_KERNEL_TABLE(OpaquePixels);
 ANIGIF_KERNEL_TABLE(HashTileBlocks);
 #undef ANIGIF_KERNEL_TABLE
 
@@ -238,6 +255,10 @@ void bytesOfLanes(const uint64_t* lanes, std::size_t n, uint8_t* colour,
     BytesOfLanesTable[kernelIndex()](lanes, n, colour, coverage);
 }
 
+void opaquePixels(const uint8_t* pixels, std::size_t n, uint8_t* out) noexcept {
+    OpaquePixelsTable[kernelIndex()](pixels, n, out);
+}
+
 void averageRow(const uint64_t* src, const int64_t* start, const uint64_t* weights,
                 std::size_t taps, std::size_t nx, uint64_t* out) noexcept {
     AverageRowTable[kernelIndex()](src, start, weights, taps, nx, out);
@@ -299,6 +320,15 @@ void averageColumnsScalar(const uint64_t* const* rows, const uint16_t* weights, 
         uint64_t acc = 0;
         for (std::size_t k = 0; k < taps; ++k) acc += uint64_t{weights[k]} * rows[k][i];
         out[i] = roundLanes(acc);
+    }
+}
+
+void opaquePixelsScalar(const uint8_t* pixels, std::size_t n, uint8_t* out) noexcept {
+    for (std::size_t i = 0; i < n; ++i, pixels += 3, out += 4) {
+        out[0] = pixels[0];
+        out[1] = pixels[1];
+        out[2] = pixels[2];
+        out[3] = 255;
     }
 }
 

@@ -30,6 +30,10 @@ void averageColumnsScalar(const uint64_t* const* rows, const uint16_t* weights, 
 void lanesOfPixels(const uint8_t* pixels, std::size_t n, uint64_t* out) noexcept;
 void lanesOfPixelsScalar(const uint8_t* pixels, std::size_t n, uint64_t* out) noexcept;
 
+// A row of 24-bit pixels as opaque 32-bit ones (blue, green, red, 255), for unscaled copies.
+void opaquePixels(const uint8_t* pixels, std::size_t n, uint8_t* out) noexcept;
+void opaquePixelsScalar(const uint8_t* pixels, std::size_t n, uint8_t* out) noexcept;
+
 // Lanes back to bytes: blue, green, red into colour (three bytes a pixel), coverage into
 // coverage. Every lane must be at most 255.
 void bytesOfLanes(const uint64_t* lanes, std::size_t n, uint8_t* colour,

@@ -172,6 +172,18 @@ TEST_F(QuickItem, WindowShowsTheControlsPaintFrameByFrame) {
     item->setSolidBackground(QColor(255, 0, 0));
     EXPECT_EQ(item->solidBackground(), QColor(255, 0, 0));
     EXPECT_EQ(grabbed(), controlPaint());
+    // Covering every pixel, then leaving the hole again: shown opaque, then with alpha again.
+    item->setMirror(AniGifImage::MirrorNone);
+    item->setOffsetX(0);
+    item->setStretch(AniGifImage::StretchFit);
+    item->setSize({12, 10});
+    for (const QColor& colour : {QColor(0, 0, 255), QColor(Qt::transparent)}) {
+        item->setSolidBackground(colour);
+        for (int frame = 0; frame < 2; ++frame) {
+            item->step();
+            ASSERT_EQ(grabbed(), controlPaint()) << "frame " << item->currentFrame();
+        }
+    }
 }
 
 TEST_F(QuickItem, SignalsComeInOrder) {
@@ -241,4 +253,28 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     qml_register_types_AniGif();
     return RUN_ALL_TESTS();
+}
+
+TEST_F(QuickItem, MouseAndHoverReachTheControl) {
+    ASSERT_TRUE(item);
+    item->setSource(QUrl::fromLocalFile(write("hole.gif", toQt(movingHole()))));
+    item->pause();
+    auto recordAs = [this](const char* what) {
+        return [this, what](int button, int shift, qreal x, qreal y) {
+            record(std::string(what) + " " + std::to_string(button) + " " + std::to_string(shift) +
+                   " " + std::to_string(int(x)) + "," + std::to_string(int(y)));
+        };
+    };
+    QObject::connect(item.get(), &AniGifImage::mouseDown, recordAs("down"));
+    QObject::connect(item.get(), &AniGifImage::mouseUp, recordAs("up"));
+    QObject::connect(item.get(), &AniGifImage::mouseMove, recordAs("move"));
+    QObject::connect(item.get(), &AniGifImage::clicked, [this] { record("click"); });
+    events.clear();
+    // A move without a button held (hover), then a right click with control held.
+    QTest::mouseMove(&window, QPoint(3, 4));
+    QTest::mousePress(&window, Qt::RightButton, Qt::ControlModifier, QPoint(5, 6));
+    QTest::mouseRelease(&window, Qt::RightButton, Qt::ControlModifier, QPoint(5, 6));
+    const Strings expected = {"move 0 0 3,4", "move 0 2 5,6", "down 2 2 5,6", "up 2 2 5,6",
+                              "click"};
+    EXPECT_EQ(events, expected);
 }

@@ -450,6 +450,10 @@ TEST(AreaAveraging, VectorStepsMatchThePlainOnesOnEveryInstructionSet) {
             draw::lanesOfPixels(pixels.data(), n, lanes.data());
             draw::lanesOfPixelsScalar(pixels.data(), n, plainLanes.data());
             ASSERT_EQ(lanes, plainLanes);
+            std::vector<uint8_t> opaque(n * 4 + 1, 7), plainOpaque(n * 4 + 1, 7);
+            draw::opaquePixels(pixels.data(), n, opaque.data());
+            draw::opaquePixelsScalar(pixels.data(), n, plainOpaque.data());
+            ASSERT_EQ(opaque, plainOpaque);
             std::vector<uint8_t> colour(n * 3 + 1, 7), coverage(n + 1, 7);
             std::vector<uint8_t> plainColour(n * 3 + 1, 7), plainCoverage(n + 1, 7);
             draw::bytesOfLanes(fastSum.data(), n, colour.data(), coverage.data());
