@@ -189,11 +189,9 @@ void ucAniGIF::UserControl_AsyncReadComplete(std::string_view /*PropertyName*/,
     // GifBytes is left alone until a download is accepted: it may still hold the frames a
     // deferred decode has yet to build, or a design-time GIF waiting to be stored.
     bool proceed = false;
-    if (!isGifSignature(Value)) {
-        raiseRemoteLoadFailure();
-    } else if (!loadFitsBudget(Value.first(static_cast<size_t>(n)))) {
-        // Frames that would pass the budget: a load that cannot be made, told before the
-        // download is announced.
+    // Not a GIF, or frames that would pass the budget: a load that cannot be made, told before
+    // the download is announced.
+    if (!isGifSignature(Value) || !loadFitsBudget(Value.first(static_cast<size_t>(n)))) {
         raiseRemoteLoadFailure();
     } else {
         // The logical screen size from the header, in the container's units.
