@@ -264,7 +264,7 @@ bool ucAniGIF::loadFitsBudget(std::span<const uint8_t> bytes) const {
     probe->delayMode = delayMode;
     probe->memoryBudget = memoryBudget;
     probe->GifBytes.borrow(bytes);
-    for (size_t k = 0; k < probe->PowersOfTwo.size(); ++k) probe->PowersOfTwo[k] = int32_t{1} << k;
+    probe->fillPowersOfTwo();
     const bool fits = probe->ParseGif() == 0 || probe->loadNeedBytes() <= probe->MemoryBudget();
     probe->GifBytes.clear();
     return fits;

@@ -94,7 +94,7 @@ int32_t ucAniGIF::LoadAndStart() noexcept {
 
     int32_t result = 0;
     if (!GifBytes.empty()) {
-        for (size_t k = 0; k < PowersOfTwo.size(); ++k) PowersOfTwo[k] = int32_t{1} << k;
+        fillPowersOfTwo();
         result = ParseGif();
         // Nothing is built for a GIF whose surfaces would pass the budget.
         if (result != 0 && loadNeedBytes() > MemoryBudget()) result = 0;

@@ -221,6 +221,10 @@ class ucAniGIF {
     int32_t ReadPos = 0;
     std::vector<uint8_t> ScratchBytes;
     std::array<int32_t, 9> PowersOfTwo{};  // 2^k; all 0 while released
+    // Fills PowersOfTwo, as every parse of a GIF needs it.
+    void fillPowersOfTwo() noexcept {
+        for (size_t k = 0; k < PowersOfTwo.size(); ++k) PowersOfTwo[k] = int32_t{1} << k;
+    }
 
     // Frame table, 1..frame count, and the parallel image-block table (may hold more entries).
     OneBased<FrameInfo> Frames;
