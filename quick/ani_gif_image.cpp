@@ -150,6 +150,7 @@ class ImageHost final : public platform::ControlHost {
         return reader.start(target, propertyName, readOption);
     }
     void cancelAsyncRead(std::string_view propertyName) override { reader.cancel(propertyName); }
+    void setAsyncReadLimits(const AsyncReadLimits& limits) override { reader.setLimits(limits); }
     // The item itself keys its timers: it stays the same whichever window shows it.
     platform::WindowId parentWindow() const override {
         return reinterpret_cast<platform::WindowId>(&item_);

@@ -75,11 +75,7 @@ class WidgetHost final : public platform::ControlHost {
         return reader.start(target, propertyName, readOption);
     }
     void cancelAsyncRead(std::string_view propertyName) override { reader.cancel(propertyName); }
-    void setAsyncReadLimits(const AsyncReadLimits& limits) override {
-        reader.setMaxBytes(limits.maxBytes);
-        reader.setDeadline(limits.deadlineMs);
-        reader.setHeadCheck(limits.headBytes, limits.acceptHead);
-    }
+    void setAsyncReadLimits(const AsyncReadLimits& limits) override { reader.setLimits(limits); }
     platform::WindowId parentWindow() const override {
         return reinterpret_cast<platform::WindowId>(w_.window());
     }

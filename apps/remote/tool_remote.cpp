@@ -78,10 +78,7 @@ RemoteOutcome loadRemote(std::string_view program, anigif::ucAniGIF& control,
         if (status == platform::qt::AsyncReader::kStatusFailed) ended = true;
     };
     host.onAsyncRead = [&](std::string_view target, std::string_view name, int32_t option) {
-        const auto& limits = host.asyncReadLimits();
-        reader.setMaxBytes(limits.maxBytes);
-        reader.setDeadline(limits.deadlineMs);
-        reader.setHeadCheck(limits.headBytes, limits.acceptHead);
+        reader.setLimits(host.asyncReadLimits());
         return reader.start(target, name, option);
     };
     host.onCancelAsyncRead = [&](std::string_view name) { reader.cancel(name); };

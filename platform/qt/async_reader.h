@@ -77,6 +77,12 @@ class AsyncReader : public QObject {
         headBytes_ = bytes;
         headCheck_ = check;
     }
+    // All three as the control asks for them: its budget, its deadline and its signature check.
+    void setLimits(const platform::ControlHost::AsyncReadLimits& limits) {
+        setMaxBytes(limits.maxBytes);
+        setDeadline(limits.deadlineMs);
+        setHeadCheck(limits.headBytes, limits.acceptHead);
+    }
     // The disk cache's folder; by default "network" in the user's cache folder. An empty one
     // turns the cache off. The folder is made at the first read that goes to the network.
     QString cacheDirectory() const { return cacheDirectory_; }

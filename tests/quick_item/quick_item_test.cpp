@@ -207,12 +207,15 @@ TEST_F(QuickItem, BadSourcesEndInErrorHoldingNothing) {
     ASSERT_TRUE(item);
     LoopbackServer server;
     server.set("/text.gif", "GIF89a, but nothing after it");
+    // Endless and not a GIF: refused after its first bytes, as the control asks of its reads.
+    server.set("/endless.gif", LoopbackServer::Answer{200, "not a GIF, for ever ", 1, 4096, true});
     const QString good = write("good.gif", toQt(movingHole()));
     const std::vector<QUrl> bad = {QUrl::fromLocalFile(dir.filePath("missing.gif")),
                                    QUrl::fromLocalFile(write("text.gif", "not a picture")),
                                    QUrl("qrc:/gifs/missing.gif"),
                                    server.url("/missing.gif"),
                                    server.url("/text.gif"),
+                                   server.url("/endless.gif"),
                                    QUrl("nothing://at/all")};
     for (const QUrl& source : bad) {
         const std::string name = source.toString().toStdString();
