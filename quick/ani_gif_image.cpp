@@ -648,6 +648,9 @@ void AniGifImage::mouseMoveEvent(QMouseEvent* event) {
 
 void AniGifImage::hoverMoveEvent(QHoverEvent* event) {
     const QPointF p = event->position();
+    const std::pair<QPointF, Qt::KeyboardModifiers> at{p, event->modifiers()};
+    if (lastHover_ == at) return;
+    lastHover_ = at;
     guarded("mouse", [&] {
         control_->UserControl_MouseMove(buttonCode(Qt::NoButton), shiftCode(event->modifiers()),
                                         float(p.x()), float(p.y()));
@@ -656,6 +659,7 @@ void AniGifImage::hoverMoveEvent(QHoverEvent* event) {
 }
 
 void AniGifImage::hoverEnterEvent(QHoverEvent* event) {
+    lastHover_.reset();
     hoverMoveEvent(event);
 }
 

@@ -29,6 +29,8 @@
 #include <QUrl>
 #include <QVariantList>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace anigif {
 
@@ -211,6 +213,9 @@ class AniGifImage : public QQuickItem {
     int shown_ = -1;           // the buffer handed to the scene graph last; -1 none
     bool newPicture_ = false;  // a buffer waits for the next updatePaintNode
     bool dirty_ = true;        // the control asked for a repaint
+    // Where the last hover move was forwarded: the scene graph repeats hover events at the same
+    // place as frames are rendered, and those are no moves of the mouse.
+    std::optional<std::pair<QPointF, Qt::KeyboardModifiers>> lastHover_;
     std::unique_ptr<ImageHost> host_;
     std::unique_ptr<AniGifControl> control_;  // last: it goes first, while timers still exist
 };
