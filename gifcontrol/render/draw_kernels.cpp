@@ -210,6 +210,14 @@ void pictureExactOn(const Canvas& dst, const Run xs, const Run ys, const Surface
             continue;
         }
         const uint8_t* m = mask->line(ys.s + j);
+        if constexpr (N == 4) {
+            if (std::endian::native == std::endian::little) {
+                // Mixed mask bytes are as common as whole ones: all at a time, mask and all.
+                presentMasked(s, m, static_cast<std::size_t>(xs.s), static_cast<std::size_t>(xs.n),
+                              d);
+                continue;
+            }
+        }
         int32_t i = 0;
         while (i < xs.n) {
             const int32_t x = xs.s + i;

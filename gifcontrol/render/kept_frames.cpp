@@ -221,6 +221,12 @@ void blendKeptOnto(const KeptPicture& k, const Canvas& dst) {
         uint8_t* p =
             dst.at(k.firstX + static_cast<int32_t>(i0), k.firstY + static_cast<int32_t>(j));
         const std::size_t n = i1 - i0;
+        if constexpr (N == 4) {
+            if (std::endian::native == std::endian::little) {
+                blendKeptPixels(c, a, n, p);  // edges and holes mix with covered runs
+                continue;
+            }
+        }
         for (std::size_t i = 0; i < n;) {
             if (a[i] == 255 || a[i] == 0) {
                 const std::size_t run = sameBytes(a + i, n - i, a[i]);

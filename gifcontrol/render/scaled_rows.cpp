@@ -2,10 +2,13 @@
 // time to the best one the CPU has.
 #include "gifcontrol/render/scaled_rows.h"
 
+#include "gifcontrol/render/canvas_pixels.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -40,6 +43,14 @@ void BytesOfLanes(const uint64_t* HWY_RESTRICT lanes, std::size_t n, uint8_t* HW
 }
 void OpaquePixels(const uint8_t* HWY_RESTRICT pixels, std::size_t n, uint8_t* HWY_RESTRICT out) {
     opaquePixelsScalar(pixels, n, out);
+}
+void PresentMasked(const uint8_t* HWY_RESTRICT colour, const uint8_t* HWY_RESTRICT maskBits,
+                   std::size_t firstBit, std::size_t n, uint8_t* HWY_RESTRICT out) {
+    presentMaskedScalar(colour, maskBits, firstBit, n, out);
+}
+void BlendKeptPixels(const uint8_t* HWY_RESTRICT colour, const uint8_t* HWY_RESTRICT coverage,
+                     std::size_t n, uint8_t* HWY_RESTRICT out) {
+    blendKeptPixelsScalar(colour, coverage, n, out);
 }
 #else
 void AverageRow(const uint64_t* HWY_RESTRICT src, const int64_t* HWY_RESTRICT start,
@@ -140,6 +151,226 @@ void OpaquePixels(const uint8_t* HWY_RESTRICT pixels, std::size_t n, uint8_t* HW
     opaquePixelsScalar(pixels + 3 * i, n - i, out + 4 * i);
 }
 
+// The uncovered bits of `count` (at most 64) pixels from mask bit `first` on, pixel k in bit k;
+// the mask's bits end before bit `end`. Reads only bytes that hold mask bits.
+inline uint64_t uncoveredBits(const uint8_t* HWY_RESTRICT maskBits, std::size_t first,
+                              std::size_t count, std::size_t end) {
+    const uint8_t* m = maskBits + first / 8;
+    const auto skip = static_cast<unsigned>(first % 8);
+    const std::size_t need = (skip + count + 7) / 8, held = (end + 7) / 8 - first / 8;
+    // A byte's first pixel is its top bit: reversed within bytes, pixels run from bit 0 up.
+    auto reversed = [](uint64_t v) {
+        v = (v & 0xF0F0F0F0F0F0F0F0ull) >> 4 | (v & 0x0F0F0F0F0F0F0F0Full) << 4;
+        v = (v & 0xCCCCCCCCCCCCCCCCull) >> 2 | (v & 0x3333333333333333ull) << 2;
+        return (v & 0xAAAAAAAAAAAAAAAAull) >> 1 | (v & 0x5555555555555555ull) << 1;
+    };
+    uint64_t word = 0;
+    std::memcpy(&word, m, std::min<std::size_t>(held, 8));  // little-endian: byte k, bits 8k..
+    uint64_t bits = reversed(word) >> skip;
+    if (need > 8) bits |= reversed(m[8]) << (64 - skip);  // skip > 0 here
+    return count == 64 ? bits : bits & ((uint64_t{1} << count) - 1);
+}
+
+#if HWY_TARGET == HWY_AVX2 || HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+#define ANIGIF_EIGHT_PIXEL_LANES 1
+// Eight pixels a vector, each in its own 32-bit lane: the target stays as it lies in memory and
+// colours take one byte shuffle, where splitting into channels would cost several.
+using Eight = hn::FixedTag<uint32_t, 8>;
+using EightBytes = hn::Repartition<uint8_t, Eight>;
+
+// The colours of eight 24-bit pixels, one a lane with a zero top byte.
+inline hn::Vec<Eight> eightColours(const uint8_t* HWY_RESTRICT c) {
+    // Pixels 0-3 from the first 16 of their 24 bytes, pixels 4-7 from the last 16.
+    alignas(32) static constexpr uint8_t kSpread[32] = {
+        0, 1, 2, 0x80, 3, 4, 5, 0x80, 6,  7,  8,  0x80, 9,  10, 11, 0x80,
+        4, 5, 6, 0x80, 7, 8, 9, 0x80, 10, 11, 12, 0x80, 13, 14, 15, 0x80};
+    const EightBytes d8;
+    const hn::Half<EightBytes> h8;
+    return hn::BitCast(
+        Eight(), hn::TableLookupBytesOr0(hn::Combine(d8, hn::LoadU(h8, c + 8), hn::LoadU(h8, c)),
+                                         hn::Load(d8, kSpread)));
+}
+
+void PresentMasked(const uint8_t* HWY_RESTRICT colour, const uint8_t* HWY_RESTRICT maskBits,
+                   std::size_t firstBit, std::size_t n, uint8_t* HWY_RESTRICT out) {
+    const Eight d;
+    const EightBytes d8;
+    if (n < 8) return presentMaskedScalar(colour, maskBits, firstBit, n, out);
+    alignas(32) static constexpr uint8_t kAlphaByte[32] = {
+        3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15,
+        3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15};
+    alignas(32) static constexpr uint8_t kLowByte[32] = {0, 0,  0,  0,  4,  4, 4,  4,  8,  8, 8,
+                                                         8, 12, 12, 12, 12, 0, 0,  0,  0,  4, 4,
+                                                         4, 4,  8,  8,  8,  8, 12, 12, 12, 12};
+    alignas(32) static constexpr uint32_t kLaneBit[8] = {128, 64, 32, 16, 8, 4, 2, 1};
+    const auto alphaByte = hn::Load(d8, kAlphaByte), lowByte = hn::Load(d8, kLowByte);
+    const auto laneBit = hn::Load(d, kLaneBit);
+    const auto opaque = hn::Set(d, 0xFF000000u), rgbBytes = hn::Set(d, 0x00FFFFFFu);
+    const auto zero = hn::Zero(d);
+    const std::size_t lastByte = (firstBit + n - 1) / 8;
+    // Pixels i .. i + 7, the first `done` of them drawn already (they stay as they are).
+    auto step = [&](std::size_t i, std::size_t done) HWY_ATTR __attribute__((always_inline)) {
+        // Their mask bits, pixel i in the top bit.
+        const std::size_t at = (firstBit + i) / 8;
+        const auto skip = static_cast<unsigned>((firstBit + i) % 8);
+        unsigned bits = maskBits[at];
+        if (skip != 0)
+            bits = (bits << skip | (at < lastByte ? maskBits[at + 1] : 0u) >> (8 - skip)) & 0xFF;
+        bits |= 0xFF00u >> done & 0xFF;
+        const uint8_t* c = colour + 3 * i;
+        auto* o = reinterpret_cast<uint32_t*>(out + 4 * i);
+        const auto rgb = eightColours(c);
+        if (bits == 0) return hn::StoreU(hn::Or(rgb, opaque), d, o);
+        const auto black = hn::Eq(rgb, zero);
+        if (bits == 0xFF && hn::AllTrue(d, black)) return;  // black adds nothing uncovered
+        const auto under = hn::LoadU(d, o);
+        const auto u8 = hn::BitCast(d8, under), c8 = hn::BitCast(d8, rgb);
+        // The target over black is c, over white c + 255 - alpha; both OR the colour, and what
+        // the white one shows more is the new transparency (Pixels<4>::andOr with white).
+        const auto clear = hn::TableLookupBytes(hn::Not(u8), alphaByte);
+        const auto low = hn::Or(u8, c8);
+        auto more =
+            hn::And(hn::BitCast(d, hn::SaturatedSub(hn::Or(hn::SaturatedAdd(u8, clear), c8), low)),
+                    rgbBytes);
+        auto widest = [&](auto v, auto shifted) {
+            return hn::BitCast(d, hn::Max(hn::BitCast(d8, v), hn::BitCast(d8, shifted)));
+        };
+        more = widest(more, hn::ShiftRight<8>(more));
+        more = widest(more, hn::ShiftRight<16>(more));
+        const auto a = hn::Not(hn::TableLookupBytes(hn::BitCast(d8, more), lowByte));
+        const auto mixed = hn::Or(hn::And(hn::BitCast(d, hn::Min(low, a)), rgbBytes),
+                                  hn::AndNot(rgbBytes, hn::BitCast(d, a)));
+        const auto uncovered = hn::TestBit(hn::Set(d, bits), laneBit);
+        const auto keep = hn::Or(hn::And(uncovered, black), hn::FirstN(d, done));
+        hn::StoreU(
+            hn::IfThenElse(uncovered, hn::IfThenElse(keep, under, mixed), hn::Or(rgb, opaque)), d,
+            o);
+    };
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) step(i, 0);
+    if (i < n) step(n - 8, i - (n - 8));  // the last pixels with some drawn ones
+}
+#else
+void PresentMasked(const uint8_t* HWY_RESTRICT colour, const uint8_t* HWY_RESTRICT maskBits,
+                   std::size_t firstBit, std::size_t n, uint8_t* HWY_RESTRICT out) {
+    const hn::CappedTag<uint8_t, 64> d;
+    const std::size_t lanes = hn::Lanes(d);
+    if (n < lanes) return presentMaskedScalar(colour, maskBits, firstBit, n, out);
+    const uint64_t all = lanes == 64 ? ~uint64_t{0} : (uint64_t{1} << lanes) - 1;
+    const auto opaque = hn::Set(d, uint8_t{255});
+    const auto zero = hn::Zero(d);
+    // The pixels from i on; the first `done` of them were drawn already and stay.
+    auto chunk = [&](std::size_t i, std::size_t done) {
+        const uint64_t bits = uncoveredBits(maskBits, firstBit + i, lanes, firstBit + n) |
+                              ((uint64_t{1} << done) - 1);
+        const uint8_t* c = colour + 3 * i;
+        uint8_t* o = out + 4 * i;
+        if (bits == all && done == 0) {
+            // Black adds nothing to an uncovered target.
+            const auto any = hn::Or(hn::LoadU(d, c),
+                                    hn::Or(hn::LoadU(d, c + lanes), hn::LoadU(d, c + 2 * lanes)));
+            if (hn::AllTrue(d, hn::Eq(any, zero))) return;
+        }
+        hn::Vec<decltype(d)> b, g, r;
+        hn::LoadInterleaved3(d, c, b, g, r);
+        if (bits == 0) return hn::StoreInterleaved4(b, g, r, opaque, d, o);
+        uint8_t packed[8];
+        std::memcpy(packed, &bits, sizeof packed);  // little-endian: lane k is bit k
+        const auto uncovered = hn::LoadMaskBits(d, packed);
+        hn::Vec<decltype(d)> cb, cg, cr, ca;
+        hn::LoadInterleaved4(d, o, cb, cg, cr, ca);
+        // The target over black is c, over white c + 255 - alpha; both OR the colour, and what
+        // the white one shows more is the new transparency (Pixels<4>::andOr with white).
+        const auto clear = hn::Not(ca);
+        const auto lb = hn::Or(cb, b), lg = hn::Or(cg, g), lr = hn::Or(cr, r);
+        const auto through =
+            hn::Max(hn::SaturatedSub(hn::Or(hn::SaturatedAdd(cb, clear), b), lb),
+                    hn::Max(hn::SaturatedSub(hn::Or(hn::SaturatedAdd(cg, clear), g), lg),
+                            hn::SaturatedSub(hn::Or(hn::SaturatedAdd(cr, clear), r), lr)));
+        const auto a = hn::Not(through);
+        const auto keep =
+            hn::Or(hn::And(uncovered, hn::Eq(hn::Or(b, hn::Or(g, r)), zero)), hn::FirstN(d, done));
+        auto pick = [&](auto covered, auto kept, auto mixed) {
+            return hn::IfThenElse(uncovered, hn::IfThenElse(keep, kept, mixed), covered);
+        };
+        hn::StoreInterleaved4(pick(b, cb, hn::Min(lb, a)), pick(g, cg, hn::Min(lg, a)),
+                              pick(r, cr, hn::Min(lr, a)), pick(opaque, ca, a), d, o);
+    };
+    std::size_t i = 0;
+    for (; i + lanes <= n; i += lanes) chunk(i, 0);
+    if (i < n) chunk(n - lanes, i - (n - lanes));  // the last pixels with some drawn ones
+}
+
+#endif
+
+void BlendKeptPixels(const uint8_t* HWY_RESTRICT colour, const uint8_t* HWY_RESTRICT coverage,
+                     std::size_t n, uint8_t* HWY_RESTRICT out) {
+    const hn::ScalableTag<uint16_t> d16;
+    const hn::Rebind<uint8_t, decltype(d16)> d8;
+    const std::size_t lanes = hn::Lanes(d16);
+    if (n < lanes) return blendKeptPixelsScalar(colour, coverage, n, out);
+    const auto full8 = hn::Set(d8, uint8_t{255});
+    const auto full = hn::Set(d16, uint16_t{255});
+    const auto half = hn::Set(d16, uint16_t{127});
+    const auto one = hn::Set(d16, uint16_t{1});
+    // The pixels from i on; the first `done` of them were drawn already and stay.
+    auto chunk = [&](std::size_t i, std::size_t done) HWY_ATTR __attribute__((always_inline)) {
+        const auto cover8 = hn::LoadU(d8, coverage + i);
+        const auto none = hn::Or(hn::Eq(cover8, hn::Zero(d8)), hn::FirstN(d8, done));
+        if (hn::AllTrue(d8, none)) return;
+        const uint8_t* c = colour + 3 * i;
+        uint8_t* o = out + 4 * i;
+        if (done == 0 && hn::AllTrue(d8, hn::Eq(cover8, full8))) {
+#ifdef ANIGIF_EIGHT_PIXEL_LANES
+            const auto opaque = hn::Set(Eight(), 0xFF000000u);
+            for (std::size_t k = 0; k < lanes; k += 8)
+                hn::StoreU(hn::Or(eightColours(c + 3 * k), opaque), Eight(),
+                           reinterpret_cast<uint32_t*>(o + 4 * k));
+            return;
+#else
+            hn::Vec<decltype(d8)> b8, g8, r8;
+            hn::LoadInterleaved3(d8, c, b8, g8, r8);
+            return hn::StoreInterleaved4(b8, g8, r8, full8, d8, o);
+#endif
+        }
+        hn::Vec<decltype(d8)> b8, g8, r8;
+        hn::LoadInterleaved3(d8, c, b8, g8, r8);
+        // The arithmetic below equals the plain one's special cases only for colours that do
+        // not exceed their coverage, as averaging makes them; others go the plain way.
+        const auto over = hn::SaturatedSub(hn::Max(b8, hn::Max(g8, r8)), cover8);
+        if (!hn::AllTrue(d8, hn::Eq(over, hn::Zero(d8))))
+            return blendKeptPixelsScalar(c + 3 * done, coverage + i + done, lanes - done,
+                                         o + 4 * done);
+        hn::Vec<decltype(d8)> cb8, cg8, cr8, ca8;
+        hn::LoadInterleaved4(d8, o, cb8, cg8, cr8, ca8);
+        const auto keep = hn::Sub(full, hn::PromoteTo(d16, cover8));
+        const auto clear = hn::Sub(full, hn::PromoteTo(d16, ca8));
+        // add + (keep * under + 127) / 255; the division exact for every sum below 65536.
+        auto mix = [&](auto add, auto under) {
+            const auto v = hn::Add(hn::Mul(keep, under), half);
+            return hn::Add(add, hn::ShiftRight<8>(hn::Add(hn::Add(v, one), hn::ShiftRight<8>(v))));
+        };
+        // Over black (c) and over white (c + 255 - alpha), as Pixels<4>::blend.
+        auto channel = [&](auto add8, auto c8, auto& low) {
+            const auto add = hn::PromoteTo(d16, add8), under = hn::PromoteTo(d16, c8);
+            low = mix(add, under);
+            return hn::SaturatedSub(mix(add, hn::Min(hn::Add(under, clear), full)), low);
+        };
+        hn::Vec<decltype(d16)> lb, lg, lr;
+        const auto tb = channel(b8, cb8, lb), tg = channel(g8, cg8, lg), tr = channel(r8, cr8, lr);
+        const auto a = hn::Sub(full, hn::Max(tb, hn::Max(tg, tr)));
+        auto result = [&](auto blended, auto under8) {
+            return hn::IfThenElse(none, under8, hn::TruncateTo(d8, blended));
+        };
+        hn::StoreInterleaved4(result(hn::Min(lb, a), cb8), result(hn::Min(lg, a), cg8),
+                              result(hn::Min(lr, a), cr8), result(a, ca8), d8, o);
+    };
+    std::size_t i = 0;
+    for (; i + lanes <= n; i += lanes) chunk(i, 0);
+    if (i < n) chunk(n - lanes, i - (n - lanes));  // the last pixels with some drawn ones
+}
+
+#undef ANIGIF_EIGHT_PIXEL_LANES
 #endif  // HWY_TARGET == HWY_SCALAR
 
 void HashTileBlocks(uint64_t* HWY_RESTRICT streams, const uint8_t* HWY_RESTRICT row,
@@ -182,6 +413,8 @@ ANIGIF_KERNEL_TABLE(AverageColumns);
 ANIGIF_KERNEL_TABLE(LanesOfPixels);
 ANIGIF_KERNEL_TABLE(BytesOfLanes);
 ANIGIF_KERNEL_TABLE(OpaquePixels);
+ANIGIF_KERNEL_TABLE(PresentMasked);
+ANIGIF_KERNEL_TABLE(BlendKeptPixels);
 ANIGIF_KERNEL_TABLE(HashTileBlocks);
 #undef ANIGIF_KERNEL_TABLE
 
@@ -259,6 +492,16 @@ void opaquePixels(const uint8_t* pixels, std::size_t n, uint8_t* out) noexcept {
     OpaquePixelsTable[kernelIndex()](pixels, n, out);
 }
 
+void presentMasked(const uint8_t* colour, const uint8_t* maskBits, std::size_t firstBit,
+                   std::size_t n, uint8_t* out) noexcept {
+    PresentMaskedTable[kernelIndex()](colour, maskBits, firstBit, n, out);
+}
+
+void blendKeptPixels(const uint8_t* colour, const uint8_t* coverage, std::size_t n,
+                     uint8_t* out) noexcept {
+    BlendKeptPixelsTable[kernelIndex()](colour, coverage, n, out);
+}
+
 void averageRow(const uint64_t* src, const int64_t* start, const uint64_t* weights,
                 std::size_t taps, std::size_t nx, uint64_t* out) noexcept {
     AverageRowTable[kernelIndex()](src, start, weights, taps, nx, out);
@@ -330,6 +573,24 @@ void opaquePixelsScalar(const uint8_t* pixels, std::size_t n, uint8_t* out) noex
         out[2] = pixels[2];
         out[3] = 255;
     }
+}
+
+void presentMaskedScalar(const uint8_t* colour, const uint8_t* maskBits, std::size_t firstBit,
+                         std::size_t n, uint8_t* out) noexcept {
+    for (std::size_t i = 0; i < n; ++i, colour += 3, out += 4) {
+        const std::size_t bit = firstBit + i;
+        const uint32_t rgb = uint32_t{colour[2]} << 16 | uint32_t{colour[1]} << 8 | colour[0];
+        if (((maskBits[bit / 8] >> (7 - bit % 8)) & 1u) == 0)
+            Pixels<4>::put(out, rgb);
+        else if (rgb != 0)
+            Pixels<4>::andOr(out, 0xFFFFFF, rgb);
+    }
+}
+
+void blendKeptPixelsScalar(const uint8_t* colour, const uint8_t* coverage, std::size_t n,
+                           uint8_t* out) noexcept {
+    for (std::size_t i = 0; i < n; ++i, colour += 3, out += 4)
+        if (coverage[i] != 0) Pixels<4>::blend(out, colour[0], colour[1], colour[2], coverage[i]);
 }
 
 void lanesOfPixelsScalar(const uint8_t* pixels, std::size_t n, uint64_t* out) noexcept {

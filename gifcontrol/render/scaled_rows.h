@@ -34,6 +34,22 @@ void lanesOfPixelsScalar(const uint8_t* pixels, std::size_t n, uint64_t* out) no
 void opaquePixels(const uint8_t* pixels, std::size_t n, uint8_t* out) noexcept;
 void opaquePixelsScalar(const uint8_t* pixels, std::size_t n, uint8_t* out) noexcept;
 
+// Presenting on a host's premultiplied 32-bit pixels (blue, green, red, alpha in memory).
+// presentMasked: n pixels of a 24-bit picture with a 1-bit mask, pixel i taking mask bit
+// firstBit + i (bits read from the top of each byte, 1 = uncovered). A covered pixel becomes
+// its colour, opaque; an uncovered one keeps `out` where the colour is black and is otherwise
+// Pixels<4>::andOr(out, white, colour).
+void presentMasked(const uint8_t* colour, const uint8_t* maskBits, std::size_t firstBit,
+                   std::size_t n, uint8_t* out) noexcept;
+void presentMaskedScalar(const uint8_t* colour, const uint8_t* maskBits, std::size_t firstBit,
+                         std::size_t n, uint8_t* out) noexcept;
+// blendKeptPixels: n kept pixels (premultiplied colour, three bytes, and coverage) blended
+// over `out` as Pixels<4>::blend does; pixels of coverage 0 leave it alone.
+void blendKeptPixels(const uint8_t* colour, const uint8_t* coverage, std::size_t n,
+                     uint8_t* out) noexcept;
+void blendKeptPixelsScalar(const uint8_t* colour, const uint8_t* coverage, std::size_t n,
+                           uint8_t* out) noexcept;
+
 // Lanes back to bytes: blue, green, red into colour (three bytes a pixel), coverage into
 // coverage. Every lane must be at most 255.
 void bytesOfLanes(const uint64_t* lanes, std::size_t n, uint8_t* colour,

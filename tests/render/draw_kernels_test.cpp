@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <hwy/targets.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -471,6 +472,60 @@ TEST(AreaAveraging, VectorStepsMatchThePlainOnesOnEveryInstructionSet) {
             draw::hashTileBlocks(hashed.data(), row.data(), tiles, tileBytes, last);
             draw::hashTileBlocksScalar(plainHashed.data(), row.data(), tiles, tileBytes, last);
             ASSERT_EQ(hashed, plainHashed);
+        }
+    }
+    draw::forceKernelTarget(0);
+}
+
+// Presenting on premultiplied pixels: mask bits and coverage in runs (whole vectors covered,
+// uncovered, black or not) and mixed, from any first bit, over pixels of every kind, including
+// colours above their coverage and targets whose colour exceeds their alpha.
+TEST(Presenting, VectorKernelsMatchThePlainOnesOnEveryInstructionSet) {
+    namespace draw = anigif::draw;
+    uint32_t seed = 41;
+    auto runs = [&](std::size_t n, const std::array<uint8_t, 3>& kinds) {
+        std::vector<uint8_t> v(n);
+        for (std::size_t i = 0; i < n;) {
+            const std::size_t len = 1 + nextRandom(seed) % 90;
+            const uint32_t kind = nextRandom(seed) % 4;
+            for (std::size_t k = i; k < std::min(n, i + len); ++k)
+                v[k] = kind < 3 ? kinds[kind] : static_cast<uint8_t>(nextRandom(seed));
+            i += len;
+        }
+        return v;
+    };
+    for (const int64_t target : draw::runnableKernelTargets()) {
+        draw::forceKernelTarget(target);
+        SCOPED_TRACE(hwy::TargetName(target));
+        for (int round = 0; round < 80; ++round) {
+            SCOPED_TRACE(round);
+            const std::size_t n = 1 + nextRandom(seed) % 300, first = nextRandom(seed) % 16;
+            std::vector<uint8_t> colour = runs(n * 3, {0, 0, 0x80});
+            const std::vector<uint8_t> bits = runs((first + n + 7) / 8, {0x00, 0xFF, 0xFF});
+            const std::vector<uint8_t> coverage = runs(n, {0, 255, 0});
+            std::vector<uint8_t> under(n * 4 + 1);
+            for (std::size_t i = 0; i < n; ++i) {
+                const uint32_t r = nextRandom(seed), kind = r % 4;
+                const auto a = static_cast<uint8_t>(kind == 0 ? 0 : kind == 1 ? 255 : r >> 8);
+                for (int k = 0; k < 3; ++k) {
+                    const auto c = static_cast<uint8_t>(nextRandom(seed));
+                    under[i * 4 + k] = kind == 0 ? 0 : kind == 3 ? c : std::min(c, a);
+                }
+                under[i * 4 + 3] = a;
+            }
+            under[n * 4] = 7;
+            auto fast = under, plain = under;
+            draw::presentMasked(colour.data(), bits.data(), first, n, fast.data());
+            draw::presentMaskedScalar(colour.data(), bits.data(), first, n, plain.data());
+            ASSERT_EQ(fast, plain) << "masked";
+
+            // Kept colours do not exceed their coverage, but for a few.
+            for (std::size_t i = 0; i < n * 3; ++i)
+                if (nextRandom(seed) % 50 != 0) colour[i] = std::min(colour[i], coverage[i / 3]);
+            fast = plain = under;
+            draw::blendKeptPixels(colour.data(), coverage.data(), n, fast.data());
+            draw::blendKeptPixelsScalar(colour.data(), coverage.data(), n, plain.data());
+            ASSERT_EQ(fast, plain) << "kept";
         }
     }
     draw::forceKernelTarget(0);
