@@ -168,21 +168,28 @@ void LookupRow(const uint8_t* HWY_RESTRICT indices, std::size_t n, const uint32_
     };
     const auto colourBytes = hn::VecFromMask(d8, hn::FirstN(d8, 3 * lanes));
     const auto keep = hn::Set(du, keepIndex);
-    std::size_t i = 0;
-    // A store writes a whole vector, a third more than the pixels it packs: the last ones are
-    // left to the plain loop so that nothing past the row is touched.
-    for (; (i + lanes) * 3 + lanes <= n * 3; i += lanes) {
-        const auto index = hn::PromoteTo(du, hn::LoadU(dq, indices + i));
+    auto group = [&](std::size_t at) {
+        const auto index = hn::PromoteTo(du, hn::LoadU(dq, indices + at));
         const auto kept = hn::Eq(index, keep);
-        if (hn::AllTrue(du, kept)) continue;
+        if (hn::AllTrue(du, kept)) return;
         const auto colours = hn::GatherIndex(du, lut, hn::BitCast(di, index));
         auto written = colourBytes;
         if (!hn::AllFalse(du, kept))
             written = hn::AndNot(pack(hn::BitCast(d8, hn::VecFromMask(du, kept))), written);
-        uint8_t* to = out + 3 * i;
+        uint8_t* to = out + 3 * at;
         hn::StoreU(hn::IfThenElse(hn::MaskFromVec(written), pack(hn::BitCast(d8, colours)),
                                   hn::LoadU(d8, to)),
                    d8, to);
+    };
+    // A store writes a whole vector, a third more than the pixels it packs, so the last group
+    // that stays inside the row ends before the row does.
+    const std::size_t reach = (4 * lanes + 2) / 3;  // pixels a store touches
+    std::size_t i = 0;
+    for (; i + reach <= n; i += lanes) group(i);
+    if (n >= reach && n - reach + lanes > i) {
+        // Drawing a pixel twice gives what drawing it once does: the last group may overlap.
+        group(n - reach);
+        i = n - reach + lanes;
     }
     lookupRowScalar(indices + i, n - i, lut, keepIndex, out + 3 * i);
 }
