@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -204,7 +205,15 @@ std::array<uint32_t, 256> sourceLookup(const Surface& src, const Surface& dst) {
         for (uint32_t i = 0; i < 256; ++i) lut[i] = i;
     } else if (src.bitsPerPixel() == 8) {
         const auto table = src.colorTable();
-        for (std::size_t i = 0; i < 256; ++i) lut[i] = rawForColor(dst, table[i]);
+        // Neighbouring entries are often the same colour (a mask palette is nearly all black).
+        uint32_t lastColour = 0, lastRaw = 0;
+        for (std::size_t i = 0; i < 256; ++i) {
+            if (i == 0 || table[i] != lastColour) {
+                lastColour = table[i];
+                lastRaw = rawForColor(dst, lastColour);
+            }
+            lut[i] = lastRaw;
+        }
     } else if (src.bitsPerPixel() == 1) {
         lut[0] = rawForColor(dst, 0x000000);
         lut[1] = rawForColor(dst, 0xFFFFFF);
@@ -222,11 +231,48 @@ bool isUnscaledRun(const AxisMap& xs) noexcept {
     return true;
 }
 
+// The bits of eight indices, the first in the high bit: set where the index is `index`. The
+// indices are compared as one word: XOR makes the matching bytes zero, the sum sets the high bit
+// of each non-zero byte, and the multiply gathers the eight high bits into the top byte.
+inline uint8_t bitsOfIndex(const uint8_t* p, uint8_t index) noexcept {
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    w ^= 0x0101010101010101ull * index;
+    const uint64_t zero = ~(((w & kLow7) + kLow7) | w | kLow7);  // 0x80 in each zero byte
+    return static_cast<uint8_t>(((zero >> 7) * 0x8040201008040201ull) >> 56);
+}
+
+// How the bits of an index table look: every index the same bit (uniform), or one index apart
+// from all the others (single, set or clear), or neither.
+struct BitTableShape {
+    int uniform = -1;  // the bit every index gives, or -1
+    int single = -1;   // the one index whose bit differs from all the others', or -1
+    bool singleSet = false;
+};
+BitTableShape shapeOf(const std::array<uint8_t, 256>& bit) noexcept {
+    BitTableShape shape;
+    int ones = 0, lastOne = -1, lastZero = -1;
+    for (int k = 0; k < 256; ++k) {
+        if (bit[static_cast<std::size_t>(k)]) {
+            ++ones;
+            lastOne = k;
+        } else {
+            lastZero = k;
+        }
+    }
+    if (ones == 0 || ones == 256) shape.uniform = ones ? 1 : 0;
+    if (ones == 1) shape.single = lastOne, shape.singleSet = true;
+    if (ones == 255) shape.single = lastZero;
+    return shape;
+}
+
 // An 8-bit row onto a 1-bit row, unscaled: eight target bits at a time wherever a whole target
 // byte is covered (the compositing mask is updated this way for every frame).
 template <Rop R>
 void indexRowToBits(uint8_t* dl, int32_t dx, const uint8_t* sl, int32_t n,
-                    const std::array<uint8_t, 256>& bit, int uniform) noexcept {
+                    const std::array<uint8_t, 256>& bit, const BitTableShape& shape) noexcept {
+    const int uniform = shape.uniform;
     int32_t i = 0;
     for (; i < n && ((dx + i) & 7) != 0; ++i) writeRaw<1, R>(dl, dx + i, bit[sl[i]]);
     const int32_t whole = (n - i) / 8;
@@ -237,6 +283,13 @@ void indexRowToBits(uint8_t* dl, int32_t dx, const uint8_t* sl, int32_t n,
         if (R == Rop::Copy || (R == Rop::And && value == 0) || (R == Rop::Or && value != 0))
             std::memset(bytes, value, static_cast<std::size_t>(whole));
         i += whole * 8;
+    } else if (shape.single >= 0 && std::endian::native == std::endian::little) {
+        // A transparent frame's mask: only its transparent index differs.
+        const auto index = static_cast<uint8_t>(shape.single);
+        const auto flip = static_cast<uint8_t>(shape.singleSet ? 0x00 : 0xFF);
+        for (int32_t b = 0; b < whole; ++b, i += 8)
+            bytes[b] =
+                combine<R>(bytes[b], static_cast<uint8_t>(bitsOfIndex(sl + i, index) ^ flip));
     } else {
         for (int32_t b = 0; b < whole; ++b, i += 8) {
             const uint8_t* p = sl + i;
@@ -255,12 +308,11 @@ void nearestRows(Surface& dst, const Surface& src, const AxisMap& xs, const Axis
     uint32_t lastRgb = 0xFFFFFFFFu, lastRaw = 0;  // cache for 24-bit sources onto palettes
     bool unscaledIndexToBits = false;
     std::array<uint8_t, 256> bit{};
-    int uniform = -1;  // the bit every index gives, or -1
+    BitTableShape shape;
     if constexpr (SB == 8 && DB == 1) {
         unscaledIndexToBits = isUnscaledRun(xs);
         for (std::size_t k = 0; k < 256; ++k) bit[k] = static_cast<uint8_t>(lut[k] & 1u);
-        if (std::all_of(bit.begin(), bit.end(), [&](uint8_t b) { return b == bit[0]; }))
-            uniform = bit[0];
+        shape = shapeOf(bit);
     }
     for (std::size_t j = 0; j < ys.src.size(); ++j) {
         const int32_t sy = ys.src[j];
@@ -269,7 +321,7 @@ void nearestRows(Surface& dst, const Surface& src, const AxisMap& xs, const Axis
         uint8_t* dl = dst.line(ys.first + static_cast<int32_t>(j));
         if (unscaledIndexToBits) {
             indexRowToBits<R>(dl, xs.first, sl + xs.src.front(),
-                              static_cast<int32_t>(xs.src.size()), bit, uniform);
+                              static_cast<int32_t>(xs.src.size()), bit, shape);
             continue;
         }
         for (std::size_t i = 0; i < xs.src.size(); ++i) {

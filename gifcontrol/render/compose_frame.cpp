@@ -88,11 +88,12 @@ void ucAniGIF::ComposeFrame(int32_t frameIndex, bool afterPresentation,
     }
 
     if (f.Disposal == 3) {
-        compositeSave.assign(static_cast<size_t>(checkedProduct(compositeBytes, f.Height)), 0);
+        // Not cleared: a restore reads back only the bytes this save writes.
+        compositeSave.resize(static_cast<size_t>(checkedProduct(compositeBytes, f.Height)));
         transferRows(*Composite, compositeSave, f.Top, f.Height, int64_t{f.Left} * 3,
                      compositeBytes, true);
         if (Mask) {
-            maskSave.assign(static_cast<size_t>(checkedProduct(maskBytes, f.Height)), 0);
+            maskSave.resize(static_cast<size_t>(checkedProduct(maskBytes, f.Height)));
             transferRows(*Mask, maskSave, f.Top, f.Height, maskLeft, maskBytes, true);
         }
     }

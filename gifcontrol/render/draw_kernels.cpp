@@ -104,23 +104,34 @@ void cellExactOn(const Canvas& dst, const Run xs, const Run ys, const Surface& s
                  const Lookup* andLut, const Lookup& orLut) noexcept {
     using P = Pixels<N>;
     std::array<uint8_t, 256> kind{};
+    // An index that alone keeps the target while every other one replaces it (a transparent
+    // frame's tables), or kNoIndex.
+    constexpr uint32_t kNoIndex = 256;
+    uint32_t keepIndex = kNoIndex;
+    bool replaceOrKeepOne = true;
     if (andLut != nullptr)
         for (std::size_t k = 0; k < 256; ++k) {
             const uint32_t a = (*andLut)[k] & 0xFFFFFF, o = orLut[k] & 0xFFFFFF;
             kind[k] = a == 0 ? kReplaces : (a == 0xFFFFFF && o == 0) ? kKeeps : kMixes;
+            if (kind[k] == kMixes || (kind[k] == kKeeps && keepIndex != kNoIndex))
+                replaceOrKeepOne = false;
+            else if (kind[k] == kKeeps)
+                keepIndex = static_cast<uint32_t>(k);
         }
+    if constexpr (N == 3) {
+        if (replaceOrKeepOne) {
+            for (int32_t j = 0; j < ys.n; ++j)
+                lookupRow(src.line(ys.s + j) + xs.s, static_cast<std::size_t>(xs.n), orLut.data(),
+                          keepIndex, dst.at(xs.d, ys.d + j));
+            return;
+        }
+    }
     for (int32_t j = 0; j < ys.n; ++j) {
         const uint8_t* s = src.line(ys.s + j) + xs.s;
         uint8_t* d = dst.at(xs.d, ys.d + j);
         int32_t i = 0;
         if constexpr (N == 3) {
             // Eight or four pixels at a time as whole words; the rest one by one.
-            if (andLut == nullptr) {
-                for (; i + 8 <= xs.n; i += 8, d += 24) store8(d, orLut, s + i);
-                for (; i + 4 <= xs.n; i += 4, d += 12) store4(d, orLut, s + i);
-                for (; i < xs.n; ++i, d += 3) putRgb(d, orLut[s[i]]);
-                continue;
-            }
             const Lookup& andL = *andLut;
             auto kinds = [&](int32_t at, int n) {
                 unsigned k = 0;

@@ -1,5 +1,5 @@
-// The averaging steps of scaled drawing, compiled once per instruction set and dispatched at run
-// time to the best one the CPU has.
+// The vector steps of drawing (the averaging of scaled copies, colour lookups of exact ones),
+// compiled once per instruction set and dispatched at run time to the best one the CPU has.
 #include "gifcontrol/render/scaled_rows.h"
 
 #include "gifcontrol/render/canvas_pixels.h"
@@ -51,6 +51,10 @@ void PresentMasked(const uint8_t* HWY_RESTRICT colour, const uint8_t* HWY_RESTRI
 void BlendKeptPixels(const uint8_t* HWY_RESTRICT colour, const uint8_t* HWY_RESTRICT coverage,
                      std::size_t n, uint8_t* HWY_RESTRICT out) {
     blendKeptPixelsScalar(colour, coverage, n, out);
+}
+void LookupRow(const uint8_t* HWY_RESTRICT indices, std::size_t n, const uint32_t* HWY_RESTRICT lut,
+               uint32_t keepIndex, uint8_t* HWY_RESTRICT out) {
+    lookupRowScalar(indices, n, lut, keepIndex, out);
 }
 #else
 void AverageRow(const uint64_t* HWY_RESTRICT src, const int64_t* HWY_RESTRICT start,
@@ -371,6 +375,57 @@ void BlendKeptPixels(const uint8_t* HWY_RESTRICT colour, const uint8_t* HWY_REST
 }
 
 #undef ANIGIF_EIGHT_PIXEL_LANES
+
+void LookupRow(const uint8_t* HWY_RESTRICT indices, std::size_t n, const uint32_t* HWY_RESTRICT lut,
+               uint32_t keepIndex, uint8_t* HWY_RESTRICT out) {
+    const hn::ScalableTag<uint32_t> du;
+    const hn::RebindToSigned<decltype(du)> di;
+    const hn::Repartition<uint8_t, decltype(du)> d8;
+    const hn::Rebind<uint8_t, decltype(du)> dq;  // one index per 32-bit lane
+    const std::size_t lanes = hn::Lanes(du);
+    // Colours are looked up four bytes a pixel; the first three of each go next to each other,
+    // first within each 128-bit block, then the blocks' twelve bytes after one another.
+    alignas(16) static constexpr uint8_t kThreeOfFour[16] = {0,  1,  2,  4,  5,  6,  8,  9,
+                                                             10, 12, 13, 14, 12, 13, 14, 15};
+    const auto threeOfFour = hn::LoadDup128(d8, kThreeOfFour);
+    const auto k = hn::Iota(du, 0);
+    // Word k of the packed row is word k + k / 3 of the block-packed one (the rest is unused).
+    const auto order = hn::IndicesFromVec(
+        du, hn::Min(hn::Add(k, hn::ShiftRight<16>(hn::Mul(k, hn::Set(du, 21846u)))),
+                    hn::Set(du, static_cast<uint32_t>(lanes - 1))));
+    auto pack = [&](hn::Vec<decltype(d8)> v) {
+        v = hn::TableLookupBytes(v, threeOfFour);
+        if (lanes > 4) v = hn::BitCast(d8, hn::TableLookupLanes(hn::BitCast(du, v), order));
+        return v;
+    };
+    const auto colourBytes = hn::VecFromMask(d8, hn::FirstN(d8, 3 * lanes));
+    const auto keep = hn::Set(du, keepIndex);
+    auto group = [&](std::size_t at) {
+        const auto index = hn::PromoteTo(du, hn::LoadU(dq, indices + at));
+        const auto kept = hn::Eq(index, keep);
+        if (hn::AllTrue(du, kept)) return;
+        const auto colours = hn::GatherIndex(du, lut, hn::BitCast(di, index));
+        auto written = colourBytes;
+        if (!hn::AllFalse(du, kept))
+            written = hn::AndNot(pack(hn::BitCast(d8, hn::VecFromMask(du, kept))), written);
+        uint8_t* to = out + 3 * at;
+        hn::StoreU(hn::IfThenElse(hn::MaskFromVec(written), pack(hn::BitCast(d8, colours)),
+                                  hn::LoadU(d8, to)),
+                   d8, to);
+    };
+    // A store writes a whole vector, a third more than the pixels it packs, so the last group
+    // that stays inside the row ends before the row does.
+    const std::size_t reach = (4 * lanes + 2) / 3;  // pixels a store touches
+    std::size_t i = 0;
+    for (; i + reach <= n; i += lanes) group(i);
+    if (n >= reach && n - reach + lanes > i) {
+        // Drawing a pixel twice gives what drawing it once does: the last group may overlap.
+        group(n - reach);
+        i = n - reach + lanes;
+    }
+    lookupRowScalar(indices + i, n - i, lut, keepIndex, out + 3 * i);
+}
+
 #endif  // HWY_TARGET == HWY_SCALAR
 
 void HashTileBlocks(uint64_t* HWY_RESTRICT streams, const uint8_t* HWY_RESTRICT row,
@@ -416,6 +471,7 @@ ANIGIF_KERNEL_TABLE(OpaquePixels);
 ANIGIF_KERNEL_TABLE(PresentMasked);
 ANIGIF_KERNEL_TABLE(BlendKeptPixels);
 ANIGIF_KERNEL_TABLE(HashTileBlocks);
+ANIGIF_KERNEL_TABLE(LookupRow);
 #undef ANIGIF_KERNEL_TABLE
 
 #if HWY_ARCH_X86
@@ -500,6 +556,22 @@ void presentMasked(const uint8_t* colour, const uint8_t* maskBits, std::size_t f
 void blendKeptPixels(const uint8_t* colour, const uint8_t* coverage, std::size_t n,
                      uint8_t* out) noexcept {
     BlendKeptPixelsTable[kernelIndex()](colour, coverage, n, out);
+}
+
+void lookupRow(const uint8_t* indices, std::size_t n, const uint32_t* lut, uint32_t keepIndex,
+               uint8_t* out) noexcept {
+    LookupRowTable[kernelIndex()](indices, n, lut, keepIndex, out);
+}
+
+void lookupRowScalar(const uint8_t* indices, std::size_t n, const uint32_t* lut, uint32_t keepIndex,
+                     uint8_t* out) noexcept {
+    for (std::size_t i = 0; i < n; ++i, out += 3) {
+        if (indices[i] == keepIndex) continue;
+        const uint32_t c = lut[indices[i]];
+        out[0] = static_cast<uint8_t>(c);
+        out[1] = static_cast<uint8_t>(c >> 8);
+        out[2] = static_cast<uint8_t>(c >> 16);
+    }
 }
 
 void averageRow(const uint64_t* src, const int64_t* start, const uint64_t* weights,

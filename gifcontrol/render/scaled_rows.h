@@ -3,8 +3,8 @@
 // word (blue, green, red, coverage). Weights of one target pixel add up to 256 and lanes hold at
 // most 255, so no sum leaves its lane. Each step rounds a lane sum s to (s + 128) >> 8.
 //
-// averageRow and averageColumns run on the widest vector instructions the CPU has (chosen at run
-// time); the *Scalar versions are the plain reference they must match bit for bit.
+// averageRow, averageColumns and lookupRow run on the widest vector instructions the CPU has
+// (chosen at run time); the *Scalar versions are the plain reference they must match bit for bit.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -49,6 +49,13 @@ void blendKeptPixels(const uint8_t* colour, const uint8_t* coverage, std::size_t
                      uint8_t* out) noexcept;
 void blendKeptPixelsScalar(const uint8_t* colour, const uint8_t* coverage, std::size_t n,
                            uint8_t* out) noexcept;
+// An 8-bit row through a colour lookup onto 24-bit pixels: out pixel i becomes the low three
+// bytes of lut[indices[i]], except where indices[i] is keepIndex, which keeps what out holds (a
+// keepIndex above 255 keeps nothing). lut holds 256 entries.
+void lookupRow(const uint8_t* indices, std::size_t n, const uint32_t* lut, uint32_t keepIndex,
+               uint8_t* out) noexcept;
+void lookupRowScalar(const uint8_t* indices, std::size_t n, const uint32_t* lut, uint32_t keepIndex,
+                     uint8_t* out) noexcept;
 
 // Lanes back to bytes: blue, green, red into colour (three bytes a pixel), coverage into
 // coverage. Every lane must be at most 255.

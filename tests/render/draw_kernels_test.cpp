@@ -81,6 +81,54 @@ TEST(CellExact, AndOrGroupsAgreeWithThePixelFormula) {
     }
 }
 
+TEST(CellExact, TransparentAndOpaqueFramesDrawByLookupOnEveryInstructionSet) {
+    // Tables where every index replaces the target but at most one keeps it take the lookup
+    // path; a second kept index sends the same cell down the AND/OR groups. Cells of any width
+    // land partly outside the canvas and its clip; pixels outside must not move.
+    namespace draw = anigif::draw;
+    uint32_t seed = 41;
+    for (const int64_t target : draw::runnableKernelTargets()) {
+        draw::forceKernelTarget(target);
+        SCOPED_TRACE(target);
+        for (int round = 0; round < 60; ++round) {
+            const int w = 1 + static_cast<int>(nextRandom(seed) % 90), h = 3;
+            const uint32_t trans = nextRandom(seed) & 0xFF;
+            const int tables = static_cast<int>(round % 3);  // 0 opaque, 1 one kept, 2 two kept
+            Lookup andLut{}, orLut{};
+            for (auto& c : orLut) c = nextRandom(seed);  // the high byte must not show
+            if (tables >= 1) andLut[trans] = 0xFFFFFF, orLut[trans] = 0;
+            if (tables == 2) andLut[(trans + 1) & 0xFF] = 0xFFFFFF, orLut[(trans + 1) & 0xFF] = 0;
+            auto cell = Surface::create(8, w, h);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    // Runs of the kept index as well as single ones.
+                    const bool kept = (x / 5 + y) % 3 == 0 || nextRandom(seed) % 7 == 0;
+                    cell->setPixel(x, y, kept ? trans : nextRandom(seed) & 0xFF);
+                }
+            auto canvas = noise(24, 70, 5, seed);
+            auto want = noise(24, 70, 5, seed);
+            draw::Canvas c = draw::Canvas::of(*canvas);
+            c.clipLeft = static_cast<int32_t>(nextRandom(seed) % 6);
+            c.clipRight = 70 - static_cast<int32_t>(nextRandom(seed) % 6);
+            const int dx = static_cast<int>(nextRandom(seed) % 80) - 10;
+            const int dy = static_cast<int>(nextRandom(seed) % 5) - 2;
+            const int from = static_cast<int>(nextRandom(seed) % 3);
+            draw::cellExact(c, dx, dy, *cell, {from, 0, w - from, h}, tables ? &andLut : nullptr,
+                            orLut);
+            for (int y = 0; y < h; ++y)
+                for (int x = from; x < w; ++x) {
+                    const int tx = dx + x - from, ty = dy + y;
+                    if (tx < c.clipLeft || tx >= c.clipRight || ty < 0 || ty >= 5) continue;
+                    const uint32_t i = cell->pixel(x, y);
+                    const uint32_t keep = tables ? andLut[i] : 0;
+                    want->setPixel(tx, ty, ((want->colorAt(tx, ty) & keep) | orLut[i]) & 0xFFFFFF);
+                }
+            ASSERT_NO_FATAL_FAILURE(expectSame(*canvas, *want)) << "round " << round;
+        }
+    }
+    draw::forceKernelTarget(0);
+}
+
 TEST(AreaAveraging, AUniformPictureStaysExactlyUniformAtAnyScale) {
     // The weights of every target pixel add up to one exactly: no drift in brightness.
     Scratch scratch;

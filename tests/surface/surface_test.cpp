@@ -349,11 +349,16 @@ uint32_t nextRandom(uint32_t& state) {
 
 TEST(Blit, UnscaledIndexOntoMonoAgreesWithEveryPixelAtAnyBitOffset) {
     // Whole mask bytes are written eight bits at a time; partial bytes at both ends, every raster
-    // operation, a table of mixed entries and one where every index gives the same bit.
+    // operation, a table of mixed entries, one where every index gives the same bit, and ones
+    // where a single index (a transparent frame's) differs from all the others.
     std::vector<uint32_t> mixed(256, kBlack);
     for (size_t k = 0; k < 256; k += 3) mixed[k] = kWhite;
+    std::vector<uint32_t> oneWhite(256, kBlack), oneBlack(256, kWhite);
+    oneWhite[3] = kWhite;
+    oneBlack[200] = kBlack;
     const std::vector<std::vector<uint32_t>> tables = {mixed, std::vector<uint32_t>(256, kWhite),
-                                                       std::vector<uint32_t>(256, kBlack)};
+                                                       std::vector<uint32_t>(256, kBlack), oneWhite,
+                                                       oneBlack};
     uint32_t seed = 7;
     for (const auto& table : tables)
         for (const uint32_t rop : {kRopCopy, kRopAnd, kRopOr})
@@ -361,8 +366,14 @@ TEST(Blit, UnscaledIndexOntoMonoAgreesWithEveryPixelAtAnyBitOffset) {
                 for (const int w : {1, 7, 8, 9, 23, 40}) {
                     SCOPED_TRACE(std::to_string(rop) + " dx=" + std::to_string(dx) +
                                  " w=" + std::to_string(w));
+                    // Indices 3 and 200 often, so that the single ones show in every byte.
                     auto cell = indexed(
-                        45, 2, [&](int, int) { return nextRandom(seed) & 0xFF; }, table);
+                        45, 2,
+                        [&](int, int) {
+                            const uint32_t r = nextRandom(seed);
+                            return r % 3 == 0 ? 3 : r % 3 == 1 ? 200 : r >> 8 & 0xFF;
+                        },
+                        table);
                     auto mask = make(1, 50, 2, kMonoTable);
                     for (int y = 0; y < 2; ++y)
                         for (int x = 0; x < 50; ++x) mask->setPixel(x, y, nextRandom(seed) & 1);
