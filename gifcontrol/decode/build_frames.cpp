@@ -250,6 +250,7 @@ int32_t roundToInt(double v) {
 }  // namespace
 
 bool ucAniGIF::CreateCompositeSurfaces(bool withMask) noexcept {
+    compositeWritten(nullptr);
     Composite = platform::Surface::create(24, screenWidth, screenHeight);
     bool ok = Composite != nullptr;
     if (withMask) {

@@ -64,6 +64,7 @@ void ucAniGIF::ComposeFrame(int32_t frameIndex, bool afterPresentation,
                             std::vector<uint8_t>& maskSave, std::vector<uint8_t>& compositeSave) {
     const FrameInfo& f = Frames(frameIndex);
     if (!Composite) return;
+    compositeWritten(frameIndex == 1 && !afterPresentation ? nullptr : &f);
     const int64_t compositeBytes = checkedProduct(f.Width, 3);
     // Every mask byte the frame touches, first to last: a width rounded up to 32 bits from
     // left / 8 can stop one byte short of the frame's right edge when left is not aligned.
@@ -124,6 +125,7 @@ void ucAniGIF::ComposeFrame(int32_t frameIndex, bool afterPresentation,
 
 void ucAniGIF::composeThrough(int32_t frames) {
     if (!Composite || frames < 1) return;
+    compositeWritten(nullptr);  // from a kept composite, through frames that paint nothing
     frames = std::min(frames, FrameCount());
     int32_t from = composedThrough_ > 0 && composedThrough_ <= frames ? composedThrough_ : 0;
     // The nearest kept composite at or before `frames`, when it saves work.
@@ -179,6 +181,7 @@ void ucAniGIF::keepComposite(int32_t k) {
 }
 
 void ucAniGIF::dropKeptComposites() noexcept {
+    compositeWritten(nullptr);  // new colours, orientation or frames
     keptComposites_.clear();
     keptComposites_.shrink_to_fit();
     keptSpacing_ = 0;

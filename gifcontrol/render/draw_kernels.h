@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/surface.h"
@@ -136,9 +138,13 @@ class ScaledFrames {
     void drawCell(int32_t slot, const Canvas& dst, const TargetRect& to,
                   const platform::Surface& src, const SourceRect& cell, const Lookup& colors,
                   const std::array<bool, 256>& covers, ScaleScratch scratch);
+    // A caller that wrote nothing of src and mask outside the rectangles `writtenSince` (source
+    // pixels) since the previous drawPicture spares hashing the rest: when that draw was of the
+    // same source, the tiles outside keep their hashes. None: anything may have changed.
     void drawPicture(int32_t slot, const Canvas& dst, const TargetRect& to,
                      const platform::Surface& src, const platform::Surface* mask,
-                     const SourceRect& from, ScaleScratch scratch);
+                     const SourceRect& from, ScaleScratch scratch,
+                     std::optional<std::span<const SourceRect>> writtenSince = std::nullopt);
     // The same onto a whole 24-bit surface.
     void drawCell(int32_t slot, platform::Surface& dst, const TargetRect& to,
                   const platform::Surface& src, const SourceRect& cell, const Lookup& colors,

@@ -263,15 +263,15 @@ inline uint64_t word(const uint8_t* p) noexcept {
     return w;
 }
 
-// Folds source rows r0 .. r1 - 1 (one tile row) into their tiles' streams.
+// Folds source rows r0 .. r1 - 1 (one tile row) into the streams of tile columns c0 .. c1 - 1.
 void hashRows(const Surface& src, const Surface* mask, const SourceRect& from, int32_t cols32,
-              int32_t r0, int32_t r1, std::vector<uint64_t>& streams) {
+              int32_t c0, int32_t c1, int32_t r0, int32_t r1, std::vector<uint64_t>& streams) {
     constexpr uint64_t kOdd = kTileHashOdd;
     constexpr std::size_t kStreams = 4;
     const auto cols = static_cast<std::size_t>(cols32);
     const std::size_t tileBytes = std::size_t{kTileWidth} * 3;
     const std::size_t lastTileBytes =
-        static_cast<std::size_t>(from.w - (cols32 - 1) * kTileWidth) * 3;
+        c1 == cols32 ? static_cast<std::size_t>(from.w - (cols32 - 1) * kTileWidth) * 3 : tileBytes;
     for (int32_t r = r0; r < r1; ++r) {
         const uint8_t* row = src.line(from.y + r) + std::ptrdiff_t{from.x} * 3;
         const uint8_t* bits = mask ? mask->line(from.y + r) : nullptr;
@@ -279,8 +279,9 @@ void hashRows(const Surface& src, const Surface* mask, const SourceRect& from, i
             streams.data() + static_cast<std::size_t>(r / kTileHeight) * cols * kStreams;
         // Whole 32-byte blocks of every tile first, on the vector unit where it multiplies
         // 64-bit lanes; then each tile's last words, tail and mask bytes.
-        hashTileBlocks(band, row, cols, tileBytes, lastTileBytes);
-        for (int32_t c = 0; c < cols32; ++c) {
+        hashTileBlocks(band + static_cast<std::size_t>(c0) * kStreams, row + c0 * tileBytes,
+                       static_cast<std::size_t>(c1 - c0), tileBytes, lastTileBytes);
+        for (int32_t c = c0; c < c1; ++c) {
             const int32_t x0 = c * kTileWidth, x1 = std::min(x0 + kTileWidth, from.w);
             uint64_t* st = band + static_cast<std::size_t>(c) * kStreams;
             uint64_t s0 = st[0], s1 = st[1], s2 = st[2], s3 = st[3];
@@ -313,28 +314,74 @@ void hashRows(const Surface& src, const Surface* mask, const SourceRect& from, i
     }
 }
 
+// Marks the tiles of `from` that a write of `written` (source pixels) can reach. Mask bytes
+// hold eight pixels, so the write is widened by a byte each side first.
+void markTiles(const SourceRect& from, int32_t cols, int32_t rows, const SourceRect& written,
+               std::vector<uint8_t>& redo) {
+    if (written.w < 1 || written.h < 1) return;
+    const int64_t x0 = std::max<int64_t>(int64_t{written.x} - 8, from.x) - from.x;
+    const int64_t x1 =
+        std::min<int64_t>(int64_t{written.x} + written.w + 8, int64_t{from.x} + from.w) - from.x;
+    const int64_t y0 = std::max<int64_t>(written.y, from.y) - from.y;
+    const int64_t y1 =
+        std::min<int64_t>(int64_t{written.y} + written.h, int64_t{from.y} + from.h) - from.y;
+    if (x1 <= x0 || y1 <= y0) return;
+    const auto c1 = std::min<int64_t>(cols, (x1 + kTileWidth - 1) / kTileWidth);
+    const auto r1 = std::min<int64_t>(rows, (y1 + kTileHeight - 1) / kTileHeight);
+    for (int64_t r = y0 / kTileHeight; r < r1; ++r)
+        for (int64_t c = x0 / kTileWidth; c < c1; ++c)
+            redo[static_cast<std::size_t>(r * cols + c)] = 1;
+}
+
 // Tile hashes of a 24-bit picture and its mask (whole mask bytes around each tile's columns).
-// Four streams per tile keep the multiply chains short.
-// `streams` is working memory, kept by the caller between paints.
+// Four streams per tile keep the multiply chains short. Given `was`, the hashes of the same
+// source before `written` was written of it, only the tiles those reach are hashed again: the
+// values are those of hashing the whole.
+// `streams` and `redo` are working memory, kept by the caller between paints.
 TileHashes tileHashes(const Surface& src, const Surface* mask, const SourceRect& from,
-                      std::vector<uint64_t>& streams, int32_t threadLimit) {
+                      std::vector<uint64_t>& streams, std::vector<uint8_t>& redo,
+                      int32_t threadLimit, const TileHashes* was = nullptr,
+                      std::span<const SourceRect> written = {}) {
     constexpr std::size_t kStreams = 4;
     TileHashes t;
     t.cols = (from.w + kTileWidth - 1) / kTileWidth;
     t.rows = (from.h + kTileHeight - 1) / kTileHeight;
     const auto cols = static_cast<std::size_t>(t.cols);
-    streams.resize(cols * static_cast<std::size_t>(t.rows) * kStreams);
+    const std::size_t tiles = cols * static_cast<std::size_t>(t.rows);
+    if (was) {
+        t.values = was->values;
+        redo.assign(tiles, 0);
+        for (const SourceRect& r : written) markTiles(from, t.cols, t.rows, r, redo);
+    } else {
+        t.values.resize(tiles);
+        redo.assign(tiles, 1);
+    }
+    std::size_t count = 0;
+    for (const uint8_t m : redo) count += m;
+    if (count == 0) return t;
+    streams.resize(tiles * kStreams);
     for (std::size_t i = 0; i < streams.size(); ++i) streams[i] = i + (mask ? 0x5A5A : 0);
-    // Tile rows are hashed independently of one another; a large picture spreads them over the
-    // threads.
-    const bool large = int64_t{from.w} * from.h >= int64_t{kBandPixels};
-    forEachPiece(
-        workThreads(threadLimit), static_cast<std::size_t>(t.rows), large, [&](std::size_t tr) {
-            const int32_t r0 = static_cast<int32_t>(tr) * kTileHeight;
-            hashRows(src, mask, from, t.cols, r0, std::min(r0 + kTileHeight, from.h), streams);
-        });
-    t.values.resize(streams.size() / kStreams);
-    for (std::size_t i = 0; i < t.values.size(); ++i) {
+    // Tile rows are hashed independently of one another, each in runs of marked tiles; a large
+    // picture spreads them over the threads.
+    const bool large = int64_t(count) * kTileWidth * kTileHeight >= int64_t{kBandPixels};
+    forEachPiece(workThreads(threadLimit), static_cast<std::size_t>(t.rows), large,
+                 [&](std::size_t tr) {
+                     const uint8_t* marks = redo.data() + tr * cols;
+                     const int32_t r0 = static_cast<int32_t>(tr) * kTileHeight;
+                     const int32_t r1 = std::min(r0 + kTileHeight, from.h);
+                     for (int32_t c0 = 0; c0 < t.cols;) {
+                         if (!marks[c0]) {
+                             ++c0;
+                             continue;
+                         }
+                         int32_t c1 = c0 + 1;
+                         while (c1 < t.cols && marks[c1]) ++c1;
+                         hashRows(src, mask, from, t.cols, c0, c1, r0, r1, streams);
+                         c0 = c1;
+                     }
+                 });
+    for (std::size_t i = 0; i < tiles; ++i) {
+        if (!redo[i]) continue;
         uint64_t v = 0;
         for (std::size_t q = 0; q < kStreams; ++q) {
             v = (v ^ streams[i * kStreams + q]) * 0xBF58476D1CE4E5B9ull;
@@ -495,6 +542,24 @@ struct ScaledFrames::Kept {
     LatestTaps xTaps, yTaps;
     uint64_t clock = 0;
     std::vector<uint64_t> tileStreams;  // working memory of tileHashes
+    std::vector<uint8_t> tileRedo;      // the same
+
+    // The tile hashes of the latest picture drawn and what they were taken of, for a caller
+    // that knows which part of that source it wrote since.
+    struct LastSource {
+        const Surface* src = nullptr;
+        const Surface* mask = nullptr;
+        int32_t srcW = 0, srcH = 0, maskW = 0, maskH = 0;
+        SourceRect from;
+        TileHashes tiles;
+
+        bool same(const Surface& s, const Surface* m, const SourceRect& r) const {
+            return src == &s && mask == m && srcW == s.width() && srcH == s.height() &&
+                   maskW == (m ? m->width() : 0) && maskH == (m ? m->height() : 0) &&
+                   from.x == r.x && from.y == r.y && from.w == r.w && from.h == r.h;
+        }
+    };
+    LastSource last;
 };
 
 ScaledFrames::ScaledFrames(std::size_t budgetBytes) : kept_(std::make_unique<Kept>()) {
@@ -510,6 +575,7 @@ void ScaledFrames::setBudget(std::size_t budgetBytes) noexcept {
 void ScaledFrames::clear() noexcept {
     kept_->slots.clear();
     kept_->bytes = 0;
+    kept_->last = {};
 }
 
 std::size_t ScaledFrames::keptBytes() const noexcept {
@@ -522,8 +588,9 @@ std::size_t ScaledFrames::bytes() const noexcept {
         return t.start.capacity() * sizeof(int32_t) + t.at.capacity() * sizeof(uint32_t) +
                t.weight.capacity() * sizeof(uint16_t);
     };
-    return k.bytes + k.tileStreams.capacity() * sizeof(uint64_t) + taps(k.xTaps.taps) +
-           taps(k.yTaps.taps);
+    return k.bytes + k.tileStreams.capacity() * sizeof(uint64_t) + k.tileRedo.capacity() +
+           taps(k.xTaps.taps) + taps(k.yTaps.taps) +
+           k.last.tiles.values.capacity() * sizeof(uint64_t);
 }
 
 void ScaledFrames::drawCell(int32_t slot, Surface& dst, const TargetRect& to, const Surface& src,
@@ -535,7 +602,10 @@ void ScaledFrames::drawCell(int32_t slot, Surface& dst, const TargetRect& to, co
 
 void ScaledFrames::drawPicture(int32_t slot, Surface& dst, const TargetRect& to, const Surface& src,
                                const Surface* mask, const SourceRect& from, ScaleScratch scratch) {
-    if (dst.bitsPerPixel() == 24) drawPicture(slot, Canvas::of(dst), to, src, mask, from, scratch);
+    if (dst.bitsPerPixel() == 24)
+        drawPicture(slot, Canvas::of(dst), to, src, mask, from, scratch);
+    else
+        kept_->last = {};
 }
 
 void ScaledFrames::drawCell(int32_t slot, const Canvas& dst, const TargetRect& to,
@@ -554,10 +624,28 @@ void ScaledFrames::drawCell(int32_t slot, const Canvas& dst, const TargetRect& t
 
 void ScaledFrames::drawPicture(int32_t slot, const Canvas& dst, const TargetRect& to,
                                const Surface& src, const Surface* mask, const SourceRect& from,
-                               ScaleScratch scratch) {
+                               ScaleScratch scratch,
+                               std::optional<std::span<const SourceRect>> writtenSince) {
+    // Forgotten until this draw has hashed its source, whatever stops it before.
+    Kept::LastSource last = std::exchange(kept_->last, {});
     if (src.bitsPerPixel() != 24 || !inside(src, from)) return;
     if (!maskFits(src, mask)) return;
-    TileHashes tiles = tileHashes(src, mask, from, kept_->tileStreams, scratch.threadLimit);
+    TileHashes tiles =
+        writtenSince && last.same(src, mask, from)
+            ? tileHashes(src, mask, from, kept_->tileStreams, kept_->tileRedo, scratch.threadLimit,
+                         &last.tiles, *writtenSince)
+            : tileHashes(src, mask, from, kept_->tileStreams, kept_->tileRedo, scratch.threadLimit);
+    last.src = &src;
+    last.mask = mask;
+    last.srcW = src.width();
+    last.srcH = src.height();
+    last.maskW = mask ? mask->width() : 0;
+    last.maskH = mask ? mask->height() : 0;
+    last.from = from;
+    last.tiles.cols = tiles.cols;
+    last.tiles.rows = tiles.rows;
+    last.tiles.values.assign(tiles.values.begin(), tiles.values.end());
+    kept_->last = std::move(last);
     Hasher h;
     h.add(reinterpret_cast<const uint8_t*>(tiles.values.data()),
           tiles.values.size() * sizeof(uint64_t));

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "gifcontrol/render/draw_kernels.h"
 #include "gifcontrol/render/rounding.h"
@@ -72,7 +73,38 @@ bool ucAniGIF::PaintFrame(int32_t frameIndex, platform::Surface& target) {
 
 void ucAniGIF::BlitFrame(int32_t index, platform::Surface& target, bool stretch,
                          const DrawRect& rect) {
+    compositeWritten(nullptr);  // the target may be the composite
     blitFrameOn(index, canvasOf(target), &target != Composite.get(), stretch, rect, ownView());
+    if (&target == Composite.get()) compositeWritten(nullptr);
+}
+
+void ucAniGIF::compositeWritten(const FrameInfo* f) noexcept {
+    CompositeWrites& w = compositeWrites_;
+    if (!f || !w.known) {
+        w = {};
+        return;
+    }
+    if (f->Width < 1 || f->Height < 1) return;
+    const int64_t x0 = f->Left, y0 = f->Top, x1 = x0 + f->Width, y1 = y0 + f->Height;
+    for (int32_t k = 0; k < w.count; ++k) {
+        const draw::SourceRect& r = w.rects[static_cast<std::size_t>(k)];
+        if (r.x <= x0 && r.y <= y0 && int64_t{r.x} + r.w >= x1 && int64_t{r.y} + r.h >= y1) return;
+    }
+    if (w.count < static_cast<int32_t>(w.rects.size())) {
+        w.rects[static_cast<std::size_t>(w.count++)] = {f->Left, f->Top, f->Width, f->Height};
+        return;
+    }
+    draw::SourceRect& last = w.rects.back();
+    const int64_t left = std::min<int64_t>(last.x, x0), top = std::min<int64_t>(last.y, y0);
+    const int64_t right = std::max(int64_t{last.x} + last.w, x1);
+    const int64_t bottom = std::max(int64_t{last.y} + last.h, y1);
+    if (right - left > std::numeric_limits<int32_t>::max() ||
+        bottom - top > std::numeric_limits<int32_t>::max()) {
+        w = {};
+        return;
+    }
+    last = {static_cast<int32_t>(left), static_cast<int32_t>(top),
+            static_cast<int32_t>(right - left), static_cast<int32_t>(bottom - top)};
 }
 
 bool ucAniGIF::paintFrameOn(int32_t frameIndex, const draw::Canvas& target, const PaintView& view) {
@@ -126,12 +158,19 @@ void ucAniGIF::blitFrameOn(int32_t index, const draw::Canvas& target, bool onDis
     if (index < 0) {
         if (!Composite) return;
         const draw::SourceRect whole{0, 0, Composite->width(), Composite->height()};
-        if (stretch)
+        if (stretch) {
+            const CompositeWrites& w = compositeWrites_;
+            std::optional<std::span<const draw::SourceRect>> written;
+            if (w.known) written = std::span(w.rects).first(static_cast<std::size_t>(w.count));
             paintMemory_.scaledFrames.drawPicture(index, target, {rect.x, rect.y, rect.w, rect.h},
-                                                  *Composite, Mask.get(), whole, scaleScratch());
-        else
+                                                  *Composite, Mask.get(), whole, scaleScratch(),
+                                                  written);
+            compositeWrites_ = {};  // hashed as it is now
+            compositeWrites_.known = true;
+        } else {
             draw::pictureExact(target, rect.x, rect.y, *Composite, Mask.get(),
                                {0, 0, std::min(rect.w, whole.w), std::min(rect.h, whole.h)});
+        }
         return;
     }
 

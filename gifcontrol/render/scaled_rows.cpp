@@ -596,13 +596,17 @@ void hashTileBlocksScalar(uint64_t* streams, const uint8_t* row, std::size_t til
         const uint8_t* p = row + c * tileBytes;
         uint64_t* st = streams + 4 * c;
         uint64_t s0 = st[0], s1 = st[1], s2 = st[2], s3 = st[3];
+        // One word at a time: a four-word copy goes through the stack.
+        auto word = [](const uint8_t* q) {
+            uint64_t w;
+            std::memcpy(&w, q, sizeof w);
+            return w;
+        };
         for (std::size_t k = 0; k < n; k += 32) {
-            uint64_t w[4];
-            std::memcpy(w, p + k, sizeof w);
-            s0 = (s0 ^ w[0]) * kTileHashOdd;
-            s1 = (s1 ^ w[1]) * kTileHashOdd;
-            s2 = (s2 ^ w[2]) * kTileHashOdd;
-            s3 = (s3 ^ w[3]) * kTileHashOdd;
+            s0 = (s0 ^ word(p + k)) * kTileHashOdd;
+            s1 = (s1 ^ word(p + k + 8)) * kTileHashOdd;
+            s2 = (s2 ^ word(p + k + 16)) * kTileHashOdd;
+            s3 = (s3 ^ word(p + k + 24)) * kTileHashOdd;
         }
         st[0] = s0;
         st[1] = s1;

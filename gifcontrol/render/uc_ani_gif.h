@@ -456,6 +456,17 @@ class ucAniGIF {
     // The frames the composite holds, composed and disposed of; 0 = none known (a fresh
     // composite, or one changed outside the paint).
     int32_t composedThrough_ = 0;
+    // What was written of the composite and its mask since the scaled frames last hashed them
+    // (the latest stretched paint of the composite): only that part is hashed again. Anything
+    // but a frame's own drawing and disposal makes it unknown, the whole hashed again.
+    struct CompositeWrites {
+        bool known = false;
+        int32_t count = 0;
+        std::array<draw::SourceRect, 4> rects{};  // the last one grows when more are written
+    };
+    CompositeWrites compositeWrites_;
+    // Frame f's rectangle of the composite written (null: anything may have been).
+    void compositeWritten(const FrameInfo* f) noexcept;
 
     bool resizeInProgress_ = false;
     // The loaded-table cache (TableCount) names a table whose transparent entry was blackened.

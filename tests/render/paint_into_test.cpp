@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -231,6 +232,77 @@ TEST(PaintInto, OnePassShowsWhatTwoPassesOverBlackAndWhiteReveal) {
                 }
             }
     EXPECT_GT(compared, 1000);
+}
+
+// An animation of several hash tiles (64 x 16 source pixels) whose frames move about, every
+// disposal method among them; `shade` changes every colour.
+std::vector<uint8_t> movingAnimation(uint32_t shade) {
+    giftest::GifBuilder b;
+    std::vector<uint32_t> palette(16);
+    for (uint32_t i = 0; i < 16; ++i)
+        palette[i] = ((i * 0x10) ^ shade) << 16 | (255 - i * 0x10) << 8 | (i * 9 + shade) % 256;
+    b.screen(150, 53).globalTable(palette).loop(0);
+    for (int k = 0; k < 7; ++k) {
+        const int w = k == 0 ? 150 : 12 + 5 * k, h = k == 0 ? 53 : 6 + 3 * k;
+        auto f = giftest::makeFrame(
+            w, h, [&](int x, int y) { return static_cast<uint8_t>((x + y * 3 + k * 5) % 16); });
+        f.left = k == 0 ? 0 : (k * 53) % (150 - w);
+        f.top = k == 0 ? 0 : (k * 17) % (53 - h);
+        f.control = true;
+        f.delayCs = 10;
+        f.disposal = k == 0 ? 1 : 1 + k % 3;
+        f.transparent = k % 2 == 1;
+        f.transIndex = static_cast<uint8_t>(k);
+        b.frame(f);
+    }
+    return b.build();
+}
+
+// A stretched paint after the composite changed in any way (a replaced palette, mirroring,
+// jumps back and forth, a new GIF of the same size) shows exactly what a control that went
+// through the same calls shows when it works out the whole picture afresh at every paint: a
+// kept picture of another state is never taken for the current one.
+TEST(PaintInto, StretchedPaintsAfterEveryKindOfChangeMatchAPaintFromScratch) {
+    const std::vector<uint8_t> first = movingAnimation(0), second = movingAnimation(0x5A);
+    for (const Setting& setting : {kSettings[1], kSettings[2]}) {
+        SCOPED_TRACE(setting.name);
+        Painted played(first, setting), fresh(first, setting);
+        ASSERT_TRUE(played.loaded());
+        const std::function<void(ucAniGIF&)> steps[] = {
+            [](ucAniGIF& g) { g.Action(anigif::ActionStep); },
+            // Jumps that start from a kept composite (frame 1 to 7, frame 3 to 6).
+            [](ucAniGIF& g) { g.ShowFrame(7); },
+            [](ucAniGIF& g) { g.ShowFrame(6); },
+            [](ucAniGIF& g) {
+                ucAniGIF::PaletteArray p;
+                ASSERT_TRUE(g.GetPalette(0, p));
+                for (int32_t& c : p.values) c ^= 0x00FF00;
+                ASSERT_TRUE(g.SetPalette(0, p));
+            },
+            [](ucAniGIF& g) { g.Mirrored(anigif::MirrorHorizontal); },
+            [](ucAniGIF& g) { g.Mirrored(anigif::MirrorBoth); },
+            [&](ucAniGIF& g) {
+                ASSERT_TRUE(g.loadGifBytes(second));
+                g.Action(anigif::ActionPause);
+            },
+        };
+        // Two loops first, so that every frame has a kept picture; then each change among
+        // steps, the other steps painted one by one.
+        std::vector<int> script(14, 0);
+        for (int change = 1; change < static_cast<int>(std::size(steps)); ++change)
+            script.insert(script.end(), {change, 0, 0, 0});
+        int paint = 0;
+        for (const int k : script) {
+            SCOPED_TRACE("paint " + std::to_string(++paint) + " after step " + std::to_string(k));
+            steps[k](*played.gif);
+            steps[k](*fresh.gif);
+            const int w = played.deviceSize(played.host.scaleWidth(), 1);
+            const int h = played.deviceSize(played.host.scaleHeight(), 1);
+            const Pixels got = played.into(1, 0, 0, w, h);
+            fresh.gif->dropKeptComposites();  // which forgets what the composite was
+            ASSERT_EQ(got, fresh.into(1, 0, 0, w, h));
+        }
+    }
 }
 
 }  // namespace
