@@ -52,10 +52,6 @@ bool clipCopy(const Canvas& dst, int32_t dx, int32_t dy, const Surface& src, con
                    ys, dst.clipTop);
 }
 
-inline void putRgb(uint8_t* p, uint32_t rgb) noexcept {
-    Pixels<3>::put(p, rgb);
-}
-
 // dst |= src over n bytes, eight at a time.
 inline void orBytes(uint8_t* dst, const uint8_t* src, std::size_t n) noexcept {
     std::size_t k = 0;
